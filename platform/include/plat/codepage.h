@@ -1,0 +1,27 @@
+// The library's multibyte code page is Shift-JIS (CP932). These conversions go
+// through iconv; bytes or units that do not convert become '?' (multibyte
+// targets) or U+FFFD (Unicode targets), never an error.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+inline constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+// CP932 -> UTF-16, keeping at most `max_units` UTF-16 units.
+std::u16string sjis_to_utf16(std::string_view sjis, std::size_t max_units = kNoLimit);
+std::string utf16_to_sjis(std::u16string_view text);
+
+std::string sjis_to_utf8(std::string_view sjis);
+std::string utf8_to_sjis(std::string_view utf8);
+
+std::u16string utf8_to_utf16(std::string_view utf8);
+std::string utf16_to_utf8(std::u16string_view text);
+
+// Decodes UTF-8 into code points (invalid sequences become U+FFFD).
+std::u32string utf8_to_utf32(std::string_view utf8);
+
+}  // namespace plat
