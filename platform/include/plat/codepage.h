@@ -24,4 +24,8 @@ std::string utf16_to_utf8(std::u16string_view text);
 // Decodes UTF-8 into code points (invalid sequences become U+FFFD).
 std::u32string utf8_to_utf32(std::string_view utf8);
 
+// Length of the longest prefix of `text` that has at most `max_units` units and
+// does not end between the two halves of a surrogate pair.
+std::size_t utf16_prefix_length(std::u16string_view text, std::size_t max_units);
+
 }  // namespace plat

@@ -78,8 +78,13 @@ public:
     int text_width(std::string_view utf8) const;
     bool has_unifont() const { return loaded_from_file_; }
 
+    // A font read from another Unifont hex file, with the same built-in
+    // fallback; for tools and tests. instance() is the one to draw with.
+    static FixedFont from_hex_file(std::string_view path);
+
 private:
     FixedFont();
+    explicit FixedFont(std::string_view hex_path);
     std::vector<Glyph> glyphs_;          // indexed by code point, BMP only
     std::vector<std::uint8_t> present_;  // 1 where glyphs_[cp] is defined
     Glyph box_;

@@ -1,0 +1,28 @@
+#include "core/backend.h"
+
+#include <mutex>
+
+namespace plat::detail {
+
+std::unique_ptr<Backend> make_headless_backend(Size screen);
+
+namespace {
+
+std::mutex g_backend_mutex;
+Backend* g_backend = nullptr;  // never freed: threads may still ask for it at exit
+
+}  // namespace
+
+Backend& backend() {
+    std::lock_guard lock(g_backend_mutex);
+    if (!g_backend) g_backend = make_headless_backend({1920, 1080}).release();
+    return *g_backend;
+}
+
+void install_backend(std::unique_ptr<Backend> b) {
+    std::lock_guard lock(g_backend_mutex);
+    // The old backend is kept alive on purpose: another thread may be inside it.
+    g_backend = b.release();
+}
+
+}  // namespace plat::detail

@@ -1,0 +1,33 @@
+// Our window frames: their layout, hit-testing and drawing.
+#pragma once
+
+#include <cstdint>
+
+#include <vector>
+
+#include "plat/geometry.h"
+#include "plat/menu.h"
+#include "plat/messages.h"
+
+namespace plat::detail {
+
+struct FrameInsets {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct FrameLayout {
+    int border = 0;
+    Rect caption;    // window coordinates; empty without a caption
+    Rect close_box;  // empty without one
+    Rect menu_bar;   // empty without a menu
+    Rect client;     // window coordinates
+};
+
+FrameInsets frame_insets(std::uint32_t style, bool has_menu);
+FrameLayout frame_layout(std::uint32_t style, bool has_menu, Size window);
+// Which part of a top-level window a point (window coordinates) is on.
+Hit frame_hit(std::uint32_t style, bool has_menu, Size window, Point p);
+// Cells of the menu bar's items, in the bar's coordinates.
+std::vector<Rect> menu_bar_cells(const Menu& menu, Rect bar);
+
+}  // namespace plat::detail

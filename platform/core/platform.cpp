@@ -1,0 +1,41 @@
+#include "plat/platform.h"
+
+#include <atomic>
+
+#include "core/backend.h"
+
+namespace plat {
+
+namespace detail {
+std::unique_ptr<Backend> make_headless_backend(Size screen);
+}
+
+namespace {
+std::atomic<bool> g_ready{false};
+}
+
+bool init_platform(const PlatformOptions& options, std::string& error) {
+    if (options.screen.width < 320 || options.screen.height < 200 || options.screen.width > 16384 ||
+        options.screen.height > 16384) {
+        error = "screen size must be between 320x200 and 16384x16384";
+        return false;
+    }
+    if (!options.headless) {
+        error = "no display backend is available in this build; run with --headless";
+        return false;
+    }
+    detail::install_backend(detail::make_headless_backend(options.screen));
+    g_ready = true;
+    return true;
+}
+
+void shutdown_platform() {
+    if (!g_ready.exchange(false)) return;
+    detail::backend().shutdown();
+}
+
+bool platform_ready() { return g_ready; }
+
+bool is_headless() { return detail::backend().headless(); }
+
+}  // namespace plat

@@ -1,0 +1,59 @@
+// The driver: what tests and scripts use to act as a person at the screen and
+// to look at it. Input goes through the same routing as a real device's.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plat/codecs.h"
+#include "plat/gfx.h"
+#include "plat/input.h"
+#include "plat/messages.h"
+
+namespace plat::driver {
+
+void move_mouse(Point screen);
+void click(Point screen, MouseButton button = MouseButton::Left);
+void press_button(Point screen, MouseButton button = MouseButton::Left);
+void release_button(Point screen, MouseButton button = MouseButton::Left);
+// Presses and releases a key, holding Ctrl and/or Shift around it.
+void press_key(int key, bool ctrl = false, bool shift = false);
+void hold_key(int key);
+void release_key(int key);
+void type_text(std::string_view utf8);
+bool drop_files(Point screen, std::vector<std::string> files);
+
+// Waits until every thread's queue is empty and no window waits for
+// painting, stable for a short while. False on timeout.
+bool wait_idle(int timeout_ms = 5000);
+
+// The whole screen (windows composed in z-order over the desktop) or one window.
+Surface capture_screen();
+Surface capture_window(Hwnd window);
+
+// What a modal box or dialog does when it opens.
+enum class DialogMode {
+    AutoAnswer,  // text to stderr, default answer at once, unless an answer is queued
+    WaitForInput,  // stays open until input (clicks, keys) answers it
+};
+void set_dialog_mode(DialogMode mode);
+
+struct DialogAnswer {
+    bool cancel = false;
+    std::string path;  // file dialogs: the file to choose
+};
+// Queues an answer for the next dialog that opens.
+void queue_dialog_answer(DialogAnswer answer);
+// Waits until queued answers have all been taken. False on timeout.
+bool wait_dialog_answers_taken(int timeout_ms);
+// Texts of modal boxes opened so far (caption, text), for tests.
+struct ShownDialog {
+    std::string caption;
+    std::string text;
+};
+std::vector<ShownDialog> shown_dialogs();
+void clear_shown_dialogs();
+
+}  // namespace plat::driver

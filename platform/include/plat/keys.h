@@ -1,0 +1,41 @@
+// Key codes carried by key messages. The values follow the virtual-key codes
+// the library was designed around, so letters and digits are their ASCII
+// capitals.
+#pragma once
+
+namespace plat {
+
+namespace key {
+inline constexpr int None = 0;
+inline constexpr int Backspace = 0x08;
+inline constexpr int Tab = 0x09;
+inline constexpr int Enter = 0x0D;
+inline constexpr int Shift = 0x10;
+inline constexpr int Control = 0x11;
+inline constexpr int Alt = 0x12;
+inline constexpr int Escape = 0x1B;
+inline constexpr int Space = 0x20;
+inline constexpr int PageUp = 0x21;
+inline constexpr int PageDown = 0x22;
+inline constexpr int End = 0x23;
+inline constexpr int Home = 0x24;
+inline constexpr int Left = 0x25;
+inline constexpr int Up = 0x26;
+inline constexpr int Right = 0x27;
+inline constexpr int Down = 0x28;
+inline constexpr int Insert = 0x2D;
+inline constexpr int Delete = 0x2E;
+inline constexpr int F1 = 0x70;  // F1..F12 are consecutive
+inline constexpr int Count = 0x100;
+}  // namespace key
+
+// Maps a key name as written in scripts ("S", "Esc", "Ctrl+V", "Down", "F5",
+// "space") to its code and modifiers. Returns false for a name it does not know.
+struct KeyChord {
+    int code = key::None;
+    bool ctrl = false;
+    bool shift = false;
+};
+bool parse_key_chord(const char* name, KeyChord& out);
+
+}  // namespace plat
