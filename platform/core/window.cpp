@@ -128,6 +128,7 @@ Hwnd create_window(const CreateParams& p) {
         w->control_id = p.control_id;
         w->user_data = p.user_data;
         w->title = p.title;
+        if (!w->parent) w->menu = p.menu;
         Rect rect = p.rect;
         if (!(p.style & style::Child) && (rect.left == kDefaultPos || rect.top == kDefaultPos)) {
             int step = metrics().default_pos_step;

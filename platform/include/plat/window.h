@@ -18,6 +18,7 @@
 
 #include "plat/geometry.h"
 #include "plat/gfx.h"
+#include "plat/menu.h"
 #include "plat/messages.h"
 
 namespace plat {
@@ -61,6 +62,7 @@ struct CreateParams {
     Hwnd parent;                 // for children
     int control_id = 0;
     std::intptr_t user_data = 0;
+    MenuPtr menu;                // menu bar of a top-level window, there from creation on
 };
 
 // Creates the window on the calling thread, which becomes its owner. Sends

@@ -1,0 +1,190 @@
+#include "frame/entry.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "frame/commands.h"
+#include "frame/globals.h"
+#include "frame/main_window.h"
+#include "frame/options.h"
+#include "frame/script.h"
+#include "frame/status_line.h"
+#include "frame/user_thread.h"
+#include "plat/clock.h"
+#include "plat/codepage.h"
+#include "plat/dialogs.h"
+#include "plat/instance.h"
+#include "plat/platform.h"
+#include "plat/window.h"
+
+int mav_entry(int argc, char** argv) { return mav::run_entry(argc, argv); }
+
+namespace mav {
+
+namespace {
+
+constexpr const char* kLibraryClasses[] = {"mav_iw", "mav_twi", "mav_ib", "mav_bb"};
+
+std::string program_name(const char* argv0) {
+    std::string n = argv0 ? std::filesystem::path(argv0).filename().string() : "";
+    return n.empty() ? "mavlib" : n;
+}
+
+std::string current_dir_sjis() {
+    std::error_code ec;
+    std::string cwd = std::filesystem::current_path(ec).string();
+    std::string s = plat::utf8_to_sjis(cwd);
+    if (s.size() > 259) s.resize(259);  // 260-character buffers
+    return s;
+}
+
+bool register_classes(int instance) {
+    if (!register_main_window_class(instance)) return false;
+    for (const char* name : kLibraryClasses) {
+        if (plat::class_registered(name)) continue;
+        plat::WindowClass cls;
+        cls.name = name;
+        bool boxes = name[4] == 'i' || name[4] == 'b';
+        cls.background = boxes ? 0xD4D0C8 : 0x000000;
+        cls.double_clicks = boxes;
+        if (!plat::register_class(cls)) return false;
+    }
+    return true;
+}
+
+// SIGINT and SIGTERM end the program through Exit, so UserExit still runs.
+std::atomic<bool> g_signal_watch{false};
+std::thread g_signal_thread;
+
+void start_signal_watch() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by every thread started later
+    g_signal_watch = true;
+    g_signal_thread = std::thread([set] {
+        timespec slice{0, 100 * 1000 * 1000};
+        while (g_signal_watch.load()) {
+            if (sigtimedwait(&set, nullptr, &slice) > 0) {
+                plat::Message m;
+                m.window = main_window();
+                m.kind = plat::MsgKind::Command;
+                m.command_id = kCmdExit;
+                plat::post_message(m);
+            }
+        }
+    });
+}
+
+void stop_signal_watch() {
+    g_signal_watch = false;
+    if (g_signal_thread.joinable()) g_signal_thread.join();
+}
+
+}  // namespace
+
+int run_entry(int argc, char** argv) {
+    const std::string name = program_name(argc > 0 ? argv[0] : nullptr);
+    LibraryOptions opts;
+    ParseResult parsed = parse_command_line(argc, argv, opts);
+    if (!parsed.ok) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), parsed.error.c_str());
+        return 2;
+    }
+    if (opts.help) {
+        std::fputs(usage_text(name.c_str()).c_str(), stdout);
+        return 0;
+    }
+    ScriptParse script;
+    if (opts.has_script) {
+        script = parse_script(opts.script_text);
+        if (!script.ok) {
+            std::fprintf(stderr, "%s: %s: %s\n", name.c_str(), opts.script_source.c_str(), script.error.c_str());
+            return 2;
+        }
+    }
+    set_program_values(opts.program_values);
+
+    const char* display = std::getenv("DISPLAY");
+    plat::PlatformOptions po;
+    po.headless = opts.headless || !display || !*display;
+    po.screen = opts.screen;
+    std::string error;
+    if (!plat::init_platform(po, error)) {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
+        return 1;
+    }
+
+    FrameState& f = frame();
+    // 1. The instance number: the lowest of ten slots that no process holds.
+    std::optional<plat::InstanceSlot> slot = plat::claim_instance_slot("mavlib_mw", kMaxInstances);
+    if (!slot) {
+        plat::message_box({}, "Over instance limit!", "MAVLIB");
+        plat::shutdown_platform();
+        return 1;
+    }
+    f.instance = slot->index();
+
+    // 3. The millisecond period of the performance counter.
+    f.ms_period = 1000.0 / double(plat::perf_frequency());
+
+    // 5. Directories.
+    f.open_dir = current_dir_sjis();
+    f.save_dir = f.open_dir;
+    f.start_dir = f.open_dir;
+    if (f.start_dir.empty() || f.start_dir.back() != '/') f.start_dir += '/';
+
+    // 6. Window classes.
+    if (!register_classes(f.instance)) {
+        plat::shutdown_platform();
+        return 1;
+    }
+
+    start_signal_watch();
+
+    // 7-8. The main window; its creation drops it in and starts the user thread.
+    plat::Hwnd mw = create_main_window(f.instance, name);
+    if (!mw) {
+        stop_signal_watch();
+        plat::shutdown_platform();
+        return 1;
+    }
+
+    // 9. Status, drops, and on to the loop.
+    show_depth_status();
+    plat::enable_file_drops(mw, true);
+    plat::update_window(mw);
+    plat::set_foreground(mw);
+
+    std::thread script_thread;
+    if (opts.has_script) script_thread = std::thread([actions = script.actions] { run_script(actions); });
+
+    // 10. The window thread's message loop.
+    plat::Message m;
+    while (plat::get_message(m)) {
+        plat::translate_message(m);
+        plat::dispatch_message(m);
+    }
+
+    // 11. Leave.
+    if (script_thread.joinable()) script_thread.join();
+    stop_signal_watch();
+    plat::shutdown_platform();
+    if (user_thread_abandoned()) {
+        // The user thread is still running the program's code: end the process
+        // without running destructors under its feet.
+        std::fflush(nullptr);
+        _exit(0);
+    }
+    return 0;
+}
+
+}  // namespace mav

@@ -1,0 +1,38 @@
+// The small library calls of the frame that programs use.
+#include <cmath>
+#include <cstdint>
+
+#include "frame/globals.h"
+#include "mavlib.h"
+#include "plat/clock.h"
+#include "plat/codepage.h"
+#include "plat/dialogs.h"
+#include "plat/window.h"
+
+int MAV_StopRequested(void) { return mav::frame().stop_flag.load(); }
+
+int MAV_GetMilliseconds(void) {
+    double period = mav::frame().ms_period;
+    if (period <= 0.0) period = 1000.0 / double(plat::perf_frequency());
+    double ms = std::floor(double(plat::perf_counter()) * period);
+    // The low 32 bits, as an int: callers take differences as unsigned.
+    return int(std::uint32_t(std::uint64_t(ms)));
+}
+
+int MAV_Pause(const char* message) {
+    std::u16string wide = plat::sjis_to_utf16(message ? message : "", 256);
+    plat::message_box({}, plat::utf16_to_utf8(wide), "Pause");
+    return 0;
+}
+
+int MAV_SetForeground(int window) {
+    if (window != MAVMAINWINDOW) return 1;
+    plat::Hwnd mw = mav::main_window();
+    if (!mw) return 1;
+    plat::set_foreground(mw);
+    return 0;
+}
+
+void MAV_EnableTriggerKeys(int enabled) { mav::frame().trigger_keys = enabled != 0; }
+int MAV_GetTriggerFlag(void) { return mav::frame().trigger_flag.load(); }
+void MAV_SetTriggerFlag(int value) { mav::frame().trigger_flag = value; }

@@ -1,0 +1,295 @@
+#include "frame/main_window.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+
+#include "frame/commands.h"
+#include "frame/globals.h"
+#include "frame/mailbox.h"
+#include "frame/snapping.h"
+#include "frame/status_line.h"
+#include "frame/user_thread.h"
+#include "mavlib.h"
+#include "plat/clock.h"
+#include "plat/codecs.h"
+#include "plat/codepage.h"
+#include "plat/controls.h"
+#include "plat/keys.h"
+#include "plat/metrics.h"
+#include "plat/window.h"
+
+namespace mav {
+
+namespace {
+
+std::atomic<PrintHook> g_print_hook{nullptr};
+std::atomic<ImageSizeProbe> g_size_probe{nullptr};
+std::atomic<CommandHook> g_command_hook{nullptr};
+std::atomic<RestoreImageHook> g_restore_hook{nullptr};
+
+constexpr int kClientWidth = 240;
+constexpr int kClientExtra = 32;  // client height beyond the menu bar
+constexpr int kDropDistance = 55;
+constexpr int kDropOffsets[28] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -6, -5, -4, -3,
+                                  -2, -1, 1, 2, 3, 4, 5, 6, -3, -2, -1, 1, 2, 3};
+constexpr int kDropStepMs = 20;
+constexpr int kDropSettleMs = 500;
+
+std::string class_name_for(int instance) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "mavlib_mw%d", instance);
+    return buf;
+}
+
+bool busy() { return frame().running.load() || frame().input_pending.load(); }
+
+// Waits, polling the clock, until `ms` have passed since `base`.
+void wait_since(double base, int ms) {
+    while (plat::monotonic_ms() - base < ms) plat::sleep_ms(1);
+}
+
+void drop_in(plat::Hwnd h) {
+    double base = plat::monotonic_ms();
+    for (int offset : kDropOffsets) {
+        plat::Rect r = plat::window_rect(h);
+        plat::move_window(h, {r.left, r.top + offset});
+        plat::show_window(h, true);
+        wait_since(base, kDropStepMs);
+        base = plat::monotonic_ms();
+    }
+    wait_since(base, kDropSettleMs);
+}
+
+void on_create(plat::Hwnd h) {
+    plat::Hwnd label = plat::create_label(h, plat::Rect::from_xywh(0, 6, 234, 20),
+                                          plat::sjis_to_utf8(centred_status_text("Ready")), kStatusLabelId);
+    frame().status_label = label.id;
+    frame().main_window = h.id;
+    drop_in(h);
+    frame().screen_depth = plat::screen_depth();
+    start_user_thread();
+}
+
+void print_in_text_window(const char* text) {
+    if (auto hook = g_print_hook.load()) hook(text);
+}
+
+void post_command(int id) {
+    plat::Message m;
+    m.window = main_window();
+    m.kind = plat::MsgKind::Command;
+    m.command_id = id;
+    plat::post_message(m);
+}
+
+bool on_key(const plat::Message& m) {
+    FrameState& f = frame();
+    if (m.ctrl) {
+        if (m.key == 'V') post_command(kCmdPaste);
+        else if (m.key == 'W') post_command(kCmdWindowInfo);
+        return true;
+    }
+    switch (m.key) {
+    case plat::key::Escape:
+    case 'X': run_exit_sequence(); return true;
+    case 'S': request_start(); return true;
+    case 'C': request_stop(); return true;
+    default: break;
+    }
+    if (f.trigger_keys.load()) {
+        if (m.key == plat::key::Space || m.key == 'Z') {
+            print_in_text_window("space");
+            f.trigger_flag = 1;
+        } else if (m.key == plat::key::Down) {
+            print_in_text_window("down");
+            f.trigger_flag = 1;
+        }
+    }
+    return true;
+}
+
+void show_popup(plat::Point screen) {
+    if (frame().pick_active.load()) return;
+    plat::MenuPtr menu = build_main_popup_menu();
+    int cmd = plat::track_popup_menu(*menu, screen, main_window());
+    if (cmd) post_command(cmd);
+}
+
+void open_lowest_closed_text_window() {
+    for (int i = 0; i < kTextSlots; ++i) {
+        plat::Hwnd h{windows().text[i].load()};
+        if (!h || !plat::is_window(h)) {
+            post_open_text(i);
+            return;
+        }
+    }
+}
+
+void on_command(int id) {
+    switch (id) {
+    case kCmdStart: request_start(); return;
+    case kCmdStop: request_stop(); return;
+    case kCmdExit: run_exit_sequence(); return;
+    case kCmdTextWindow:
+        if (!busy()) open_lowest_closed_text_window();
+        return;
+    default: break;
+    }
+    if (auto hook = g_command_hook.load()) hook(id);
+}
+
+bool main_proc(plat::Message& m) {
+    switch (m.kind) {
+    case plat::MsgKind::Create:
+        on_create(m.window);
+        return true;
+    case plat::MsgKind::Command:
+        on_command(m.command_id);
+        return true;
+    case plat::MsgKind::KeyDown:
+        return on_key(m);
+    case plat::MsgKind::RButtonDown:
+        show_popup(m.screen_pos);
+        return true;
+    case plat::MsgKind::DropFiles:
+        handle_dropped_files(m.files);
+        return true;
+    case plat::MsgKind::Sizing:
+        // The main window keeps its size.
+        m.rect = plat::window_rect(m.window);
+        return true;
+    case plat::MsgKind::Moving:
+    case plat::MsgKind::Move:
+        return handle_snapping(m);
+    case plat::MsgKind::Close:
+        // The close box ends the program the way Exit does, so UserExit runs.
+        run_exit_sequence();
+        return true;
+    case plat::MsgKind::Destroy:
+        plat::post_quit_message(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool probe_png_size(const std::string& path, int& w, int& h) {
+    plat::Surface s;
+    if (!plat::load_png(path, s)) return false;
+    w = s.width();
+    h = s.height();
+    return true;
+}
+
+}  // namespace
+
+void set_print_hook(PrintHook hook) { g_print_hook = hook; }
+void set_image_size_probe(ImageSizeProbe probe) { g_size_probe = probe; }
+void set_command_hook(CommandHook hook) { g_command_hook = hook; }
+void set_restore_image_hook(RestoreImageHook hook) { g_restore_hook = hook; }
+
+bool register_main_window_class(int instance) {
+    plat::WindowClass cls;
+    cls.name = class_name_for(instance);
+    cls.proc = main_proc;
+    cls.background = 0xD4D0C8;  // button face
+    return plat::register_class(cls);
+}
+
+plat::Hwnd create_main_window(int instance, const std::string& caption) {
+    const plat::Metrics& mt = plat::metrics();
+    std::uint32_t st = plat::style::Caption | plat::style::CloseBox | plat::style::SizingBorder;
+    // The menu bar takes its height out of the client area asked for.
+    plat::Rect wr = plat::adjust_window_rect({0, 0, kClientWidth, mt.menu_bar_height + kClientExtra}, st, false);
+    plat::Size fs = plat::full_screen_client();
+    int x = (fs.width - wr.width()) / 2;
+    int y = fs.height + mt.caption_height - wr.height() - kDropDistance;
+    plat::CreateParams p;
+    p.class_name = class_name_for(instance);
+    p.title = caption;
+    p.style = st;
+    p.rect = plat::Rect::from_xywh(x, y, wr.width(), wr.height());
+    p.menu = plat::Menu::create();
+    p.menu->add("Start(&S)", kCmdStart).add("Stop(&C)", kCmdStop).add("Exit(&X)", kCmdExit);
+    return plat::create_window(p);
+}
+
+plat::MenuPtr build_main_popup_menu() {
+    auto menu = plat::Menu::create();
+    menu->add("Paste\tCtrl+V", kCmdPaste)
+        .add_separator()
+        .add("Start", kCmdStart)
+        .add("Stop", kCmdStop)
+        .add("E&xit", kCmdExit)
+        .add_separator()
+        .add("Image Window", kCmdImageWindow)
+        .add("Text Window", kCmdTextWindow)
+        .add("Input Box", kCmdInputBox)
+        .add("Button Box", kCmdButtonBox)
+        .add_separator()
+        .add("&Window Info.\tCtrl+W", kCmdWindowInfo);
+    bool gated = busy();
+    for (int id : {kCmdPaste, kCmdStart, kCmdImageWindow, kCmdTextWindow, kCmdInputBox, kCmdButtonBox,
+                   kCmdWindowInfo})
+        menu->find_command(id)->grayed = gated;
+    return menu;
+}
+
+void request_start() {
+    if (!frame().running.load()) frame().start_request = 1;
+}
+
+void request_stop() { frame().stop_flag = 1; }
+
+void run_exit_sequence() {
+    FrameState& f = frame();
+    int expected = kQuitRunning;
+    if (!f.quit_state.compare_exchange_strong(expected, kQuitRequested)) return;
+    f.input_pending = 0;  // ends a waiting text input
+    f.stop_flag = 1;
+    // Logs are closed here once text windows can log.
+    if (!wait_user_thread(2000)) abandon_user_thread();
+    if (f.quit_state.load() == kQuitRequested) {
+        call_user_exit_once();
+        f.quit_state = kQuitFinished;
+    }
+    if (!user_thread_abandoned()) join_user_thread();
+    plat::destroy_window(main_window());
+}
+
+void handle_dropped_files(const std::vector<std::string>& files) {
+    int counter = 0;
+    for (const std::string& given : files) {
+        std::error_code ec;
+        std::filesystem::path full = std::filesystem::absolute(given, ec);
+        if (ec) continue;
+        std::string file_part = full.filename().string();
+        if (file_part.empty()) continue;
+        int w = 0, h = 0;
+        ImageSizeProbe probe = g_size_probe.load();
+        if (!probe) probe = probe_png_size;
+        if (!probe(full.string(), w, h) || w == 0 || h == 0) continue;
+        std::string name_part = plat::utf8_to_sjis(file_part);
+        for (; counter < kImageSlots; ++counter) {
+            char name[300];
+            std::snprintf(name, sizeof name, "%03d %s", counter, name_part.c_str());
+            int r = post_create_image(counter, name, w, h, 32);
+            if (r == 0) {
+                std::string path = full.string();
+                post_load_image(counter, path.c_str());
+                post_refresh(counter);
+                // The new window became the current image; go back to the one before.
+                if (auto restore = g_restore_hook.load()) restore();
+                ++counter;
+                break;
+            }
+            if (r == 1) continue;
+            ++counter;
+            break;
+        }
+        if (frame().quit_state.load() != kQuitRunning) return;
+    }
+}
+
+}  // namespace mav

@@ -1,0 +1,167 @@
+#include "frame/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "mavlib.h"
+
+namespace mav {
+
+namespace {
+
+std::vector<DeclaredOption>& declared() {
+    static std::vector<DeclaredOption>* v = new std::vector<DeclaredOption>;
+    return *v;
+}
+
+std::mutex g_values_mutex;
+std::vector<std::pair<std::string, std::string>>& values() {
+    static std::vector<std::pair<std::string, std::string>>* v = new std::vector<std::pair<std::string, std::string>>;
+    return *v;
+}
+
+const DeclaredOption* find_declared(const std::string& name) {
+    for (const auto& o : declared())
+        if (o.name == name) return &o;
+    return nullptr;
+}
+
+bool parse_screen(const std::string& text, plat::Size& out) {
+    auto x = text.find_first_of("xX");
+    if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long w = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() + x || errno) return false;
+    long h = std::strtol(text.c_str() + x + 1, &end, 10);
+    if (*end != '\0' || errno) return false;
+    if (w < 320 || h < 200 || w > 16384 || h > 16384) return false;
+    out = {int(w), int(h)};
+    return true;
+}
+
+}  // namespace
+
+const std::vector<DeclaredOption>& declared_options() { return declared(); }
+
+void set_program_values(std::vector<std::pair<std::string, std::string>> v) {
+    std::lock_guard lock(g_values_mutex);
+    values() = std::move(v);
+}
+
+ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions& out) {
+    auto fail = [](std::string why) { return ParseResult{false, std::move(why)}; };
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        std::string value;
+        bool inline_value = false;
+        // Accept both "--opt value" and "--opt=value".
+        if (a.rfind("--", 0) == 0) {
+            auto eq = a.find('=');
+            if (eq != std::string::npos) {
+                value = a.substr(eq + 1);
+                a = a.substr(0, eq);
+                inline_value = true;
+            }
+        }
+        auto take_value = [&](std::string& v) -> bool {
+            if (inline_value) {
+                v = value;
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            v = argv[++i];
+            return true;
+        };
+        if (a == "--headless") {
+            out.headless = true;
+        } else if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--screen") {
+            std::string v;
+            if (!take_value(v)) return fail("--screen needs a size such as 1920x1080");
+            if (!parse_screen(v, out.screen))
+                return fail("--screen: '" + v + "' is not a size from 320x200 to 16384x16384 (WIDTHxHEIGHT)");
+            out.screen_given = true;
+        } else if (a == "--do") {
+            std::string v;
+            if (!take_value(v)) return fail("--do needs a list of actions, e.g. --do \"start; wait 500; exit\"");
+            if (out.has_script) return fail("give either --do or --script, once");
+            out.script_text = v;
+            out.script_source = "--do";
+            out.has_script = true;
+        } else if (a == "--script") {
+            std::string v;
+            if (!take_value(v)) return fail("--script needs a file name");
+            if (out.has_script) return fail("give either --do or --script, once");
+            std::ifstream in(v);
+            if (!in) return fail("--script: cannot read '" + v + "'");
+            std::ostringstream text;
+            text << in.rdbuf();
+            out.script_text = text.str();
+            out.script_source = v;
+            out.has_script = true;
+        } else if (const DeclaredOption* d = find_declared(a)) {
+            std::string v;
+            if (d->takes_value) {
+                if (!take_value(v)) return fail(a + " needs a value (" + d->value_name + ")");
+            } else if (inline_value) {
+                return fail(a + " takes no value");
+            }
+            out.program_values.emplace_back(a, v);
+        } else {
+            return fail("unknown option '" + std::string(argv[i]) + "' (see --help)");
+        }
+    }
+    return {};
+}
+
+std::string usage_text(const char* program) {
+    std::ostringstream s;
+    s << "Usage: " << program << " [options]\n\n"
+      << "Library options:\n"
+      << "  --headless          run without a display, even if one exists\n"
+      << "  --screen WxH        size of the headless screen (default 1920x1080)\n"
+      << "  --do \"ACTIONS\"      run actions as a user would, separated by ';'\n"
+      << "  --script FILE       run the actions in FILE, one per line\n"
+      << "  --help              show this help\n\n"
+      << "Actions: start, stop, exit, key K (S, Esc, Ctrl+V, Down, ...), type TEXT,\n"
+      << "  wait MS, idle, screenshot FILE.png, drop FILE, button N|CAPTION,\n"
+      << "  answer-dialog PATH|cancel (answers the dialog the previous action opens).\n"
+      << "  A headless run ends with Exit when its actions are done.\n";
+    if (!declared().empty()) {
+        s << "\nProgram options:\n";
+        for (const auto& o : declared()) {
+            std::string left = "  " + o.name + (o.takes_value ? " " + o.value_name : "");
+            if (left.size() < 22) left.resize(22, ' ');
+            else left += "  ";
+            s << left << o.help << "\n";
+        }
+    }
+    return s.str();
+}
+
+}  // namespace mav
+
+int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count) {
+    if (!options || count <= 0) return 1;
+    for (int i = 0; i < count; ++i) {
+        const MAV_ProgramOption& o = options[i];
+        if (!o.name || o.name[0] != '-') continue;
+        mav::declared().push_back({o.name, o.takes_value != 0, o.value_name ? o.value_name : "VALUE",
+                                   o.help ? o.help : ""});
+    }
+    return 0;
+}
+
+const char* MAV_GetProgramOption(const char* name) {
+    if (!name) return nullptr;
+    std::lock_guard lock(mav::g_values_mutex);
+    // The last occurrence wins, as on most command lines.
+    for (auto it = mav::values().rbegin(); it != mav::values().rend(); ++it)
+        if (it->first == name) return it->second.c_str();
+    return nullptr;
+}

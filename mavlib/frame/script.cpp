@@ -1,0 +1,239 @@
+#include "frame/script.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "frame/commands.h"
+#include "frame/globals.h"
+#include "plat/clock.h"
+#include "plat/codecs.h"
+#include "plat/driver.h"
+#include "plat/keys.h"
+#include "plat/paths.h"
+#include "plat/window.h"
+
+namespace mav {
+
+namespace {
+
+std::string trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+std::string unquote(const std::string& s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+    return s;
+}
+
+// Splits on ';' and new lines outside double quotes.
+std::vector<std::string> split_actions(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    bool quoted = false;
+    bool comment = false;
+    for (char c : text) {
+        if (comment) {
+            if (c == '\n') comment = false;
+            else continue;
+        }
+        if (c == '"') quoted = !quoted;
+        if (!quoted && (c == ';' || c == '\n')) {
+            out.push_back(cur);
+            cur.clear();
+            continue;
+        }
+        if (!quoted && c == '#' && trim(cur).empty()) {
+            comment = true;
+            continue;
+        }
+        cur += c;
+    }
+    out.push_back(cur);
+    return out;
+}
+
+void say(const ScriptAction& a, const std::string& what) {
+    std::fprintf(stderr, "script: %s: %s\n", a.text.c_str(), what.c_str());
+}
+
+void post_main_command(int id) {
+    plat::Message m;
+    m.window = main_window();
+    m.kind = plat::MsgKind::Command;
+    m.command_id = id;
+    plat::post_message(m);
+}
+
+plat::Point main_client_centre() {
+    plat::Hwnd mw = main_window();
+    plat::Point o = plat::client_origin(mw);
+    plat::Rect c = plat::client_rect(mw);
+    return {o.x + c.width() / 2, o.y + c.height() / 2};
+}
+
+void take_screenshot(const ScriptAction& a) {
+    if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle; capturing anyway");
+    std::string path = plat::to_native_path(a.arg);
+    std::error_code ec;
+    auto parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    plat::IoResult r = plat::save_png(plat::driver::capture_screen(), path);
+    if (!r) say(a, "cannot save '" + path + "': " + r.message);
+}
+
+void press_button(const ScriptAction& a) {
+    plat::Hwnd box{windows().button_box.load()};
+    if (!box || !plat::is_window(box)) {
+        say(a, "no button box is open");
+        return;
+    }
+    // Buttons are children of the button box: by number (control id) or caption.
+    plat::Hwnd target;
+    char* end = nullptr;
+    long n = std::strtol(a.arg.c_str(), &end, 10);
+    bool numeric = !a.arg.empty() && *end == '\0';
+    for (plat::Hwnd c : plat::children_of(box)) {
+        if (numeric ? plat::control_id(c) == n : plat::window_text(c) == a.arg) {
+            target = c;
+            break;
+        }
+    }
+    if (!target) {
+        say(a, "no such button");
+        return;
+    }
+    plat::Rect r = plat::window_rect(target);
+    plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
+}
+
+}  // namespace
+
+ScriptParse parse_script(const std::string& text) {
+    ScriptParse out;
+    for (const std::string& raw : split_actions(text)) {
+        std::string s = trim(raw);
+        if (s.empty()) continue;
+        auto sp = s.find_first_of(" \t");
+        std::string verb = s.substr(0, sp);
+        std::string arg = sp == std::string::npos ? std::string() : unquote(trim(s.substr(sp + 1)));
+        ScriptAction a;
+        a.text = s;
+        a.arg = arg;
+        auto need_arg = [&](const char* what) {
+            if (!arg.empty()) return true;
+            out.ok = false;
+            out.error = "action '" + verb + "' needs " + what;
+            return false;
+        };
+        auto no_arg = [&]() {
+            if (arg.empty()) return true;
+            out.ok = false;
+            out.error = "action '" + verb + "' takes no argument";
+            return false;
+        };
+        if (verb == "start") { a.kind = ScriptAction::Start; if (!no_arg()) return out; }
+        else if (verb == "stop") { a.kind = ScriptAction::Stop; if (!no_arg()) return out; }
+        else if (verb == "exit") { a.kind = ScriptAction::Exit; if (!no_arg()) return out; }
+        else if (verb == "idle") { a.kind = ScriptAction::Idle; if (!no_arg()) return out; }
+        else if (verb == "key") {
+            a.kind = ScriptAction::Key;
+            if (!need_arg("a key name")) return out;
+            plat::KeyChord k;
+            if (!plat::parse_key_chord(arg.c_str(), k)) {
+                out.ok = false;
+                out.error = "unknown key '" + arg + "'";
+                return out;
+            }
+        } else if (verb == "type") {
+            a.kind = ScriptAction::Type;
+            if (!need_arg("text")) return out;
+        } else if (verb == "wait") {
+            a.kind = ScriptAction::Wait;
+            char* end = nullptr;
+            long ms = std::strtol(arg.c_str(), &end, 10);
+            if (arg.empty() || *end != '\0' || ms < 0 || ms > 3600000) {
+                out.ok = false;
+                out.error = "wait needs milliseconds from 0 to 3600000, not '" + arg + "'";
+                return out;
+            }
+            a.number = int(ms);
+        } else if (verb == "screenshot") {
+            a.kind = ScriptAction::Screenshot;
+            if (!need_arg("a file name")) return out;
+        } else if (verb == "drop") {
+            a.kind = ScriptAction::Drop;
+            if (!need_arg("a file name")) return out;
+        } else if (verb == "button") {
+            a.kind = ScriptAction::Button;
+            if (!need_arg("a number or caption")) return out;
+        } else if (verb == "answer-dialog") {
+            a.kind = ScriptAction::AnswerDialog;
+            if (!need_arg("a path or 'cancel'")) return out;
+        } else {
+            out.ok = false;
+            out.error = "unknown action '" + verb + "'";
+            return out;
+        }
+        out.actions.push_back(a);
+    }
+    return out;
+}
+
+void run_script(const std::vector<ScriptAction>& actions) {
+    bool exited = false;
+    for (std::size_t i = 0; i < actions.size() && !exited; ++i) {
+        const ScriptAction& a = actions[i];
+        if (frame().quit_state.load() != kQuitRunning) return;
+        // A dialog the action opens must find its answer already waiting.
+        if (i + 1 < actions.size() && actions[i + 1].kind == ScriptAction::AnswerDialog) {
+            const std::string& ans = actions[i + 1].arg;
+            plat::driver::DialogAnswer d;
+            d.cancel = ans == "cancel";
+            if (!d.cancel) d.path = plat::to_native_path(ans);
+            plat::driver::queue_dialog_answer(d);
+        }
+        switch (a.kind) {
+        case ScriptAction::Start: post_main_command(kCmdStart); break;
+        case ScriptAction::Stop: post_main_command(kCmdStop); break;
+        case ScriptAction::Exit:
+            post_main_command(kCmdExit);
+            exited = true;
+            break;
+        case ScriptAction::Key: {
+            plat::KeyChord k;
+            plat::parse_key_chord(a.arg.c_str(), k);
+            plat::driver::press_key(k.code, k.ctrl, k.shift);
+            break;
+        }
+        case ScriptAction::Type: plat::driver::type_text(a.arg); break;
+        case ScriptAction::Wait: plat::sleep_ms(a.number); break;
+        case ScriptAction::Idle:
+            if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle within 10 s");
+            break;
+        case ScriptAction::Screenshot: take_screenshot(a); break;
+        case ScriptAction::Drop: {
+            std::string path = plat::to_native_path(a.arg);
+            std::error_code ec;
+            std::string full = std::filesystem::absolute(path, ec).string();
+            if (ec) full = path;
+            if (!plat::driver::drop_files(main_client_centre(), {full})) say(a, "the main window takes no drops now");
+            break;
+        }
+        case ScriptAction::Button: press_button(a); break;
+        case ScriptAction::AnswerDialog:
+            if (!plat::driver::wait_dialog_answers_taken(10000)) say(a, "no dialog opened to take the answer");
+            break;
+        }
+    }
+    if (!exited) {
+        plat::driver::wait_idle(10000);
+        post_main_command(kCmdExit);
+    }
+}
+
+}  // namespace mav

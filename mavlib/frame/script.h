@@ -1,0 +1,32 @@
+// Scripted user actions (--do, --script): a short list of things a person
+// would do at the screen, run against the program from a thread of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mav {
+
+struct ScriptAction {
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog };
+    Kind kind = Start;
+    std::string arg;
+    int number = 0;  // wait: milliseconds
+    std::string text;  // as written, for messages
+};
+
+struct ScriptParse {
+    bool ok = true;
+    std::string error;
+    std::vector<ScriptAction> actions;
+};
+
+// Actions are separated by ';' or new lines; '#' starts a comment line.
+// Arguments may be quoted with double quotes.
+ScriptParse parse_script(const std::string& text);
+
+// Runs the actions in order. When they are done and none of them was exit,
+// the program exits (a headless run never waits for a person).
+void run_script(const std::vector<ScriptAction>& actions);
+
+}  // namespace mav

@@ -1,0 +1,52 @@
+/* mavlib: the windowing and imaging library. Programs built on it define
+ * UserSetup, UserMain and UserExit; the library owns main(), the main window
+ * and the user thread that runs them.
+ *
+ * Conventions: functions return 0 for success and small positive codes for
+ * the first check that failed. Strings are Shift-JIS (CP932) multibyte text. */
+#ifndef MAVLIB_H
+#define MAVLIB_H
+
+/* ---- Supplied by the program (called on the user thread) ---- */
+void UserSetup(void);
+void UserMain(void);
+void UserExit(void);
+
+/* ---- Frame ---- */
+#define MAVMAINWINDOW (-1)
+
+/* Removes and dispatches every message waiting for the calling thread. */
+int MAV_PumpMessages(void);
+/* Nonzero after Stop or Exit, until the next Start. */
+int MAV_StopRequested(void);
+/* Milliseconds on the performance counter, low 32 bits. Take differences as unsigned. */
+int MAV_GetMilliseconds(void);
+/* Modal box with caption "Pause" and the message; returns when OK is pressed. */
+int MAV_Pause(const char* message);
+/* MAVMAINWINDOW: brings the main window to the foreground. Other values: 1. */
+int MAV_SetForeground(int window);
+
+/* Trigger keys (Space, Z, Down on the main window) set the trigger flag.
+ * A program that wants them enables them in UserSetup. */
+void MAV_EnableTriggerKeys(int enabled);
+int MAV_GetTriggerFlag(void);
+void MAV_SetTriggerFlag(int value);
+
+/* ---- Program options ----
+ * A program declares the command-line options it takes before main() runs,
+ * e.g. at namespace scope:
+ *   static const MAV_ProgramOption kOptions[] = {{"--pair", 1, "FILE", "stereo pair to chart"}};
+ *   static const int kDeclared = MAV_DeclareProgramOptions(kOptions, 1);
+ * The library reports unknown options (exit code 2) and lists these in --help. */
+typedef struct MAV_ProgramOption {
+    const char* name;     /* "--pair" */
+    int takes_value;      /* 1: the next argument is its value */
+    const char* value_name; /* shown in --help, e.g. "FILE" */
+    const char* help;
+} MAV_ProgramOption;
+int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count);
+/* The value given for a declared option: its argument, "" for a flag given
+ * without value, or NULL when absent. */
+const char* MAV_GetProgramOption(const char* name);
+
+#endif
