@@ -1,0 +1,217 @@
+// PNG reading and writing with libpng.
+//
+// libpng reports errors by longjmp. Every function here that calls setjmp
+// holds only trivially destructible locals and is entered from a C++ caller
+// that owns the buffers and files, so a longjmp never skips a destructor; each
+// such function sets its own jump target before touching libpng, since a
+// target set in a function that has returned must not be used.
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plat/codecs.h"
+
+namespace plat {
+
+namespace {
+
+constexpr png_uint_32 kMaxSide = 32768;
+constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void on_png_warning(png_structp, png_const_charp) {}
+
+// Surface words are 0x00RRGGBB in native byte order; these make libpng read
+// and write them directly, the fourth byte being the filler.
+void set_rgb32_layout(png_structp png) {
+    if constexpr (std::endian::native == std::endian::little) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    }
+}
+
+// ---- writing ----
+
+// Writes the whole image to fp. Returns null on success, else why not.
+const char* write_png_stream(std::FILE* fp, const Surface& s) {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
+    if (!png) return "out of memory";
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return "out of memory";
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return "cannot write file";
+    }
+
+    png_init_io(png, fp);
+    const bool indexed = s.format() == PixelFormat::Indexed8;
+    png_set_IHDR(png, info, png_uint_32(s.width()), png_uint_32(s.height()), 8,
+                 indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (indexed) {
+        png_color pal[256];
+        for (int i = 0; i < 256; ++i) {
+            const Color c = s.palette()[std::size_t(i)];
+            pal[i] = {png_byte(red_of(c)), png_byte(green_of(c)), png_byte(blue_of(c))};
+        }
+        png_set_PLTE(png, info, pal, 256);
+    }
+    png_write_info(png, info);
+    if (!indexed) set_rgb32_layout(png);
+    for (int y = 0; y < s.height(); ++y) png_write_row(png, s.row8(y));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return nullptr;
+}
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Creates a new file beside `path` for the image to be written to first.
+// Mode 0666 so the umask applies as it would to the file itself.
+int create_temp_beside(const std::string& path, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    const std::string dir = directory_of(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = dir + ".png-save-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".tmp";
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// ---- reading ----
+
+struct ReadState {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::FILE* fp = nullptr;
+    ~ReadState() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        if (fp) std::fclose(fp);
+    }
+};
+
+const char* read_failure(std::FILE* fp) {
+    return std::feof(fp) ? "truncated PNG file" : "corrupt PNG data";
+}
+
+// Reads up to the image data and sets the transforms that turn any PNG into
+// 0x00RRGGBB words. Returns null on success, else why not.
+const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& height) {
+    png_structp png = st.png;
+    png_infop info = st.info;
+    if (setjmp(png_jmpbuf(png))) return read_failure(st.fp);
+
+    png_init_io(png, st.fp);
+    png_set_sig_bytes(png, 8);
+    // Size limits are ours (below), with our message.
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_read_info(png, info);
+
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    if (width > kMaxSide || height > kMaxSide || std::uint64_t(width) * height > kMaxPixels)
+        return "image too large";
+
+    const int color_type = png_get_color_type(png, info);
+    if (png_get_bit_depth(png, info) == 16) png_set_scale_16(png);
+    if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (color_type == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    if (color_type == PNG_COLOR_TYPE_GRAY || color_type == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    png_set_strip_alpha(png);
+    set_rgb32_layout(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    if (png_get_rowbytes(png, info) != png_size_t(width) * 4) return "unsupported PNG format";
+    return nullptr;
+}
+
+const char* read_png_pixels(ReadState& st, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(st.png))) return read_failure(st.fp);
+    png_read_image(st.png, rows);
+    png_read_end(st.png, nullptr);
+    return nullptr;
+}
+
+}  // namespace
+
+IoResult save_png(const Surface& surface, const std::string& path) {
+    if (surface.is_null()) return IoResult::failure("empty image");
+
+    std::string temp;
+    const int fd = create_temp_beside(path, temp);
+    if (fd < 0) return IoResult::failure("cannot open file for writing");
+    std::FILE* fp = ::fdopen(fd, "wb");
+    if (!fp) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return IoResult::failure("cannot open file for writing");
+    }
+
+    const char* error = write_png_stream(fp, surface);
+    if (!error && (std::fflush(fp) != 0 || ::fsync(fd) != 0)) error = "cannot write file";
+    if (std::fclose(fp) != 0 && !error) error = "cannot write file";
+    if (!error && std::rename(temp.c_str(), path.c_str()) != 0) error = "cannot write file";
+    if (error) {
+        ::unlink(temp.c_str());
+        return IoResult::failure(error);
+    }
+    return IoResult::success();
+}
+
+IoResult load_png(const std::string& path, Surface& out) {
+    ReadState st;
+    st.fp = std::fopen(path.c_str(), "rbe");
+    if (!st.fp) return IoResult::failure("cannot open file");
+
+    png_byte sig[8];
+    const std::size_t got = std::fread(sig, 1, sizeof sig, st.fp);
+    if (got != sizeof sig && std::ferror(st.fp)) return IoResult::failure("cannot read file");
+    if (got != sizeof sig || png_sig_cmp(sig, 0, sizeof sig) != 0)
+        return IoResult::failure("not a PNG file");
+
+    st.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
+    if (!st.png) return IoResult::failure("out of memory");
+    st.info = png_create_info_struct(st.png);
+    if (!st.info) return IoResult::failure("out of memory");
+
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    if (const char* error = read_png_header(st, width, height)) return IoResult::failure(error);
+
+    // Decoded aside, so `out` is untouched if the data turns out bad.
+    Surface image(int(width), int(height), PixelFormat::Rgb32);
+    if (image.is_null()) return IoResult::failure("image too large");
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.row8(int(y));
+    if (const char* error = read_png_pixels(st, rows.data())) return IoResult::failure(error);
+
+    out = std::move(image);
+    return IoResult::success();
+}
+
+}  // namespace plat
