@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "frame/options.h"
+#include "frame/script.h"
+
+using namespace mav;
+
+namespace {
+
+ParseResult parse(std::vector<const char*> args, LibraryOptions& out) {
+    args.insert(args.begin(), "prog");
+    return parse_command_line(int(args.size()), args.data(), out);
+}
+
+}  // namespace
+
+TEST(CommandLine, LibraryOptions) {
+    LibraryOptions o;
+    ASSERT_TRUE(parse({"--headless", "--screen", "800x600", "--do", "start; exit"}, o).ok);
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.screen, (plat::Size{800, 600}));
+    EXPECT_EQ(o.script_text, "start; exit");
+    LibraryOptions eq;
+    ASSERT_TRUE(parse({"--screen=1024x768"}, eq).ok);
+    EXPECT_EQ(eq.screen, (plat::Size{1024, 768}));
+}
+
+TEST(CommandLine, ClearErrors) {
+    auto error_of = [](std::vector<const char*> args) {
+        LibraryOptions o;
+        ParseResult r = parse(std::move(args), o);
+        EXPECT_FALSE(r.ok);
+        return r.error;
+    };
+    EXPECT_NE(error_of({"--bogus"}).find("unknown option '--bogus'"), std::string::npos);
+    EXPECT_NE(error_of({"--screen", "wide"}).find("not a size"), std::string::npos);
+    EXPECT_NE(error_of({"--screen", "10x10"}).find("not a size"), std::string::npos);
+    EXPECT_NE(error_of({"--screen"}).find("needs a size"), std::string::npos);
+    EXPECT_NE(error_of({"--do", "exit", "--do", "exit"}).find("once"), std::string::npos);
+    EXPECT_NE(error_of({"--script", "/nonexistent/script.txt"}).find("cannot read"), std::string::npos);
+}
+
+TEST(Script, ParsesActionsWithQuotesAndComments) {
+    ScriptParse s = parse_script("start; wait 200\n# a comment; not an action\nscreenshot \"my shot.png\"; key Ctrl+V;exit");
+    ASSERT_TRUE(s.ok) << s.error;
+    ASSERT_EQ(s.actions.size(), 5u);
+    EXPECT_EQ(s.actions[0].kind, ScriptAction::Start);
+    EXPECT_EQ(s.actions[1].kind, ScriptAction::Wait);
+    EXPECT_EQ(s.actions[1].number, 200);
+    EXPECT_EQ(s.actions[2].kind, ScriptAction::Screenshot);
+    EXPECT_EQ(s.actions[2].arg, "my shot.png");
+    EXPECT_EQ(s.actions[3].arg, "Ctrl+V");
+    EXPECT_EQ(s.actions[4].kind, ScriptAction::Exit);
+}
+
+TEST(Script, RejectsWhatItCannotRun) {
+    EXPECT_EQ(parse_script("jump").error, "unknown action 'jump'");
+    EXPECT_FALSE(parse_script("wait soon").ok);
+    EXPECT_FALSE(parse_script("wait -5").ok);
+    EXPECT_FALSE(parse_script("key Hyper").ok);
+    EXPECT_FALSE(parse_script("screenshot").ok);
+    EXPECT_FALSE(parse_script("start now").ok);
+    EXPECT_TRUE(parse_script("  ;; \n").ok);
+}
