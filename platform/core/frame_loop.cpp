@@ -45,8 +45,9 @@ Rect enforce_min_size(Rect r, Hit edge) {
     return r;
 }
 
-// Runs a modal capture loop; `on_move` gets each cursor position. Returns
-// false when Escape cancelled it.
+// Runs a modal capture loop; `on_move` gets each mouse message (its screen
+// position and the modifiers held when it happened). Returns false when
+// Escape cancelled it.
 template <typename OnMove>
 bool capture_loop(Hwnd h, OnMove on_move) {
     set_capture(h);
@@ -58,11 +59,11 @@ bool capture_loop(Hwnd h, OnMove on_move) {
             break;
         }
         if (m.window == h && m.kind == MsgKind::MouseMove) {
-            on_move(m.screen_pos);
+            on_move(m);
             continue;
         }
         if (m.window == h && m.kind == MsgKind::LButtonUp) {
-            on_move(m.screen_pos);
+            on_move(m);
             break;
         }
         if (m.kind == MsgKind::KeyDown && m.key == key::Escape) {
@@ -81,13 +82,14 @@ void move_loop(Message& down) {
     Hwnd h = down.window;
     Rect start = window_rect(h);
     Point anchor = down.screen_pos;
-    bool ok = capture_loop(h, [&](Point p) {
+    bool ok = capture_loop(h, [&](const Message& mouse) {
+        Point p = mouse.screen_pos;
         Message moving;
         moving.window = h;
         moving.kind = MsgKind::Moving;
         moving.rect = start.translated(p.x - anchor.x, p.y - anchor.y);
-        moving.ctrl = is_key_down(key::Control);
-        moving.shift = is_key_down(key::Shift);
+        moving.ctrl = mouse.ctrl;
+        moving.shift = mouse.shift;
         Message sent = moving;
         dispatch_message(sent);
         set_window_rect(h, start.moved_to(sent.rect.top_left()));  // moving never resizes
@@ -100,13 +102,14 @@ void size_loop(Message& down) {
     Rect start = window_rect(h);
     Point anchor = down.screen_pos;
     Hit edge = down.hit;
-    bool ok = capture_loop(h, [&](Point p) {
+    bool ok = capture_loop(h, [&](const Message& mouse) {
+        Point p = mouse.screen_pos;
         Message sizing;
         sizing.window = h;
         sizing.kind = MsgKind::Sizing;
         sizing.hit = edge;
         sizing.rect = enforce_min_size(sized_rect(start, edge, p.x - anchor.x, p.y - anchor.y), edge);
-        sizing.ctrl = is_key_down(key::Control);
+        sizing.ctrl = mouse.ctrl;
         dispatch_message(sizing);
         set_window_rect(h, sizing.rect);
     });
@@ -116,7 +119,7 @@ void size_loop(Message& down) {
 void close_box_loop(Message& down) {
     Hwnd h = down.window;
     Point last = down.screen_pos;
-    capture_loop(h, [&](Point p) { last = p; });
+    capture_loop(h, [&](const Message& mouse) { last = mouse.screen_pos; });
     if (is_window(h) && hit_test(h, last) == Hit::CloseBox) {
         Message close;
         close.window = h;
@@ -157,7 +160,7 @@ void menu_bar_click(Message& down) {
             // A bar item that is a command runs when the button goes up.
             set_hot_item(h, int(i));
             Point last = down.screen_pos;
-            capture_loop(h, [&](Point q) { last = q; });
+            capture_loop(h, [&](const Message& mouse) { last = mouse.screen_pos; });
             set_hot_item(h, -1);
             Point lp{last.x - wr.left, last.y - wr.top};
             if (!cells[i].contains(lp)) command = 0;

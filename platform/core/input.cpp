@@ -3,6 +3,7 @@
 // raises and activates it.
 #include "plat/input.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -28,6 +29,10 @@ struct InputState {
     MouseButton last_button = MouseButton::Left;
     double last_time = -1e9;
     Point last_pos;
+    // While a button is held, the window it went down on keeps the mouse,
+    // as a display server's implicit grab does.
+    std::uint32_t grab = 0;
+    int buttons_down = 0;
 };
 
 InputState& input() {
@@ -97,6 +102,21 @@ bool wants_double_clicks(Hwnd h) {
     return w && w->double_clicks;
 }
 
+// Where mouse input goes: explicit capture, then the implicit grab, then
+// the window under the point.
+Hwnd mouse_target(Point screen) {
+    Hwnd capture = capture_window();
+    if (capture) return capture;
+    std::uint32_t grab;
+    {
+        auto& s = input();
+        std::lock_guard lock(s.m);
+        grab = s.grab;
+    }
+    if (grab && is_window(Hwnd{grab})) return Hwnd{grab};
+    return window_at(screen);
+}
+
 Hwnd key_target() {
     Hwnd f = focus_window();
     if (f && is_window(f)) return f;
@@ -119,8 +139,7 @@ void inject_mouse_move(Point screen) {
         std::lock_guard lock(s.m);
         s.cursor = screen;
     }
-    Hwnd target = capture_window();
-    if (!target) target = window_at(screen);
+    Hwnd target = mouse_target(screen);
     if (!target) return;
     post_message(mouse_message(target, MsgKind::MouseMove, screen));
 }
@@ -132,17 +151,27 @@ void inject_mouse_button(MouseButton button, bool down, Point screen) {
         s.cursor = screen;
     }
     Hwnd capture = capture_window();
-    Hwnd target = capture ? capture : window_at(screen);
+    Hwnd target = mouse_target(screen);
+    {
+        auto& s = input();
+        std::lock_guard lock(s.m);
+        s.buttons_down = std::max(0, s.buttons_down + (down ? 1 : -1));
+        if (down && s.buttons_down == 1 && !capture) s.grab = target.id;
+        if (s.buttons_down == 0) s.grab = 0;
+    }
     if (!target) return;
     if (!down) {
         post_message(mouse_message(target, up_kind(button), screen));
         return;
     }
-    if (!capture) {
-        set_foreground(target);
-        if (!(window_style(target) & style::Child)) set_focus(target);
+    if (capture || target.id != window_at(screen).id) {
+        // A press while the mouse is held elsewhere goes to that window as is.
+        post_message(mouse_message(target, down_kind(button), screen));
+        return;
     }
-    Hit hit = capture ? Hit::Client : hit_test(target, screen);
+    set_foreground(target);
+    if (!(window_style(target) & style::Child)) set_focus(target);
+    Hit hit = hit_test(target, screen);
     if (hit == Hit::Nowhere) hit = Hit::Client;
     Message m = mouse_message(target, down_kind(button), screen);
     if (hit != Hit::Client) {

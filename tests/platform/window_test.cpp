@@ -58,10 +58,10 @@ TEST(WindowCore, ClientAreaAndAdjustAgree) {
     ASSERT_TRUE(h);
     set_menu_bar(h, Menu::create());
     EXPECT_EQ(client_rect(h), client);
+    // The window was placed so that its client area starts at (100, 200).
+    EXPECT_EQ(client_origin(h), (Point{100, 200}));
     const Metrics& m = metrics();
-    Point o = client_origin(h);
-    EXPECT_EQ(o.x, 100 + m.sizing_frame);
-    EXPECT_EQ(o.y, window_rect(h).top + m.sizing_frame + m.caption_height + m.menu_bar_height);
+    EXPECT_EQ(window_rect(h).top, 200 - m.sizing_frame - m.caption_height - m.menu_bar_height);
     destroy_window(h);
     EXPECT_FALSE(is_window(h));
 }
