@@ -211,7 +211,12 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
         case ScriptAction::Type: plat::driver::type_text(a.arg); break;
-        case ScriptAction::Wait: plat::sleep_ms(a.number); break;
+        case ScriptAction::Wait: {
+            // In slices, so that a program that exits meanwhile is not kept waiting.
+            double end = plat::monotonic_ms() + a.number;
+            while (plat::monotonic_ms() < end && frame().quit_state.load() == kQuitRunning) plat::sleep_ms(5);
+            break;
+        }
         case ScriptAction::Idle:
             if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle within 10 s");
             break;

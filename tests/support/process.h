@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -33,7 +34,8 @@ inline std::string read_file(const std::string& path) {
 }
 
 inline RunResult run_program(const std::string& program, const std::vector<std::string>& args,
-                             const std::vector<std::string>& env = {}, double timeout_s = 60) {
+                             const std::vector<std::string>& env = {}, double timeout_s = 60,
+                             const std::function<void(pid_t)>& on_start = nullptr) {
     RunResult r;
     char out_tmpl[] = "/tmp/e2e_out_XXXXXX";
     char err_tmpl[] = "/tmp/e2e_err_XXXXXX";
@@ -53,6 +55,7 @@ inline RunResult run_program(const std::string& program, const std::vector<std::
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    if (on_start) on_start(pid);
     int status = 0;
     for (;;) {
         pid_t w = waitpid(pid, &status, WNOHANG);

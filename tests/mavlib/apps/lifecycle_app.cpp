@@ -1,6 +1,6 @@
 // Records, one line each, what the library calls and on which thread, into
 // the file named by MAV_TEST_LOG. MAV_TEST_MODE=ignore_stop makes UserMain
-// run until the process ends.
+// run until the process ends; MAV_TEST_TRIGGERS=1 turns the trigger keys on.
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -49,6 +49,8 @@ bool ignore_stop() {
 }  // namespace
 
 void UserSetup(void) {
+    const char* triggers = std::getenv("MAV_TEST_TRIGGERS");
+    if (triggers && std::strcmp(triggers, "1") == 0) MAV_EnableTriggerKeys(1);
     const char* label = MAV_GetProgramOption("--label");
     log_line("setup %s instance %d label %s", which_thread(), mav::frame().instance, label ? label : "-");
 }
@@ -62,4 +64,6 @@ void UserMain(void) {
     log_line("main-end %s", which_thread());
 }
 
-void UserExit(void) { log_line("exit %s t=%d", which_thread(), MAV_GetMilliseconds()); }
+void UserExit(void) {
+    log_line("exit %s t=%d trigger=%d", which_thread(), MAV_GetMilliseconds(), MAV_GetTriggerFlag());
+}

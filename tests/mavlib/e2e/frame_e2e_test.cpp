@@ -2,6 +2,9 @@
 // the instance limit, the command line and what the screen shows.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,10 +35,11 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    RunResult run(std::vector<std::string> args, std::vector<std::string> env = {}) {
+    RunResult run(std::vector<std::string> args, std::vector<std::string> env = {},
+                  const std::function<void(pid_t)>& on_start = nullptr) {
         env.push_back("MAV_TEST_LOG=" + log_);
         env.push_back("PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string());
-        return run_program(LIFECYCLE_APP, args, env);
+        return run_program(LIFECYCLE_APP, args, env, 60, on_start);
     }
 
     std::vector<std::string> log_lines() {
@@ -191,4 +195,42 @@ TEST_F(FrameE2E, ScreenshotShowsTheMainWindowAtTheBottomCentre) {
     EXPECT_TRUE(ink_in(client_left + 96, client_left + 96 + 8));             // '3'
     EXPECT_TRUE(ink_in(client_left + 96 + 11 * 8, client_left + 96 + 12 * 8));  // 'r'
     EXPECT_FALSE(ink_in(client_left + 96 + 12 * 8, client_left + 234));
+}
+
+TEST_F(FrameE2E, MainWindowKeysStartStopAndExit) {
+    RunResult r = run({"--headless", "--do", "key S; wait 100; key C; idle; key S; wait 100; key C; idle; key Esc"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(count("main-begin"), 2) << read_file(log_);
+    EXPECT_EQ(count("main-end"), 2);
+    EXPECT_EQ(count("exit"), 1);
+    RunResult x = run({"--headless", "--do", "key X; wait 5000"});
+    EXPECT_LT(x.seconds, 5.0);  // X ended it; the wait never finished
+    EXPECT_EQ(x.exit_code, 0);
+}
+
+TEST_F(FrameE2E, TriggerKeysSetTheFlagOnlyWhenTheProgramAsksForThem) {
+    RunResult off = run({"--headless", "--do", "key Space; idle; exit"});
+    EXPECT_EQ(off.exit_code, 0) << off.err;
+    EXPECT_EQ(count("exit user-thread"), 1);
+    EXPECT_NE(read_file(log_).find("trigger=0"), std::string::npos);
+    std::filesystem::remove(log_);
+    RunResult on = run({"--headless", "--do", "key Down; idle; exit"}, {"MAV_TEST_TRIGGERS=1"});
+    EXPECT_EQ(on.exit_code, 0) << on.err;
+    EXPECT_NE(read_file(log_).find("trigger=1"), std::string::npos) << read_file(log_);
+}
+
+TEST_F(FrameE2E, InterruptEndsTheProgramThroughExit) {
+    std::thread killer;
+    RunResult r = run({"--headless", "--do", "start; wait 20000"}, {}, [&](pid_t pid) {
+        killer = std::thread([pid] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+            kill(pid, SIGINT);
+        });
+    });
+    killer.join();
+    EXPECT_LT(r.seconds, 10.0);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(count("main-end"), 1) << read_file(log_);  // Stop reached the program's loop
+    EXPECT_EQ(count("exit user-thread"), 1);
 }

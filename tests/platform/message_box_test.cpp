@@ -1,0 +1,191 @@
+// The message box: answered at once by the headless driver, or left open for
+// scripted input and answered by Enter, its OK button or its close box.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+
+#include "plat/dialogs.h"
+#include "plat/driver.h"
+#include "plat/keys.h"
+#include "plat/metrics.h"
+#include "plat/window.h"
+#include "support/ui_helpers.h"
+#include "support/ui_thread.h"
+
+using namespace plat;
+using testsupport::point_on;
+using testsupport::wait_until;
+
+namespace {
+
+constexpr const char* kBoxClass = "plat_msgbox";
+
+class MessageBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        driver::clear_shown_dialogs();
+        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
+    }
+
+    void TearDown() override {
+        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
+        if (find_window(kBoxClass)) driver::press_key(key::Enter);
+        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
+        ui.run([this] {
+            for (Hwnd h : windows) destroy_window(h);
+        });
+        driver::clear_shown_dialogs();
+        release_capture();
+        driver::wait_idle();
+    }
+
+    // Opens a box on the UI thread and waits until it shows.
+    Hwnd open(Hwnd owner, const char* text, const char* caption) {
+        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
+        posted = true;
+        ui.post([this, owner, text, caption] {
+            result = message_box(owner, text, caption, MbIcon::Error);
+            done = true;
+        });
+        EXPECT_TRUE(wait_until([] { return bool(find_window(kBoxClass)); }));
+        EXPECT_TRUE(driver::wait_idle());
+        return find_window(kBoxClass);
+    }
+
+    Hwnd make_owner(Rect r) {
+        Hwnd h = ui.run([r] {
+            if (!class_registered("msgbox_test_owner")) {
+                WindowClass c;
+                c.name = "msgbox_test_owner";
+                register_class(c);
+            }
+            CreateParams p;
+            p.class_name = "msgbox_test_owner";
+            p.title = "Owner";
+            p.rect = r;
+            p.style = style::Overlapped | style::Visible;
+            return create_window(p);
+        });
+        windows.push_back(h);
+        return h;
+    }
+
+    static Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+    std::atomic<int> result{-1};
+    std::atomic<bool> done{false};
+    bool posted = false;
+    testsupport::UiThread ui;
+    std::vector<Hwnd> windows;
+};
+
+}  // namespace
+
+TEST_F(MessageBox, AutoAnswerReturnsOkAtOnceAndReportsOnStderr) {
+    testing::internal::CaptureStderr();
+    int r = message_box({}, "Disk is full", "Saver");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(r, kIdOk);
+    EXPECT_NE(err.find("Saver: Disk is full\n"), std::string::npos) << err;
+    EXPECT_FALSE(find_window(kBoxClass));
+    auto shown = driver::shown_dialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Saver");
+    EXPECT_EQ(shown[0].text, "Disk is full");
+}
+
+TEST_F(MessageBox, QueuedAnswerIsTakenWithoutPrinting) {
+    driver::queue_dialog_answer({});
+    testing::internal::CaptureStderr();
+    int r = message_box({}, "Quiet", "Box");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(r, kIdOk);
+    EXPECT_EQ(err, "");
+    EXPECT_TRUE(driver::wait_dialog_answers_taken(0));
+    ASSERT_EQ(driver::shown_dialogs().size(), 1u);
+    EXPECT_EQ(driver::shown_dialogs()[0].text, "Quiet");
+    // The queued answer was for one box only; the next one prints again.
+    testing::internal::CaptureStderr();
+    message_box({}, "Loud", "Box");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Box: Loud\n");
+}
+
+TEST_F(MessageBox, WaitsForEnterCentredOnTheScreen) {
+    Hwnd box = open({}, "Hello\nWorld", "Note");
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(window_text(box), "Note");
+    EXPECT_EQ(active_window(), box);
+    Rect r = window_rect(box);
+    Size s = screen_size();
+    EXPECT_LE(std::abs((r.left + r.right) - s.width), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) - s.height), 1);
+    ASSERT_EQ(driver::shown_dialogs().size(), 1u);
+    EXPECT_EQ(driver::shown_dialogs()[0].text, "Hello\nWorld");
+
+    driver::press_key(key::Enter);
+    ASSERT_TRUE(wait_until([this] { return done.load(); }));
+    EXPECT_EQ(result, kIdOk);
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(is_window(box));
+    EXPECT_FALSE(find_window(kBoxClass));
+}
+
+TEST_F(MessageBox, ClickOnOkAnswersCentredOnTheOwner) {
+    Hwnd owner = make_owner({300, 200, 900, 700});
+    Hwnd box = open(owner, "Saved.", "Done");
+    ASSERT_TRUE(box);
+    Rect r = window_rect(box);
+    EXPECT_LE(std::abs((r.left + r.right) - 1200), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) - 900), 1);
+
+    // OK sits centred near the bottom of the client area.
+    Rect c = client_rect(box);
+    Point o = client_origin(box);
+    Point ok{o.x + c.width() / 2, o.y + c.height() - 12 - 11};
+
+    // Pressing OK and sliding off before the release does not answer.
+    driver::press_button(ok);
+    ASSERT_TRUE(driver::wait_idle());
+    driver::move_mouse({o.x + 2, o.y + 2});
+    driver::release_button({o.x + 2, o.y + 2});
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(is_window(box));
+
+    driver::click(ok);
+    ASSERT_TRUE(wait_until([this] { return done.load(); }));
+    EXPECT_EQ(result, kIdOk);
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(is_window(box));
+    EXPECT_EQ(active_window(), owner);  // the owner is active again
+}
+
+TEST_F(MessageBox, CloseBoxAnswers) {
+    Hwnd box = open({}, "Close me", "Box");
+    ASSERT_TRUE(box);
+    Point x = point_on(box, Hit::CloseBox);
+    ASSERT_NE(x.x, -1);
+    driver::click(x);
+    ASSERT_TRUE(wait_until([this] { return done.load(); }));
+    EXPECT_EQ(result, kIdOk);
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(is_window(box));
+}
+
+TEST_F(MessageBox, ClicksElsewhereInTheBoxDoNotAnswer) {
+    Hwnd box = open({}, "Still here", "Box");
+    ASSERT_TRUE(box);
+    Point o = client_origin(box);
+    driver::click({o.x + 3, o.y + 3});
+    driver::press_key('A');
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(is_window(box));
+    driver::press_key(key::Escape);
+    ASSERT_TRUE(wait_until([this] { return done.load(); }));
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_FALSE(is_window(box));
+}
