@@ -23,6 +23,7 @@
 #include "plat/instance.h"
 #include "plat/platform.h"
 #include "plat/window.h"
+#include "text/text_window.h"
 
 int mav_entry(int argc, char** argv) { return mav::run_entry(argc, argv); }
 
@@ -30,7 +31,20 @@ namespace mav {
 
 namespace {
 
-constexpr const char* kLibraryClasses[] = {"mav_iw", "mav_twi", "mav_ib", "mav_bb"};
+struct LibraryClass {
+    const char* name;
+    bool (*proc)(plat::Message&);
+    plat::Color background;
+    bool double_clicks;
+};
+
+// Registered in this order after the main window's class.
+const LibraryClass kLibraryClasses[] = {
+    {"mav_iw", nullptr, 0x000000, false},
+    {"mav_twi", text_window_proc, 0x000000, false},
+    {"mav_ib", nullptr, 0xD4D0C8, true},
+    {"mav_bb", nullptr, 0xD4D0C8, true},
+};
 
 std::string program_name(const char* argv0) {
     std::string n = argv0 ? std::filesystem::path(argv0).filename().string() : "";
@@ -47,15 +61,15 @@ std::string current_dir_sjis() {
 
 bool register_classes(int instance) {
     if (!register_main_window_class(instance)) return false;
-    for (const char* name : kLibraryClasses) {
-        if (plat::class_registered(name)) continue;
+    for (const LibraryClass& c : kLibraryClasses) {
         plat::WindowClass cls;
-        cls.name = name;
-        bool boxes = name[4] == 'i' || name[4] == 'b';
-        cls.background = boxes ? 0xD4D0C8 : 0x000000;
-        cls.double_clicks = boxes;
+        cls.name = c.name;
+        if (c.proc) cls.proc = c.proc;
+        cls.background = c.background;
+        cls.double_clicks = c.double_clicks;
         if (!plat::register_class(cls)) return false;
     }
+    register_text_requests();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "frame/commands.h"
+#include "frame/dialogues.h"
 #include "frame/globals.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
@@ -23,9 +24,7 @@ namespace mav {
 
 namespace {
 
-std::atomic<PrintHook> g_print_hook{nullptr};
 std::atomic<ImageSizeProbe> g_size_probe{nullptr};
-std::atomic<CommandHook> g_command_hook{nullptr};
 std::atomic<RestoreImageHook> g_restore_hook{nullptr};
 
 constexpr int kClientWidth = 240;
@@ -71,23 +70,11 @@ void on_create(plat::Hwnd h) {
     start_user_thread();
 }
 
-void print_in_text_window(const char* text) {
-    if (auto hook = g_print_hook.load()) hook(text);
-}
-
-void post_command(int id) {
-    plat::Message m;
-    m.window = main_window();
-    m.kind = plat::MsgKind::Command;
-    m.command_id = id;
-    plat::post_message(m);
-}
-
 bool on_key(const plat::Message& m) {
     FrameState& f = frame();
     if (m.ctrl) {
-        if (m.key == 'V') post_command(kCmdPaste);
-        else if (m.key == 'W') post_command(kCmdWindowInfo);
+        if (m.key == 'V') post_main_command(kCmdPaste);
+        else if (m.key == 'W') post_main_command(kCmdWindowInfo);
         return true;
     }
     switch (m.key) {
@@ -99,10 +86,10 @@ bool on_key(const plat::Message& m) {
     }
     if (f.trigger_keys.load()) {
         if (m.key == plat::key::Space || m.key == 'Z') {
-            print_in_text_window("space");
+            MAV_Printf("space");
             f.trigger_flag = 1;
         } else if (m.key == plat::key::Down) {
-            print_in_text_window("down");
+            MAV_Printf("down");
             f.trigger_flag = 1;
         }
     }
@@ -113,7 +100,7 @@ void show_popup(plat::Point screen) {
     if (frame().pick_active.load()) return;
     plat::MenuPtr menu = build_main_popup_menu();
     int cmd = plat::track_popup_menu(*menu, screen, main_window());
-    if (cmd) post_command(cmd);
+    if (cmd) post_main_command(cmd);
 }
 
 void open_lowest_closed_text_window() {
@@ -131,12 +118,13 @@ void on_command(int id) {
     case kCmdStart: request_start(); return;
     case kCmdStop: request_stop(); return;
     case kCmdExit: run_exit_sequence(); return;
-    case kCmdTextWindow:
-        if (!busy()) open_lowest_closed_text_window();
-        return;
-    default: break;
+    case kCmdTextWindow: open_lowest_closed_text_window(); return;
+    case kCmdImageWindow: image_window_dialogue(); return;
+    case kCmdInputBox: input_box_dialogue(); return;
+    case kCmdButtonBox: button_box_dialogue(); return;
+    case kCmdWindowInfo: window_info_command(); return;
+    default: return;  // Paste arrives with image files and the clipboard
     }
-    if (auto hook = g_command_hook.load()) hook(id);
 }
 
 bool main_proc(plat::Message& m) {
@@ -184,9 +172,15 @@ bool probe_png_size(const std::string& path, int& w, int& h) {
 
 }  // namespace
 
-void set_print_hook(PrintHook hook) { g_print_hook = hook; }
 void set_image_size_probe(ImageSizeProbe probe) { g_size_probe = probe; }
-void set_command_hook(CommandHook hook) { g_command_hook = hook; }
+void post_main_command(int id) {
+    plat::Message m;
+    m.window = main_window();
+    m.kind = plat::MsgKind::Command;
+    m.command_id = id;
+    plat::post_message(m);
+}
+
 void set_restore_image_hook(RestoreImageHook hook) { g_restore_hook = hook; }
 
 bool register_main_window_class(int instance) {

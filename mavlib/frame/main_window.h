@@ -20,6 +20,9 @@ plat::Hwnd create_main_window(int instance, const std::string& caption);
 // or waits for text input).
 plat::MenuPtr build_main_popup_menu();
 
+// Posts a command to the main window, as choosing it from a menu does.
+void post_main_command(int id);
+
 void request_start();
 void request_stop();
 // The Exit sequence; safe to call again (later calls do nothing).
@@ -28,19 +31,9 @@ void run_exit_sequence();
 // Carries out a drop of files on the main window.
 void handle_dropped_files(const std::vector<std::string>& files);
 
-// Optional hook: how the trigger keys print their word in the current text
-// window (set once text windows exist).
-using PrintHook = void (*)(const char* text);
-void set_print_hook(PrintHook hook);
-
 // Optional hook: reads an image file's size without keeping it.
 using ImageSizeProbe = bool (*)(const std::string& native_path, int& width, int& height);
 void set_image_size_probe(ImageSizeProbe probe);
-
-// Optional hook: main-window commands that other parts of the library carry
-// out (dialogues, paste, window info). Returns true when it handled the id.
-using CommandHook = bool (*)(int command_id);
-void set_command_hook(CommandHook hook);
 
 // Optional hook: returns to the previously current image after a drop.
 using RestoreImageHook = int (*)();

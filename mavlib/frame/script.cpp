@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "frame/commands.h"
 #include "frame/globals.h"
+#include "frame/main_window.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
 #include "plat/driver.h"
@@ -61,14 +63,6 @@ void say(const ScriptAction& a, const std::string& what) {
     std::fprintf(stderr, "script: %s: %s\n", a.text.c_str(), what.c_str());
 }
 
-void post_main_command(int id) {
-    plat::Message m;
-    m.window = main_window();
-    m.kind = plat::MsgKind::Command;
-    m.command_id = id;
-    plat::post_message(m);
-}
-
 plat::Point main_client_centre() {
     plat::Hwnd mw = main_window();
     plat::Point o = plat::client_origin(mw);
@@ -84,6 +78,18 @@ void take_screenshot(const ScriptAction& a) {
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     plat::IoResult r = plat::save_png(plat::driver::capture_screen(), path);
     if (!r) say(a, "cannot save '" + path + "': " + r.message);
+}
+
+void choose_menu_item(const ScriptAction& a) {
+    // The menu opens on the program's own thread: give it a moment.
+    double deadline = plat::monotonic_ms() + 5000;
+    std::optional<plat::Rect> r;
+    while (!(r = plat::driver::open_menu_item(a.arg)) && plat::monotonic_ms() < deadline) plat::sleep_ms(5);
+    if (!r) {
+        say(a, "no open menu has that item");
+        return;
+    }
+    plat::driver::click({r->left + r->width() / 2, r->top + r->height() / 2});
 }
 
 void press_button(const ScriptAction& a) {
@@ -171,6 +177,23 @@ ScriptParse parse_script(const std::string& text) {
         } else if (verb == "button") {
             a.kind = ScriptAction::Button;
             if (!need_arg("a number or caption")) return out;
+        } else if (verb == "click" || verb == "rclick") {
+            a.kind = verb == "click" ? ScriptAction::Click : ScriptAction::RClick;
+            char* end = nullptr;
+            long x = std::strtol(arg.c_str(), &end, 10);
+            char* end2 = nullptr;
+            long y = end && *end ? std::strtol(end, &end2, 10) : 0;
+            if (arg.empty() || end == arg.c_str() || !end2 || end2 == end || *end2 != '\0' || x < -100000 ||
+                x > 100000 || y < -100000 || y > 100000) {
+                out.ok = false;
+                out.error = verb + " needs screen coordinates X Y, not '" + arg + "'";
+                return out;
+            }
+            a.x = int(x);
+            a.y = int(y);
+        } else if (verb == "menu") {
+            a.kind = ScriptAction::Menu;
+            if (!need_arg("the text of a menu item")) return out;
         } else if (verb == "answer-dialog") {
             a.kind = ScriptAction::AnswerDialog;
             if (!need_arg("a path or 'cancel'")) return out;
@@ -230,6 +253,9 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
         case ScriptAction::Button: press_button(a); break;
+        case ScriptAction::Click: plat::driver::click({a.x, a.y}); break;
+        case ScriptAction::RClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Right); break;
+        case ScriptAction::Menu: choose_menu_item(a); break;
         case ScriptAction::AnswerDialog:
             if (!plat::driver::wait_dialog_answers_taken(10000)) say(a, "no dialog opened to take the answer");
             break;

@@ -8,10 +8,11 @@
 namespace mav {
 
 struct ScriptAction {
-    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog };
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu };
     Kind kind = Start;
     std::string arg;
     int number = 0;  // wait: milliseconds
+    int x = 0, y = 0;  // click, rclick: screen position
     std::string text;  // as written, for messages
 };
 

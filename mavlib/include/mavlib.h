@@ -32,6 +32,19 @@ void MAV_EnableTriggerKeys(int enabled);
 int MAV_GetTriggerFlag(void);
 void MAV_SetTriggerFlag(int value);
 
+/* ---- Text windows ----
+ * Windows 0..255, one current; colours are 0xRRGGBB. */
+int MAV_OpenTextWindow(int no, int x, int y, int w, int h);
+int MAV_EnsureTextWindow(void);
+int MAV_SelectTextWindow(int no);
+int MAV_CloseTextWindow(int no);
+int MAV_Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+/* Reads a typed line (room for 256 bytes) from the current text window. */
+int MAV_InputText(char* buf);
+int MAV_ClearTextWindow(void);
+int MAV_PushTextColor(int fg, int bg);
+int MAV_PopTextColor(void);
+
 /* ---- Program options ----
  * A program declares the command-line options it takes before main() runs,
  * e.g. at namespace scope:

@@ -131,17 +131,17 @@ Hwnd create_window(const CreateParams& p) {
         if (!w->parent) w->menu = p.menu;
         Rect rect = p.rect;
         if (!(p.style & style::Child) && (rect.left == kDefaultPos || rect.top == kDefaultPos)) {
+            // Cascade from the work area's corner; a coordinate given is kept.
             int step = metrics().default_pos_step;
             Rect wa = backend().work_area();
             int n = r.cascade++ % 10;
-            Point pos{wa.left + step * (n + 1), wa.top + step * (n + 1)};
-            int width = rect.left == kDefaultPos ? 400 : rect.width();
-            int height = rect.top == kDefaultPos ? 300 : rect.height();
-            if (rect.left != kDefaultPos) pos.x = rect.left;
-            rect = Rect::from_xywh(pos.x, pos.y, width, height);
-            if (p.rect.right > p.rect.left && p.rect.left == kDefaultPos) {
-                rect = Rect::from_xywh(pos.x, pos.y, p.rect.right - p.rect.left, height);
-            }
+            long long width = (long long)rect.right - rect.left;
+            long long height = (long long)rect.bottom - rect.top;
+            if (width <= 0 || width > (1 << 16)) width = 400;
+            if (height <= 0 || height > (1 << 16)) height = 300;
+            int x = rect.left == kDefaultPos ? wa.left + step * (n + 1) : rect.left;
+            int y = rect.top == kDefaultPos ? wa.top + step * (n + 1) : rect.top;
+            rect = Rect::from_xywh(x, y, int(width), int(height));
         }
         w->rect = rect;
         w->invalid = Rect{0, 0, 1 << 20, 1 << 20};

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/menu.h"
 #include "plat/metrics.h"
@@ -47,6 +48,33 @@ struct Level {
 struct Tracker {
     std::vector<std::unique_ptr<Level>> levels;
 };
+
+// What the driver may look at: the items of every open level, by screen
+// rectangle, innermost last.
+struct OpenItem {
+    std::string label;
+    std::string full;
+    Rect screen;
+    bool selectable;
+};
+std::mutex g_open_mutex;
+std::vector<std::vector<OpenItem>> g_open_levels;
+
+void publish(const Tracker& t) {
+    std::vector<std::vector<OpenItem>> levels;
+    for (const auto& lv : t.levels) {
+        std::vector<OpenItem> items;
+        for (std::size_t i = 0; i < lv->items.size(); ++i) {
+            const MenuItem& it = lv->menu->items[i];
+            if (it.separator) continue;
+            Rect r = lv->items[i].translated(lv->rect.left + 1, lv->rect.top + 1);
+            items.push_back({label_of(it), menu_display_text(it.text), r, selectable(it)});
+        }
+        levels.push_back(std::move(items));
+    }
+    std::lock_guard lock(g_open_mutex);
+    g_open_levels = std::move(levels);
+}
 
 void paint_level(const Level& lv, Dc& dc) {
     const FixedFont& font = FixedFont::instance();
@@ -116,11 +144,15 @@ std::unique_ptr<Level> open_level(const Menu& menu, Point at, int avoid_left) {
         y += h;
     }
     Size size{inner_w + 4 + 2, height + 4 + 2};  // two-pixel margin and the border
-    // Keep the menu on screen: flip left or up when it would run off.
+    // Keep the menu on screen: flip left or up when it would run off. A top
+    // menu flips away from its point, so that the release of the press that
+    // opened it does not land on an item; a submenu flips to its parent's left
+    // and slides up.
     Size screen = screen_size();
-    if (at.x + size.width > screen.width)
-        at.x = avoid_left >= 0 ? avoid_left - size.width : screen.width - size.width;
-    if (at.y + size.height > screen.height) at.y = screen.height - size.height;
+    bool submenu = avoid_left >= 0;
+    if (at.x + size.width > screen.width) at.x = (submenu ? avoid_left : at.x) - size.width;
+    if (at.y + size.height > screen.height)
+        at.y = submenu ? screen.height - size.height : at.y - size.height;
     at.x = std::max(0, at.x);
     at.y = std::max(0, at.y);
     lv->rect = Rect::from_xywh(at.x, at.y, size.width, size.height);
@@ -141,6 +173,7 @@ void close_levels_above(Tracker& t, std::size_t keep) {
         destroy_window(t.levels.back()->window);
         t.levels.pop_back();
     }
+    publish(t);
 }
 
 void set_hot(Level& lv, int hot) {
@@ -158,6 +191,7 @@ void open_submenu(Tracker& t, std::size_t level_index) {
     Rect ir = lv.items[std::size_t(lv.hot)];
     Point at{lv.rect.right - 3, lv.rect.top + ir.top - 3};
     t.levels.push_back(open_level(*item.submenu, at, lv.rect.left + 3));
+    publish(t);
 }
 
 // Level and item under a screen point; item -1 when between items.
@@ -187,10 +221,19 @@ int step_hot(const Level& lv, int dir) {
 
 }  // namespace
 
+std::optional<Rect> driver::open_menu_item(std::string_view text) {
+    std::lock_guard lock(g_open_mutex);
+    for (auto lv = g_open_levels.rbegin(); lv != g_open_levels.rend(); ++lv)
+        for (const OpenItem& it : *lv)
+            if (it.label == text || it.full == text) return it.screen;
+    return std::nullopt;
+}
+
 int track_popup_menu(const Menu& menu, Point screen, Hwnd owner) {
     if (menu.items.empty()) return 0;
     Tracker t;
     t.levels.push_back(open_level(menu, screen, -1));
+    publish(t);
     Hwnd capture_holder = t.levels[0]->window;
     set_capture(capture_holder);
     int chosen = 0;

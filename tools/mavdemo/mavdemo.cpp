@@ -1,23 +1,27 @@
-// A small program built on the library: it counts while running and stops
-// when asked. Used by the demo before the lenticular programs exist.
+// A small program built on the library: a text window that reports what
+// happens, and a main loop that counts while running and stops when asked.
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "mavlib.h"
 
-void UserSetup(void) { std::printf("mavdemo: set up\n"); }
+void UserSetup(void) {
+    MAV_OpenTextWindow(0, 20, 20, 400, 300);
+    MAV_Printf("mavdemo: ready. Choose Start.\n");
+}
 
 void UserMain(void) {
     int start = MAV_GetMilliseconds();
     int rounds = 0;
+    MAV_Printf("running...\n");
     while (!MAV_StopRequested()) {
-        MAV_PumpMessages();
         ++rounds;
+        if (rounds % 10 == 0) MAV_Printf("%d ", rounds);
+        MAV_PumpMessages();
         if (unsigned(MAV_GetMilliseconds() - start) > 5000u) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::printf("mavdemo: ran %d rounds\n", rounds);
+    MAV_Printf("\nstopped after %d rounds\n", rounds);
 }
 
-void UserExit(void) { std::printf("mavdemo: exit\n"); }
+void UserExit(void) {}

@@ -25,6 +25,11 @@ void release_key(int key);
 void type_text(std::string_view utf8);
 bool drop_files(Point screen, std::vector<std::string> files);
 
+// The screen rectangle of an item of the popup menu that is open now, found
+// by its text as shown ("Exit", "Paste" or "Paste\tCtrl+V"); the innermost
+// open menu is searched first. nullopt when no open menu has it.
+std::optional<Rect> open_menu_item(std::string_view text);
+
 // Waits until every thread's queue is empty and no window waits for
 // painting, stable for a short while. False on timeout.
 bool wait_idle(int timeout_ms = 5000);
