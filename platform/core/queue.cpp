@@ -79,7 +79,7 @@ bool pop_locked(ThreadQueue& q, Message& out) {
 }
 
 // One attempt: a posted message, then a Paint, then Quit.
-bool try_take(const std::shared_ptr<ThreadQueue>& q, Message& out) {
+bool try_take_once(const std::shared_ptr<ThreadQueue>& q, Message& out) {
     {
         std::lock_guard lock(q->m);
         if (pop_locked(*q, out)) return true;
@@ -94,6 +94,14 @@ bool try_take(const std::shared_ptr<ThreadQueue>& q, Message& out) {
         return true;
     }
     return false;
+}
+
+bool try_take(const std::shared_ptr<ThreadQueue>& q, Message& out) {
+    if (!try_take_once(q, out)) return false;
+    // A thread that has just taken work is busy with it, not resting: only an
+    // empty poll after this one may count for idle detection again.
+    q->last_empty_poll_ms = -1e9;
+    return true;
 }
 
 void wake(ThreadQueue& q) { q.cv.notify_all(); }
@@ -214,7 +222,16 @@ void translate_message(const Message& msg) {
     c.ch = ch;
     c.ctrl = msg.ctrl;
     c.shift = msg.shift;
-    post_message(c);
+    // The character is the next message, ahead of anything posted since the
+    // key went down, so that keys and typed text keep their order.
+    auto w = find_window_data(msg.window);
+    auto q = w ? w->queue.lock() : nullptr;
+    if (!q) return;
+    {
+        std::lock_guard lock(q->m);
+        q->messages.push_front(std::move(c));
+    }
+    wake(*q);
 }
 
 namespace {

@@ -234,3 +234,30 @@ TEST_F(FrameE2E, InterruptEndsTheProgramThroughExit) {
     EXPECT_EQ(count("main-end"), 1) << read_file(log_);  // Stop reached the program's loop
     EXPECT_EQ(count("exit user-thread"), 1);
 }
+
+TEST_F(FrameE2E, TextWindowItemOpensTheLowestClosedWindowAtDefaultSize) {
+    std::string shot = (dir_ / "screen.png").string();
+    // The main window's client area is at the bottom centre of 1024x768.
+    RunResult r = run({"--headless", "--screen", "1024x768", "--do",
+                       "rclick 512 750; menu Text Window; idle; screenshot " + shot + "; exit"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    plat::Surface s;
+    ASSERT_TRUE(plat::load_png(shot, s).ok);
+    // The first window at the default position: frame at (26, 26), client
+    // 400 x 300 of black below the caption.
+    const plat::Point client{26 + 4, 26 + 4 + 20};
+    EXPECT_EQ(s.pixel(client.x, client.y), 0u);
+    EXPECT_EQ(s.pixel(client.x + 399, client.y + 299), 0u);
+    EXPECT_NE(s.pixel(client.x + 400, client.y + 299), 0u);
+    EXPECT_NE(s.pixel(client.x + 399, client.y + 300), 0u);
+    EXPECT_EQ(s.pixel(client.x + 100, client.y - 10), 0x0A246Au);  // its caption, active
+}
+
+TEST_F(FrameE2E, ExitDuringADialogueEndsItAndTheProgram) {
+    RunResult r = run({"--headless", "--screen", "1024x768", "--do",
+                       "rclick 512 750; menu Button Box; wait 200; type 3; key Enter; wait 200; exit; wait 5000"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_LT(r.seconds, 5.0);
+    EXPECT_EQ(count("exit user-thread"), 1) << read_file(log_);
+}
