@@ -23,6 +23,7 @@
 #include "plat/instance.h"
 #include "plat/platform.h"
 #include "plat/window.h"
+#include "image/image_proc.h"
 #include "text/text_window.h"
 
 int mav_entry(int argc, char** argv) { return mav::run_entry(argc, argv); }
@@ -40,7 +41,7 @@ struct LibraryClass {
 
 // Registered in this order after the main window's class.
 const LibraryClass kLibraryClasses[] = {
-    {"mav_iw", nullptr, 0x000000, false},
+    {"mav_iw", image_window_proc, 0x000000, false},
     {"mav_twi", text_window_proc, 0x000000, false},
     {"mav_ib", nullptr, 0xD4D0C8, true},
     {"mav_bb", nullptr, 0xD4D0C8, true},
@@ -70,6 +71,7 @@ bool register_classes(int instance) {
         if (!plat::register_class(cls)) return false;
     }
     register_text_requests();
+    register_image_requests();
     return true;
 }
 

@@ -62,4 +62,6 @@ int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count);
  * without value, or NULL when absent. */
 const char* MAV_GetProgramOption(const char* name);
 
+#include "mav/image.h"
+
 #endif

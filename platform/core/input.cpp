@@ -33,6 +33,7 @@ struct InputState {
     // as a display server's implicit grab does.
     std::uint32_t grab = 0;
     int buttons_down = 0;
+    bool held[3] = {false, false, false};  // left, middle, right
 };
 
 InputState& input() {
@@ -55,6 +56,11 @@ Message mouse_message(Hwnd target, MsgKind kind, Point screen) {
     m.pos = {screen.x - o.x, screen.y - o.y};
     m.ctrl = key_held(key::Control);
     m.shift = key_held(key::Shift);
+    auto& s = input();
+    std::lock_guard lock(s.m);
+    m.lbutton = s.held[0];
+    m.mbutton = s.held[1];
+    m.rbutton = s.held[2];
     return m;
 }
 
@@ -156,6 +162,7 @@ void inject_mouse_button(MouseButton button, bool down, Point screen) {
         auto& s = input();
         std::lock_guard lock(s.m);
         s.buttons_down = std::max(0, s.buttons_down + (down ? 1 : -1));
+        s.held[int(button)] = down;
         if (down && s.buttons_down == 1 && !capture) s.grab = target.id;
         if (s.buttons_down == 0) s.grab = 0;
     }

@@ -21,6 +21,8 @@ constexpr NamedKey kNamed[] = {
     {"pageup", key::PageUp},  {"pagedown", key::PageDown}, {"left", key::Left},
     {"right", key::Right},    {"up", key::Up},           {"down", key::Down},
     {"shift", key::Shift},    {"ctrl", key::Control},    {"control", key::Control},
+    {"kp+", key::NumpadAdd},  {"kp-", key::NumpadSubtract}, {"kp*", key::NumpadMultiply},
+    {"kp/", key::NumpadDivide}, {"kp.", key::NumpadDecimal},
 };
 
 std::string lower(std::string s) {
@@ -43,6 +45,10 @@ bool parse_single(const std::string& name, int& code) {
             code = k.code;
             return true;
         }
+    if (l.size() == 3 && l[0] == 'k' && l[1] == 'p' && std::isdigit(static_cast<unsigned char>(l[2]))) {
+        code = key::Numpad0 + (l[2] - '0');
+        return true;
+    }
     if (l.size() >= 2 && l[0] == 'f') {
         int n = 0;
         for (std::size_t i = 1; i < l.size(); ++i) {

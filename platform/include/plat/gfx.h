@@ -93,6 +93,13 @@ private:
 
 enum class BkMode { Transparent, Opaque };
 
+// How Dc::stretch_blit resamples; the values are the library's mode numbers.
+// Plain (colour on colour): nearest pixel, so shrinking drops source pixels
+// and enlarging repeats them, both evenly. Smooth (halftone): each
+// destination pixel is the coverage-weighted average of the source area
+// under it. Any other value behaves as Plain.
+enum class StretchMode { Plain = 3, Smooth = 4 };
+
 // A drawing context: a surface, an origin (where logical (0,0) lies on the
 // surface) and a clip rectangle in surface coordinates, plus text state. All
 // coordinates given to its operations are logical. Drawing outside the clip
@@ -122,6 +129,29 @@ public:
     // Copies src_rect of src so that its top-left lands at dst (logical).
     void blit(Point dst, const Surface& src, Rect src_rect);
 
+    // The mode stretch_blit uses when none is given; Plain to begin with.
+    void set_stretch_mode(StretchMode m) { stretch_mode_ = m; }
+    StretchMode stretch_mode() const { return stretch_mode_; }
+    // Copies src_rect of src scaled to fill dst (logical), clipped like blit.
+    // A rectangle with left > right (or top > bottom) covers the same pixels
+    // as its normalised form [right, left) and is drawn mirrored left to right
+    // (top to bottom); this holds for src_rect too, and mirroring both cancels
+    // out. A mirrored copy is the exact mirror image of the unmirrored one.
+    // Plain takes, for destination pixel d of a span of D, source pixel
+    // floor((2d + 1) * S / (2 * D)) of a span of S (the one under d's centre).
+    // Smooth weighs each source pixel by its overlap with d's footprint and
+    // rounds half up (a 0x000000/0xFFFFFF checker halves to 0x808080); a
+    // 1:1 copy equals blit in both modes. Destination pixels whose centre
+    // maps outside src stay untouched, and Smooth averages only the part of
+    // the footprint inside src. Empty or zero-sized rectangles draw nothing.
+    // Indexed8 sources are read through their palette. An Indexed8 target
+    // gets what blit would store (indices from Indexed8, the low byte from
+    // Rgb32), and Smooth falls back to Plain there, an average having no index.
+    void stretch_blit(Rect dst, const Surface& src, Rect src_rect, StretchMode mode);
+    void stretch_blit(Rect dst, const Surface& src, Rect src_rect) {
+        stretch_blit(dst, src, src_rect, stretch_mode_);
+    }
+
     // Draws UTF-8 text in the fixed-cell font with its cell's top-left at p.
     // In opaque mode the cells are filled with the background colour first.
     // Returns the x just past the text.
@@ -135,6 +165,11 @@ private:
     Color text_color_ = 0x000000;
     Color bk_color_ = 0xFFFFFF;
     BkMode bk_mode_ = BkMode::Opaque;
+    StretchMode stretch_mode_ = StretchMode::Plain;
 };
+
+// Stretches src_rect of src onto dst_rect of dst, the whole surface being
+// the clip; the same rules as Dc::stretch_blit.
+void stretch_copy(Surface& dst, Rect dst_rect, const Surface& src, Rect src_rect, StretchMode mode);
 
 }  // namespace plat

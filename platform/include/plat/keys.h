@@ -25,12 +25,18 @@ inline constexpr int Right = 0x27;
 inline constexpr int Down = 0x28;
 inline constexpr int Insert = 0x2D;
 inline constexpr int Delete = 0x2E;
+inline constexpr int Numpad0 = 0x60;  // Numpad0..Numpad9 are consecutive
+inline constexpr int NumpadMultiply = 0x6A;
+inline constexpr int NumpadAdd = 0x6B;
+inline constexpr int NumpadSubtract = 0x6D;
+inline constexpr int NumpadDecimal = 0x6E;
+inline constexpr int NumpadDivide = 0x6F;
 inline constexpr int F1 = 0x70;  // F1..F12 are consecutive
 inline constexpr int Count = 0x100;
 }  // namespace key
 
 // Maps a key name as written in scripts ("S", "Esc", "Ctrl+V", "Down", "F5",
-// "space") to its code and modifiers. Returns false for a name it does not know.
+// "space", keypad keys "kp0".."kp9", "kp+", "kp-") to its code and modifiers. Returns false for a name it does not know.
 struct KeyChord {
     int code = key::None;
     bool ctrl = false;

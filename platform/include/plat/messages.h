@@ -72,6 +72,10 @@ struct Message {
     bool ctrl = false;
     bool shift = false;
     bool non_client = false;
+    // Mouse messages: the buttons held when it happened.
+    bool lbutton = false;
+    bool mbutton = false;
+    bool rbutton = false;
     bool flag = false;
     Hit hit = Hit::Nowhere;
     int wheel = 0;

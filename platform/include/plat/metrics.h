@@ -11,7 +11,7 @@ struct Metrics {
     int thin_frame = 1;        // border of windows with a caption but no sizing border
     int menu_bar_height = 20;
     int close_box_size = 16;   // square, right end of the caption
-    Size min_window{112, 27};  // smallest a user may size a window to
+    Size min_window{136, 39};  // smallest a user may size a window to
     int double_click_ms = 500;
     int double_click_distance = 4;
     int default_pos_step = 26;  // cascade step of windows at the default position

@@ -1,0 +1,109 @@
+// The image window's procedure: paint from the buffer, zoom keys and wheel,
+// the stretch-mode toggle, keys passed on to the main window, and the mouse
+// state programs may read.
+#include "frame/globals.h"
+#include "frame/snapping.h"
+#include "image/image_proc.h"
+#include "mavlib.h"
+#include "plat/keys.h"
+#include "plat/window.h"
+
+int mav_mouse = 0;
+int mav_mouse_image = -1;
+int mav_mouse_x = 0;
+int mav_mouse_y = 0;
+int mav_mouse_left = 0;
+int mav_mouse_middle = 0;
+int mav_mouse_shift = 0;
+int mav_mouse_ctrl = 0;
+
+namespace mav {
+
+namespace {
+
+void record_mouse(int index, const ImageRecord& r, const plat::Message& m, bool left, bool middle) {
+    if (!mav_mouse) return;
+    mav_mouse_image = index;
+    mav_mouse_x = m.pos.x * 100 / r.zoom;
+    mav_mouse_y = m.pos.y * 100 / r.zoom;
+    mav_mouse_left = left;
+    mav_mouse_middle = middle;
+    mav_mouse_shift = m.shift;
+    mav_mouse_ctrl = m.ctrl;
+}
+
+void forward_to_main(const plat::Message& m) {
+    plat::Message fwd = m;
+    fwd.window = main_window();
+    plat::post_message(fwd);
+}
+
+void on_key(int index, ImageRecord& r, const plat::Message& m) {
+    if (frame().pick_active.load()) return;
+    if (m.ctrl) {
+        switch (m.key) {
+        case 'Q': MAV_DestroyImage(index); return;
+        case plat::key::Numpad0: MAV_SetImageZoom(index, 100); return;
+        case plat::key::NumpadAdd: MAV_SetImageZoom(index, zoom_in(r.zoom)); return;
+        case plat::key::NumpadSubtract: MAV_SetImageZoom(index, zoom_out(r.zoom)); return;
+        case 'C': case 'X': case 'V': case 'R':
+            return;  // copy, cut, paste and clipping arrive with the image commands
+        default: break;
+        }
+    }
+    switch (m.key) {
+    case plat::key::Tab:
+        MAV_SetStretchMode(index, r.stretch_mode == kStretchSmooth ? kStretchPlain : kStretchSmooth);
+        break;
+    case plat::key::Escape:
+    case 'C':
+    case 'X':
+    case 'S':
+        forward_to_main(m);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+bool image_window_proc(plat::Message& m) {
+    int index = image_of_window(m.window);
+    ImageRecord* r = index >= 0 ? &image_record(index) : nullptr;
+    switch (m.kind) {
+    case plat::MsgKind::Paint:
+        if (r) draw_buffer(*r, *m.dc);
+        return true;
+    case plat::MsgKind::Close:
+        if (r) MAV_DestroyImage(index);
+        else plat::destroy_window(m.window);
+        return true;
+    case plat::MsgKind::Move:
+    case plat::MsgKind::Moving:
+        return handle_snapping(m);
+    case plat::MsgKind::Sizing:
+        // The size follows the zoom only.
+        m.rect = plat::window_rect(m.window);
+        return true;
+    case plat::MsgKind::KeyDown:
+        if (r) on_key(index, *r, m);
+        return true;
+    case plat::MsgKind::MouseWheel:
+        if (r && m.ctrl && m.wheel != 0) MAV_SetImageZoom(index, m.wheel < 0 ? zoom_in(r->zoom) : zoom_out(r->zoom));
+        return true;
+    case plat::MsgKind::MouseMove:
+        if (r) record_mouse(index, *r, m, m.lbutton, m.mbutton);
+        return true;
+    case plat::MsgKind::LButtonDown:
+        if (r) record_mouse(index, *r, m, true, false);
+        return true;
+    case plat::MsgKind::MButtonDown:
+        if (r) record_mouse(index, *r, m, false, true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace mav

@@ -1,0 +1,40 @@
+// Internals shared by the image window code.
+#pragma once
+
+#include <string>
+
+#include "image/image_table.h"
+#include "plat/gfx.h"
+#include "plat/messages.h"
+
+namespace mav {
+
+struct ZoomFit {
+    int width = 0;   // client size
+    int height = 0;
+    int zoom = 100;  // percent actually used
+};
+
+// Lowers a zoom until the window fits on the screen and raises it until it
+// reaches the smallest window; false when both cannot hold.
+bool fit_zoom(int width, int height, int zoom, int layout, ZoomFit& out);
+
+// Creation for both depths and layouts (the public calls fix depth and layout).
+int create_image(int index, const char* title, int x, int y, int width, int height, int zoom, int bits,
+                 int layout);
+
+std::string image_caption(const ImageRecord& r);  // Shift-JIS
+// Draws the buffer at the record's zoom and stretch mode at (0, 0).
+void draw_buffer(const ImageRecord& r, plat::Dc& dc);
+
+// The image window class procedure.
+bool image_window_proc(plat::Message& msg);
+
+// Serves requests 9001 and 9002.
+void register_image_requests();
+
+// Zoom steps of the keypad and the wheel.
+inline int zoom_in(int z) { return (10 * z + 4) / 9; }
+inline int zoom_out(int z) { return (9 * z + 5) / 10; }
+
+}  // namespace mav

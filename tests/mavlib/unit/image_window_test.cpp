@@ -1,0 +1,237 @@
+// Image windows: zoom fitting, captions, the selection stack, buffers and
+// what the window shows after a refresh.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "frame/mailbox.h"
+#include "image/image_proc.h"
+#include "image/image_table.h"
+#include "mavlib.h"
+#include "plat/driver.h"
+#include "plat/keys.h"
+#include "plat/metrics.h"
+#include "plat/window.h"
+#include "support/ui_thread.h"
+
+using namespace mav;
+
+namespace {
+
+class ImageWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!plat::class_registered("mav_iw")) {
+            plat::WindowClass cls;
+            cls.name = "mav_iw";
+            cls.proc = image_window_proc;
+            cls.background = 0;
+            plat::register_class(cls);
+        }
+    }
+    void TearDown() override {
+        ui_.run([] {
+            for (int i = 0; i < kImageSlots; ++i) MAV_DestroyImage(i);
+        });
+    }
+    int create(int index, const char* title, int w, int h, int zoom, int bits = 32, int x = 0, int y = 0) {
+        return ui_.run([=] {
+            return bits == 8 ? MAV_CreateImage8(index, title, x, y, w, h, zoom)
+                             : MAV_CreateImage(index, title, x, y, w, h, zoom);
+        });
+    }
+    std::string caption(int index) { return plat::window_text(image_record(index).hwnd); }
+    plat::Rect client(int index) { return plat::client_rect(image_record(index).hwnd); }
+
+    testsupport::UiThread ui_;
+};
+
+}  // namespace
+
+TEST_F(ImageWindows, WideImageZoomIsLoweredToFitTheScreen) {
+    ASSERT_EQ(create(0, "work", 4000, 1000, 100), 0);
+    EXPECT_EQ(image_record(0).zoom, 48);
+    EXPECT_EQ(client(0), (plat::Rect{0, 0, 1920, 480}));
+    EXPECT_EQ(caption(0), "work(48%)");
+}
+
+TEST_F(ImageWindows, TinyImageZoomIsRaisedToTheSmallestWindow) {
+    ASSERT_EQ(create(1, "dot", 1, 1, 100), 0);
+    const plat::Metrics& m = plat::metrics();
+    int min_w = m.min_window.width - 2 * m.sizing_frame;
+    EXPECT_EQ(image_record(1).zoom, min_w * 100);
+    EXPECT_EQ(client(1).width(), min_w);
+    EXPECT_EQ(caption(1), "dot(" + std::to_string(min_w * 100) + "%)");
+}
+
+TEST_F(ImageWindows, RefusalsLeaveTheExistingImageAlone) {
+    ASSERT_EQ(create(2, "first", 10, 10, 100), 0);
+    void* pixels = mav_bits[2];
+    EXPECT_EQ(create(2, "second", 20, 20, 100), 1);
+    EXPECT_EQ(mav_bits[2], pixels);
+    EXPECT_EQ(image_record(2).width, 10);
+    EXPECT_EQ(create(256, "x", 10, 10, 100), 4);
+    EXPECT_EQ(ui_.run([] { return create_image(3, "x", 0, 0, 10, 10, 100, 16, 1); }), 3);
+    EXPECT_EQ(ui_.run([] { return MAV_CreateImage(4, "narrow", 0, 0, 1, 5000, 100); }), 2);
+    EXPECT_FALSE(image_record(4).in_use.load());
+    EXPECT_EQ(MAV_DestroyImage(4), 1);
+}
+
+TEST_F(ImageWindows, EightBitRowsArePaddedToFourBytes) {
+    ASSERT_EQ(create(5, "pal", 5, 3, 100, 8), 0);
+    EXPECT_EQ(image_record(5).stride, 8);
+    auto* bytes = static_cast<std::uint8_t*>(mav_bits[5]);
+    bytes[8] = 200;  // pixel (0, 1)
+    EXPECT_EQ(image_record(5).buffer.pixel(0, 1), plat::rgb(200, 200, 200));  // the grey ramp
+    // Five pixels are narrower than the smallest window: the zoom rose.
+    int min_w = plat::metrics().min_window.width - 2 * plat::metrics().sizing_frame;
+    EXPECT_EQ(caption(5), "pal(" + std::to_string(min_w * 100 / 5) + "%)[8bit]");
+    MAV_RGBQUAD red{0, 0, 255, 0};
+    ASSERT_EQ(MAV_SetPalette(&red, 1), 0);
+    MAV_RGBQUAD all[256];
+    ASSERT_EQ(MAV_GetPalette(all), 0);
+    EXPECT_EQ(all[0].rgbRed, 255);
+    EXPECT_EQ(all[0].rgbBlue, 0);
+    EXPECT_EQ(all[7].rgbGreen, 7);
+    ASSERT_EQ(create(6, "rgb", 4, 4, 100), 0);
+    EXPECT_EQ(MAV_SetPalette(&red, 1), 2);  // the current image is 32-bit
+}
+
+TEST_F(ImageWindows, SelectionStackRemembersEightAndThenRepeatsTheOldest) {
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(create(i, "s", 4, 4, 100), 0);
+    // Creation selected 9 last; select 0..8 in turn on top of it.
+    for (int i = 0; i <= 8; ++i) ASSERT_EQ(MAV_SelectImage(i), 0);
+    std::vector<int> seen;
+    for (int i = 0; i < 9; ++i) {
+        MAV_RestoreImage();
+        seen.push_back(MAV_GetCurrentImage());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{7, 6, 5, 4, 3, 2, 1, 0, 0}));
+    EXPECT_EQ(MAV_SelectImage(200), 1);
+    EXPECT_EQ(MAV_SelectImage(300), 1);
+}
+
+TEST_F(ImageWindows, StretchModeCaptionAndUnknownModes) {
+    ASSERT_EQ(create(0, "work", 400, 200, 50), 0);
+    EXPECT_EQ(MAV_GetStretchMode(0), 3);
+    ASSERT_EQ(ui_.run([] { return MAV_SetStretchMode(0, 4); }), 0);
+    EXPECT_EQ(caption(0), "work(50%)*");
+    ASSERT_EQ(ui_.run([] { return MAV_SetStretchMode(0, 5); }), 0);
+    EXPECT_EQ(MAV_GetStretchMode(0), 4);
+    EXPECT_EQ(MAV_GetStretchMode(1), 0);
+}
+
+TEST_F(ImageWindows, RefreshShowsTheBufferAtItsZoom) {
+    ASSERT_EQ(create(0, "px", 150, 100, 200, 32, 10, 10), 0);
+    auto* px = static_cast<std::uint32_t*>(mav_bits[0]);
+    px[0] = 0xFF0000;       // (0, 0)
+    px[150 + 1] = 0x00FF00;  // (1, 1)
+    plat::Surface before = plat::capture_window_pixels(image_record(0).hwnd);
+    plat::Point o = plat::client_origin(image_record(0).hwnd);
+    plat::Point wo = plat::window_rect(image_record(0).hwnd).top_left();
+    int cx = o.x - wo.x, cy = o.y - wo.y;
+    EXPECT_EQ(before.pixel(cx, cy), 0u);  // nothing shows before a refresh
+    ui_.run([] { MAV_Refresh(0); });
+    plat::Surface after = plat::capture_window_pixels(image_record(0).hwnd);
+    for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx) {
+            EXPECT_EQ(after.pixel(cx + dx, cy + dy), 0xFF0000u);
+            EXPECT_EQ(after.pixel(cx + 2 + dx, cy + 2 + dy), 0x00FF00u);
+        }
+    EXPECT_EQ(after.pixel(cx + 4, cy + 4), 0u);
+}
+
+TEST_F(ImageWindows, ZoomKeysAndTheWheel) {
+    ASSERT_EQ(create(0, "z", 300, 200, 100, 32, 50, 50), 0);
+    plat::Hwnd h = image_record(0).hwnd;
+    ui_.run([&] { plat::set_foreground(h); });
+    plat::driver::press_key(plat::key::NumpadAdd, true);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(image_record(0).zoom, 111);
+    EXPECT_EQ(client(0), (plat::Rect{0, 0, 333, 222}));
+    EXPECT_EQ(caption(0), "z(111%)");
+    plat::driver::press_key(plat::key::Numpad0, true);
+    plat::driver::press_key(plat::key::NumpadSubtract, true);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(image_record(0).zoom, 90);
+    plat::driver::press_key(plat::key::Tab);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(MAV_GetStretchMode(0), 4);
+    plat::Point inside = plat::client_origin(h).translated(5, 5);
+    plat::driver::hold_key(plat::key::Control);
+    plat::inject_wheel(-120, inside);
+    plat::driver::release_key(plat::key::Control);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(image_record(0).zoom, 100);  // (10 * 90 + 4) / 9
+    // Dragging the border never changes the size.
+    plat::Rect wr = plat::window_rect(h);
+    plat::driver::press_button({wr.right - 1, wr.top + 60});
+    plat::driver::move_mouse({wr.right + 50, wr.top + 60});
+    plat::driver::release_button({wr.right + 50, wr.top + 60});
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(plat::window_rect(h), wr);
+}
+
+TEST_F(ImageWindows, UnfittableZoomChangeKeepsTheImage) {
+    // A tall, narrow image fits only in free layout; judged by the screen
+    // limits it cannot be fitted at any zoom.
+    ASSERT_EQ(ui_.run([] { return MAV_CreateImageFL(0, "tall", 0, 0, 100, 2000, 100); }), 0);
+    image_record(0).layout = 1;
+    EXPECT_EQ(ui_.run([] { return MAV_SetImageZoom(0, 50); }), 2);
+    EXPECT_EQ(image_record(0).zoom, 100);
+    EXPECT_EQ(MAV_Refresh(0), 0);
+}
+
+TEST_F(ImageWindows, ResizeKeepsTitlePlaceModeAndPaletteButClears) {
+    ASSERT_EQ(create(0, "keep", 60, 40, 300, 8, 40, 60), 0);
+    MAV_RGBQUAD green{0, 255, 0, 0};
+    MAV_SetPalette(&green, 1);
+    ui_.run([] { MAV_SetStretchMode(0, 4); });
+    static_cast<std::uint8_t*>(mav_bits[0])[0] = 9;
+    plat::Point place = plat::window_rect(image_record(0).hwnd).top_left();
+    ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(0, 90, 15); }), 0);
+    const ImageRecord& r = image_record(0);
+    EXPECT_EQ(r.width, 90);
+    EXPECT_EQ(r.zoom, 300);
+    EXPECT_EQ(r.bits, 8);
+    EXPECT_EQ(plat::window_rect(r.hwnd).top_left(), place);
+    EXPECT_EQ(MAV_GetStretchMode(0), 4);
+    EXPECT_EQ(r.buffer.palette()[0], 0x00FF00u);
+    EXPECT_EQ(static_cast<std::uint8_t*>(mav_bits[0])[0], 0);
+    EXPECT_EQ(caption(0), "keep(300%)[8bit]*");
+}
+
+TEST_F(ImageWindows, ClosingTheWindowDestroysTheImageButKeepsTheCurrentNumber) {
+    ASSERT_EQ(create(7, "gone", 50, 50, 100, 32, 300, 300), 0);
+    plat::Hwnd h = image_record(7).hwnd;
+    ui_.run([&] {
+        plat::Message m;
+        m.window = h;
+        m.kind = plat::MsgKind::Close;
+        plat::send_message(m);
+    });
+    EXPECT_FALSE(image_record(7).in_use.load());
+    EXPECT_FALSE(plat::is_window(h));
+    EXPECT_EQ(mav_bits[7], nullptr);
+    EXPECT_EQ(MAV_GetCurrentImage(), 7);
+    EXPECT_EQ(MAV_GetImageWidth(7), 0);
+}
+
+TEST_F(ImageWindows, CreateRequestServedOnTheUserThread) {
+    register_image_requests();
+    RequestSlot& s = request_slot();
+    s.index = 3;
+    s.name = "003";
+    s.x = s.y = -1;
+    s.width = 256;
+    s.height = 32;
+    s.zoom = 100;
+    s.bits = 8;
+    s.code = kReqCreateImage;
+    ui_.run([] { serve_request(); });
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(MAV_GetImageBits(3), 8);
+    EXPECT_EQ(MAV_GetCurrentImage(), 3);
+    EXPECT_EQ(caption(3), "003(100%)[8bit]");
+}
