@@ -21,15 +21,52 @@ namespace mav {
 
 namespace {
 
+// Image pixels under a client position.
+plat::Point to_image(const ImageRecord& r, plat::Point client) {
+    return {client.x * 100 / r.zoom, client.y * 100 / r.zoom};
+}
+
 void record_mouse(int index, const ImageRecord& r, const plat::Message& m, bool left, bool middle) {
     if (!mav_mouse) return;
     mav_mouse_image = index;
-    mav_mouse_x = m.pos.x * 100 / r.zoom;
-    mav_mouse_y = m.pos.y * 100 / r.zoom;
+    plat::Point p = to_image(r, m.pos);
+    mav_mouse_x = p.x;
+    mav_mouse_y = p.y;
     mav_mouse_left = left;
     mav_mouse_middle = middle;
     mav_mouse_shift = m.shift;
     mav_mouse_ctrl = m.ctrl;
+}
+
+// What the mouse does while a point pick runs: true when the pick took it.
+bool feed_pick(int index, const ImageRecord& r, const plat::Message& m) {
+    PointPick& pick = point_pick();
+    if (!pick.active.load()) return false;
+    bool ours = pick.image.load() == index;
+    plat::Point p = to_image(r, m.pos);
+    switch (m.kind) {
+    case plat::MsgKind::MouseMove:
+        if (ours) {
+            pick.move_x = p.x;
+            pick.move_y = p.y;
+            pick.moved = 1;
+        }
+        return false;  // the mouse state is still recorded
+    case plat::MsgKind::LButtonDown:
+        if (ours) {
+            pick.click_x = p.x;
+            pick.click_y = p.y;
+            pick.click_shift = m.shift;
+            pick.clicked = 1;
+        }
+        return false;
+    case plat::MsgKind::RButtonDown:
+    case plat::MsgKind::MButtonDown:
+        if (ours) pick.cancelled = 1;
+        return true;
+    default:
+        return false;
+    }
 }
 
 void forward_to_main(const plat::Message& m) {
@@ -93,13 +130,23 @@ bool image_window_proc(plat::Message& m) {
         if (r && m.ctrl && m.wheel != 0) MAV_SetImageZoom(index, m.wheel < 0 ? zoom_in(r->zoom) : zoom_out(r->zoom));
         return true;
     case plat::MsgKind::MouseMove:
-        if (r) record_mouse(index, *r, m, m.lbutton, m.mbutton);
+        if (!r) return true;
+        feed_pick(index, *r, m);
+        record_mouse(index, *r, m, m.lbutton, m.mbutton);
         return true;
     case plat::MsgKind::LButtonDown:
-        if (r) record_mouse(index, *r, m, true, false);
+        if (!r) return true;
+        feed_pick(index, *r, m);
+        record_mouse(index, *r, m, true, false);
         return true;
     case plat::MsgKind::MButtonDown:
-        if (r) record_mouse(index, *r, m, false, true);
+        if (!r) return true;
+        if (!feed_pick(index, *r, m)) record_mouse(index, *r, m, false, true);
+        // The second popup menu arrives with the image commands.
+        return true;
+    case plat::MsgKind::RButtonDown:
+        if (r) feed_pick(index, *r, m);
+        // The main popup menu arrives with the image commands.
         return true;
     default:
         return false;

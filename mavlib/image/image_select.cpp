@@ -43,6 +43,11 @@ int MAV_RestoreImage(void) {
 
 int MAV_GetCurrentImage(void) { return current_image().load(); }
 
+PointPick& mav::point_pick() {
+    static PointPick* p = new PointPick;
+    return *p;
+}
+
 int MAV_SetPalette(const MAV_RGBQUAD* entries, int count) {
     ImageRecord* r = current_image_record();
     if (!r) return 1;

@@ -54,4 +54,19 @@ inline ImageRecord* current_image_record() {
 // The image whose window this is, or -1.
 int image_of_window(plat::Hwnd h);
 
+// The point pick of the interactive image commands: while active, the
+// pick's window reports moves, clicks and cancelling presses here, and the
+// popup menus stay closed (frame().pick_active mirrors `active`).
+struct PointPick {
+    std::atomic<int> active{0};
+    std::atomic<int> image{-1};
+    std::atomic<int> moved{0};
+    std::atomic<int> move_x{0}, move_y{0};
+    std::atomic<int> clicked{0};
+    std::atomic<int> click_x{0}, click_y{0};
+    std::atomic<int> click_shift{0};
+    std::atomic<int> cancelled{0};
+};
+PointPick& point_pick();
+
 }  // namespace mav

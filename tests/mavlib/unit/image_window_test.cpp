@@ -235,3 +235,74 @@ TEST_F(ImageWindows, CreateRequestServedOnTheUserThread) {
     EXPECT_EQ(MAV_GetCurrentImage(), 3);
     EXPECT_EQ(caption(3), "003(100%)[8bit]");
 }
+
+TEST_F(ImageWindows, PointPickTakesClicksOfItsWindowInImagePixels) {
+    ASSERT_EQ(create(0, "pick", 200, 150, 200, 32, 10, 10), 0);
+    ASSERT_EQ(create(1, "other", 200, 150, 100, 32, 600, 10), 0);
+    PointPick& pick = point_pick();
+    pick.image = 0;
+    pick.clicked = pick.moved = pick.cancelled = 0;
+    pick.active = 1;
+    plat::Point o = plat::client_origin(image_record(0).hwnd);
+    plat::driver::move_mouse(o.translated(41, 21));
+    plat::driver::click(o.translated(41, 21));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(pick.clicked.load(), 1);
+    EXPECT_EQ(pick.click_x.load(), 20);  // zoom 200: client 41 is pixel 20
+    EXPECT_EQ(pick.click_y.load(), 10);
+    EXPECT_EQ(pick.moved.load(), 1);
+    // A right press in another image window does not cancel this pick.
+    plat::driver::click(plat::client_origin(image_record(1).hwnd).translated(5, 5), plat::MouseButton::Right);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(pick.cancelled.load(), 0);
+    plat::driver::click(o.translated(5, 5), plat::MouseButton::Right);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(pick.cancelled.load(), 1);
+    pick.active = 0;
+    pick.image = -1;
+}
+
+TEST_F(ImageWindows, MouseStateIsRecordedOnlyWhenAskedFor) {
+    ASSERT_EQ(create(0, "m", 200, 150, 100, 32, 10, 10), 0);
+    plat::Point o = plat::client_origin(image_record(0).hwnd);
+    mav_mouse = 0;
+    mav_mouse_image = -1;
+    plat::driver::move_mouse(o.translated(7, 9));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(mav_mouse_image, -1);
+    mav_mouse = 1;
+    plat::driver::hold_key(plat::key::Shift);
+    plat::driver::press_button(o.translated(12, 13));
+    plat::driver::release_key(plat::key::Shift);
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(mav_mouse_image, 0);
+    EXPECT_EQ(mav_mouse_x, 12);
+    EXPECT_EQ(mav_mouse_y, 13);
+    EXPECT_EQ(mav_mouse_left, 1);
+    EXPECT_EQ(mav_mouse_shift, 1);
+    plat::driver::release_button(o.translated(12, 13));
+    plat::driver::move_mouse(o.translated(14, 15));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_EQ(mav_mouse_left, 0);
+    mav_mouse = 0;
+}
+
+TEST_F(ImageWindows, SmoothModeAveragesWhenShrunk) {
+    ASSERT_EQ(create(0, "half", 400, 300, 50, 32, 10, 10), 0);
+    auto* px = static_cast<std::uint32_t*>(mav_bits[0]);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) px[y * 400 + x] = ((x + y) % 2) ? 0xFFFFFF : 0x000000;
+    plat::Hwnd h = image_record(0).hwnd;
+    plat::Point o = plat::client_origin(h);
+    plat::Point wo = plat::window_rect(h).top_left();
+    ui_.run([] { MAV_Refresh(0); });
+    plat::Surface plain = plat::capture_window_pixels(h);
+    plat::Color p = plain.pixel(o.x - wo.x + 10, o.y - wo.y + 10);
+    EXPECT_TRUE(p == 0xFFFFFFu || p == 0u);  // plain drops pixels
+    ui_.run([] {
+        MAV_SetStretchMode(0, 4);
+        MAV_Refresh(0);
+    });
+    plat::Surface smooth = plat::capture_window_pixels(h);
+    EXPECT_EQ(smooth.pixel(o.x - wo.x + 10, o.y - wo.y + 10), 0x808080u);  // a checker averages to grey
+}
