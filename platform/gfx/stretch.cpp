@@ -183,6 +183,8 @@ void smooth_rows(Surface& out, const Surface& src, const Axis& xa, const Axis& y
     std::array<std::vector<std::uint32_t>, 2> cache{std::vector<std::uint32_t>(3 * n),
                                                     std::vector<std::uint32_t>(3 * n)};
     std::array<int, 2> cached_row{-1, -1};
+    // The slot not used last; so two calls in a row never overwrite each
+    // other's rows.
     int victim = 0;
     auto sums = [&](int sy) -> const std::uint32_t* {
         for (int k = 0; k < 2; ++k)
@@ -212,26 +214,56 @@ void smooth_rows(Surface& out, const Surface& src, const Axis& xa, const Axis& y
         return h;
     };
 
+    // Rows with one or two taps (every row when enlarging, and a 2:1 shrink)
+    // are written in one pass without the accumulator; a single tap's weight
+    // is exactly 2^24.
+    const auto pack = [](std::uint64_t r, std::uint64_t g, std::uint64_t b) {
+        return Color((r << 16) | (g << 8) | b);
+    };
+    constexpr int kShift = 2 * kWeightBits;
+    constexpr std::uint64_t kHalf = std::uint64_t(1) << (kShift - 1);
     std::vector<std::uint64_t> acc(3 * n);
-    constexpr std::uint64_t kHalf = std::uint64_t(1) << (2 * kWeightBits - 1);
     for (int y = ya.v0; y < ya.v1; ++y) {
         const Taps& tp = ys.taps[std::size_t(y - ya.v0)];
         const std::uint32_t* w = ys.weights.data() + tp.offset;
+        std::uint32_t* o = out.row32(y) + xa.v0;
+        if (tp.count == 1) {
+            const std::uint32_t* h = sums(tp.first);
+            constexpr std::uint32_t half = std::uint32_t(1) << (kWeightBits - 1);
+            for (std::size_t i = 0; i < n; ++i)
+                o[i] = pack((h[3 * i] + half) >> kWeightBits, (h[3 * i + 1] + half) >> kWeightBits,
+                            (h[3 * i + 2] + half) >> kWeightBits);
+            continue;
+        }
+        if (tp.count == 2) {
+            // A mirrored copy walks the source upwards; reading its rows in
+            // that order too keeps the shared edge row in the cache.
+            const std::uint32_t* h0;
+            const std::uint32_t* h1;
+            if (ya.flip) {
+                h1 = sums(tp.first + 1);
+                h0 = sums(tp.first);
+            } else {
+                h0 = sums(tp.first);
+                h1 = sums(tp.first + 1);
+            }
+            const std::uint64_t w0 = w[0], w1 = w[1];
+            const auto mix = [&](std::size_t c) {
+                return (h0[c] * w0 + h1[c] * w1 + kHalf) >> kShift;
+            };
+            for (std::size_t i = 0; i < n; ++i) o[i] = pack(mix(3 * i), mix(3 * i + 1), mix(3 * i + 2));
+            continue;
+        }
         std::fill(acc.begin(), acc.end(), kHalf);
-        // A mirrored copy walks the source upwards; visiting its taps in that
-        // order too keeps the shared edge row in the cache.
         for (int j = 0; j < tp.count; ++j) {
             const int k = ya.flip ? tp.count - 1 - j : j;
             if (w[k] == 0) continue;
             const std::uint32_t* h = sums(tp.first + k);
             const std::uint64_t wk = w[k];
-            for (std::size_t c = 0; c < 3 * n; ++c) acc[c] += std::uint64_t(h[c]) * wk;
+            for (std::size_t c = 0; c < 3 * n; ++c) acc[c] += h[c] * wk;
         }
-        std::uint32_t* o = out.row32(y) + xa.v0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto ch = [&](std::size_t c) { return Color(acc[3 * i + c] >> (2 * kWeightBits)); };
-            o[i] = (ch(0) << 16) | (ch(1) << 8) | ch(2);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            o[i] = pack(acc[3 * i] >> kShift, acc[3 * i + 1] >> kShift, acc[3 * i + 2] >> kShift);
     }
 }
 
