@@ -1,0 +1,26 @@
+#include "bench_support.h"
+
+#include "image/image_proc.h"
+#include "mavlib.h"
+#include "plat/window.h"
+
+namespace benchsupport {
+
+void make_image(int index, int width, int height, std::uint32_t seed) {
+    if (!plat::class_registered("mav_iw")) {
+        plat::WindowClass cls;
+        cls.name = "mav_iw";
+        cls.proc = mav::image_window_proc;
+        plat::register_class(cls);
+    }
+    MAV_DestroyImage(index);
+    MAV_CreateImageFL(index, "bench", 0, 0, width, height, 100);
+    auto* px = static_cast<std::uint32_t*>(mav_bits[index]);
+    std::uint32_t s = seed;
+    for (int i = 0; i < width * height; ++i) {
+        s = s * 1664525u + 1013904223u;
+        px[i] = s >> 8;
+    }
+}
+
+}  // namespace benchsupport

@@ -1,0 +1,66 @@
+// The lenticular interleaving pass: views of a scene stored side by side (or
+// in a 3 x 3 grid) in a source image are written into an output image for an
+// RGB-stripe screen under a lens sheet, one view strip per run of subpixel
+// columns, diagonally one subpixel to the right per output row.
+#pragma once
+
+// What the user interface edits and the pass reads; the names are the ones
+// the pass prints.
+struct LenticularParams {
+    double pitch = 8.0;  // lens period in subpixel columns
+    int view_num = 2;    // views per lens: 1..10 (1..9 with Grid3x3)
+    int pic_num = 2;     // pictures side by side in the source (SideBySide)
+    int gap = 0;         // leading columns of every strip written black
+    int pos = 0;         // shift of the strips of views 1.. in subpixel columns
+    int AA = 0;          // blend the first column of each strip with the previous one
+    int lenticular = 0;  // nonzero: normal mode (mirrored, compressed pitch); 0: reverse
+};
+
+enum class ViewLayout { SideBySide, Grid3x3 };
+enum class SummaryKind { ParameterBlock, MovieStatus };
+
+// Where one pass reads and writes.
+struct InterleaveTarget {
+    int source = 1;        // image numbers of the library, both 32-bit
+    int output = 2;
+    int start_column = 0;  // first subpixel column processed
+    int row_base = 0;      // output row group where the band starts (row 3 * row_base)
+    int width = 800;       // output width in pixels: columns up to 3 * width - 1
+    int height = 480;      // band height in rows: height / 3 row groups
+    ViewLayout layout = ViewLayout::SideBySide;
+    SummaryKind summary = SummaryKind::ParameterBlock;
+    int frame_counter = 0;  // movie status only
+    int recording = 0;      // movie status only
+};
+
+// Results of InterleaveViews.
+enum InterleaveResult {
+    kInterleaveOk = 0,
+    kInterleaveBadViewNum = 1,   // view_num outside 1..10 (1..9 for Grid3x3)
+    kInterleaveBadPicNum = 2,    // pic_num below 1 with SideBySide
+    kInterleaveTooManyRows = 3,  // more than 480 row groups
+    kInterleaveBadPitch = 4,     // pitch not a number above 0 and at most 100000
+    kInterleaveBadGeometry = 5,  // negative or absurd sizes, columns or shifts
+};
+
+inline constexpr int kMaxViews = 10;
+inline constexpr int kMaxRowGroups = 480;
+
+// One pass over the whole band, then a refresh of the output window and the
+// summary in the current text window. Parameters it must not run with are
+// refused before anything is touched.
+int InterleaveViews(const LenticularParams& params, const InterleaveTarget& target);
+
+// Writes one colour onto the three subpixels of the diagonal that starts at
+// subpixel column a in row group g of the current image: one channel byte
+// per pixel, the other two kept, the top byte cleared.
+void WriteSubpixelDiagonal(int a, int color, int g);
+
+// (1 - x) of a plus x of b, per channel, truncated.
+int BlendColor(double x, int a, int b);
+
+// The parameter check of InterleaveViews on its own.
+int CheckInterleaveParams(const LenticularParams& params, const InterleaveTarget& target);
+
+// The summary lines the pass prints, for callers that want them again.
+void PrintInterleaveSummary(const LenticularParams& params, const InterleaveTarget& target);

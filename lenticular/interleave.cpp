@@ -1,0 +1,90 @@
+#include "lenticular/interleave.h"
+
+#include <cmath>
+
+#include "interleave_passes.h"
+#include "interleave_plan.h"
+#include "mavlib.h"
+
+namespace {
+
+constexpr int kMaxColumns = 1 << 22;   // 3 x width and the start column stay far inside int range
+constexpr double kMaxPitch = 100000.0;  // one lens may not take longer than a screen of rows could need
+
+bool image_is_32bit(int index) { return MAV_GetImageBits(index) == 32; }
+
+}  // namespace
+
+int CheckInterleaveParams(const LenticularParams& p, const InterleaveTarget& t) {
+    int max_views = t.layout == ViewLayout::Grid3x3 ? 9 : kMaxViews;
+    if (p.view_num < 1 || p.view_num > max_views) return kInterleaveBadViewNum;
+    if (t.layout == ViewLayout::SideBySide && p.pic_num < 1) return kInterleaveBadPicNum;
+    if (t.height / 3 > kMaxRowGroups) return kInterleaveTooManyRows;
+    // A pitch that is not a positive number, or so long that one lens would
+    // run for minutes, would never finish or would compute garbage.
+    if (!std::isfinite(p.pitch) || p.pitch <= 0.0 || p.pitch > kMaxPitch) return kInterleaveBadPitch;
+    if (t.width < 0 || t.width > kMaxColumns / 3 || t.height < 0 || std::abs(t.start_column) > kMaxColumns ||
+        std::abs(p.pos) > kMaxColumns || std::abs(t.row_base) > kMaxColumns)
+        return kInterleaveBadGeometry;
+    return kInterleaveOk;
+}
+
+int BlendColor(double x, int a, int b) {
+    auto mix = [x](int ca, int cb) { return static_cast<int>((1.0 - x) * ca + x * cb); };
+    int r = mix((a >> 16) & 0xFF, (b >> 16) & 0xFF);
+    int g = mix((a >> 8) & 0xFF, (b >> 8) & 0xFF);
+    int bl = mix(a & 0xFF, b & 0xFF);
+    return (r << 16) + (g << 8) + bl;
+}
+
+void WriteSubpixelDiagonal(int a, int color, int g) {
+    if (a < 0) return;
+    int c = a / 3;
+    int m = a - 3 * c;
+    // For each of the three rows: pixel offset from c and the channel written
+    // (0 red, 1 green, 2 blue), by the column's place in its pixel.
+    static const int kPixel[3][3] = {{0, 0, 0}, {0, 1, 1}, {0, 0, 1}};
+    static const int kChannel[3][3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
+    for (int row = 0; row < 3; ++row) {
+        int x = c + kPixel[m][row];
+        int y = 3 * g + row;
+        int shift = 16 - 8 * kChannel[m][row];
+        int old = MAV_GetPixel(x, y);
+        int merged = (old & 0xFFFFFF & ~(0xFF << shift)) | (color & (0xFF << shift));
+        MAV_SetPixel(x, y, merged);
+    }
+}
+
+void PrintInterleaveSummary(const LenticularParams& p, const InterleaveTarget& t) {
+    if (t.summary == SummaryKind::MovieStatus) {
+        MAV_Printf("flame: %d\n", t.frame_counter);
+        MAV_Printf(p.AA ? "AA: on\n" : "AA: off\n");
+        MAV_Printf(p.lenticular ? "lenticular: normal\n" : "lenticular: reverse\n");
+        if (t.recording) MAV_Printf("Now RECORDING\n");
+        return;
+    }
+    MAV_Printf("pitch: %f\n", p.pitch);
+    MAV_Printf("dt: %f\n", p.pitch / p.view_num);
+    MAV_Printf("pic_num: %d\n", p.pic_num);
+    MAV_Printf("view_num: %d\n", p.view_num);
+    MAV_Printf("gap: %d\n", p.gap);
+    MAV_Printf("pos: %d\n", p.pos);
+    MAV_Printf(p.AA ? "AA: on\n" : "AA: off\n");
+    MAV_Printf(p.lenticular ? "lenticular: normal\n" : "lenticular: reverse\n");
+}
+
+int InterleaveViews(const LenticularParams& p, const InterleaveTarget& t) {
+    if (int bad = CheckInterleaveParams(p, t)) return bad;
+    int source_width = MAV_GetImageWidth(t.source);
+    std::vector<lenticular::ColumnPlan> plan = lenticular::plan_columns(p, t, source_width);
+    if (!plan.empty() && t.height / 3 > 0) {
+        if (t.source != t.output && image_is_32bit(t.source) && image_is_32bit(t.output))
+            lenticular::run_fast(p, t, plan);
+        else
+            lenticular::run_literal(p, t, plan);
+    }
+    MAV_Refresh(t.output);
+    MAV_ClearTextWindow();
+    PrintInterleaveSummary(p, t);
+    return kInterleaveOk;
+}
