@@ -199,9 +199,12 @@ void destroy_window(Hwnd h) {
     }
     std::uint32_t new_active = 0;
     std::uint32_t old_active = 0;
+    std::vector<std::shared_ptr<ThreadQueue>> queues;
     {
         std::lock_guard lock(r.m);
         for (auto id : doomed) {
+            if (auto q = r.windows[id]->queue.lock())
+                if (std::find(queues.begin(), queues.end(), q) == queues.end()) queues.push_back(q);
             r.windows.erase(id);
             r.zorder.erase(std::remove(r.zorder.begin(), r.zorder.end(), id), r.zorder.end());
             if (r.focus == id) r.focus = 0;
@@ -221,6 +224,15 @@ void destroy_window(Hwnd h) {
             r.active = new_active;
             r.focus = new_active;
         }
+    }
+    // Messages still queued for these windows would only be dropped, but while
+    // queued they keep the driver from seeing the thread idle.
+    for (auto& q : queues) {
+        std::lock_guard lock(q->m);
+        auto gone = [&](const Message& m) {
+            return std::find(doomed.begin(), doomed.end(), m.window.id) != doomed.end();
+        };
+        q->messages.erase(std::remove_if(q->messages.begin(), q->messages.end(), gone), q->messages.end());
     }
     for (auto id : doomed) backend().window_destroyed(Hwnd{id});
     if (old_active && new_active) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,36 @@ TEST_F(Driver, WaitIdleWaitsForPostedWorkToFinish) {
     EXPECT_TRUE(driver::wait_idle(2000));
     EXPECT_EQ(handled, 3);
     ui.run([h] { set_window_proc(h, nullptr); });
+}
+
+// A thread that made a window, had messages posted to it and destroyed it
+// without pumping them: nothing is left to do for anyone, so the driver is idle.
+TEST_F(Driver, MessagesOfDestroyedWindowsDoNotHoldUpWaitIdle) {
+    std::promise<void> made, finish;
+    std::thread owner([&] {
+        if (!class_registered("driver_test_plain")) {
+            WindowClass c;
+            c.name = "driver_test_plain";
+            register_class(c);
+        }
+        CreateParams p;
+        p.class_name = "driver_test_plain";
+        p.style = style::Overlapped | style::Visible;
+        p.rect = {700, 100, 800, 200};
+        Hwnd h = create_window(p);
+        set_foreground(h);  // posts activation and focus messages to h
+        Message m;
+        m.window = h;
+        m.kind = MsgKind::User;
+        post_message(m);
+        destroy_window(h);
+        made.set_value();
+        finish.get_future().wait();  // alive, but never pumps again
+    });
+    made.get_future().wait();
+    EXPECT_TRUE(driver::wait_idle(1000));
+    finish.set_value();
+    owner.join();
 }
 
 TEST_F(Driver, CaptureScreenComposesWindowsInZOrder) {

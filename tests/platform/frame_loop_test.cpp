@@ -246,6 +246,23 @@ TEST_F(FrameLoop, SizingStopsAtTheMinimumHoldingTheOppositeEdges) {
     EXPECT_EQ(window_rect(h), (Rect{kStart.left, kStart.top, kStart.left + min.width, kStart.bottom}));
 }
 
+TEST_F(FrameLoop, EscapeDuringSizingPutsTheSizeBack) {
+    Hwnd h = make();
+    Point edge = point_on(h, Hit::BottomRight);
+    driver::press_button(edge);
+    ASSERT_TRUE(driver::wait_idle());
+    driver::move_mouse(edge.translated(50, 40));
+    ASSERT_TRUE(driver::wait_idle());
+    ASSERT_EQ(window_rect(h), (Rect{kStart.left, kStart.top, kStart.right + 50, kStart.bottom + 40}));
+    driver::press_key(key::Escape);
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_EQ(window_rect(h), kStart);
+    EXPECT_EQ(rec->of(MsgKind::Size).back().rect, kStart);
+    driver::release_button(edge.translated(70, 70));
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_EQ(window_rect(h), kStart);
+}
+
 TEST_F(FrameLoop, WindowWithoutSizingBorderDoesNotSize) {
     Hwnd h = make(style::Caption | style::CloseBox | style::Visible);
     Point edge{kStart.left, (kStart.top + kStart.bottom) / 2};

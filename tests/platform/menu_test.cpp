@@ -32,25 +32,14 @@ std::vector<Hwnd> popups() {
     return out;
 }
 
-// Screen rectangle of item `index` of a popup window showing `menu`: rows of
-// 18 pixels (separators 8) inside a one-pixel border and a two-pixel margin.
-Rect popup_item(Hwnd popup, const Menu& menu, int index) {
-    constexpr int kInset = 3, kRow = 18, kSeparator = 8;
-    Rect r = window_rect(popup);
-    int y = r.top + kInset;
-    for (int i = 0; i < index; ++i) y += menu.items[std::size_t(i)].separator ? kSeparator : kRow;
-    int h = menu.items[std::size_t(index)].separator ? kSeparator : kRow;
-    return {r.left + kInset, y, r.right - kInset, y + h};
+// Screen rectangle of an item of the open menu, by its shown text.
+Rect item(const char* text) {
+    auto r = driver::open_menu_item(text);
+    EXPECT_TRUE(r.has_value()) << "no open menu item \"" << text << '"';
+    return r.value_or(Rect{-10, -10, -9, -9});
 }
 
 Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
-// The popup's rows add up to its height, so popup_item() above is right.
-void expect_layout(Hwnd popup, const Menu& menu) {
-    int n = int(menu.items.size());
-    Rect last = popup_item(popup, menu, n - 1);
-    EXPECT_EQ(last.bottom + 3, window_rect(popup).bottom);
-}
 
 // Restores the default headless screen when the test ends.
 struct ScreenOfSize {
@@ -147,8 +136,8 @@ TEST_F(PopupMenu, ClickingAnItemReturnsItsCommand) {
     ASSERT_EQ(popups().size(), 1u);
     Hwnd p = popups()[0];
     EXPECT_EQ(window_rect(p).top_left(), (Point{200, 150}));
-    expect_layout(p, *menu);
-    driver::click(centre(popup_item(p, *menu, 1)));
+    EXPECT_TRUE(window_rect(p).contains(centre(item("Save"))));
+    driver::click(centre(item("Save\tCtrl+S")));
     ASSERT_TRUE(wait_until([&] { return done.load(); }));
     EXPECT_EQ(result, 12);
     ASSERT_TRUE(driver::wait_idle());
@@ -160,11 +149,13 @@ TEST_F(PopupMenu, GreyedItemsAndSeparatorsAreNotChosen) {
     auto menu = file_menu();
     menu->items[0].grayed = true;
     open(menu, {200, 150});
-    Hwnd p = popups()[0];
-    driver::click(centre(popup_item(p, *menu, 0)));
+    driver::click(centre(item("Open")));
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_FALSE(done);
-    driver::click(centre(popup_item(p, *menu, 2)));
+    // The separator lies between Save and Exit.
+    Rect save = item("Save"), exit = item("Exit");
+    ASSERT_LT(save.bottom, exit.top);
+    driver::click({(save.left + save.right) / 2, (save.bottom + exit.top) / 2});
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_FALSE(done);
     EXPECT_EQ(popups().size(), 1u);
@@ -213,13 +204,13 @@ TEST_F(PopupMenu, SubmenuOpensOnHoverAndItsItemCanBeChosen) {
     menu->add("Plain", 1).add_submenu("&Colour", sub).add("Last", 2);
     open(menu, {200, 150});
     Hwnd p = popups()[0];
-    driver::move_mouse(centre(popup_item(p, *menu, 1)));
+    driver::move_mouse(centre(item("Colour")));
     ASSERT_TRUE(driver::wait_idle());
     ASSERT_EQ(popups().size(), 2u);
     Hwnd s = popups()[1];
     EXPECT_GE(window_rect(s).left, window_rect(p).right - 4);  // beside its parent
-    expect_layout(s, *sub);
-    Point green = centre(popup_item(s, *sub, 1));
+    Point green = centre(item("Green"));
+    EXPECT_TRUE(window_rect(s).contains(green));
     driver::move_mouse(green);
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_EQ(popups().size(), 2u);  // still open over its own items
@@ -230,17 +221,36 @@ TEST_F(PopupMenu, SubmenuOpensOnHoverAndItsItemCanBeChosen) {
     EXPECT_TRUE(popups().empty());
 }
 
+TEST_F(PopupMenu, RightAndLeftOpenAndCloseASubmenu) {
+    auto sub = Menu::create();
+    sub->add("Red", 21).add("Green", 22);
+    auto menu = Menu::create();
+    menu->add_submenu("Colour", sub).add("Plain", 1);
+    open(menu, {200, 150});
+    driver::press_key(key::Down);   // Colour
+    driver::press_key(key::Right);  // opens it, on Red
+    ASSERT_TRUE(driver::wait_idle());
+    ASSERT_EQ(popups().size(), 2u);
+    driver::press_key(key::Left);  // closes it again
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_EQ(popups().size(), 1u);
+    driver::press_key(key::Right);
+    driver::press_key(key::Down);  // Green
+    driver::press_key(key::Enter);
+    ASSERT_TRUE(wait_until([&] { return done.load(); }));
+    EXPECT_EQ(result, 22);
+}
+
 TEST_F(PopupMenu, HoveringAnotherItemClosesTheSubmenu) {
     auto sub = Menu::create();
     sub->add("Red", 21);
     auto menu = Menu::create();
     menu->add("Plain", 1).add_submenu("Colour", sub);
     open(menu, {200, 150});
-    Hwnd p = popups()[0];
-    driver::move_mouse(centre(popup_item(p, *menu, 1)));
+    driver::move_mouse(centre(item("Colour")));
     ASSERT_TRUE(driver::wait_idle());
     ASSERT_EQ(popups().size(), 2u);
-    driver::move_mouse(centre(popup_item(p, *menu, 0)));
+    driver::move_mouse(centre(item("Plain")));
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_EQ(popups().size(), 1u);
     driver::press_key(key::Escape);
@@ -295,13 +305,13 @@ TEST_F(PopupMenu, StaysOnASmallScreenAndAwayFromTheOpeningPress) {
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_FALSE(done) << "the release of the opening press chose an item";
 
-    driver::move_mouse(centre(popup_item(p, *menu, 0)));
+    driver::move_mouse(centre(item("More")));
     ASSERT_TRUE(driver::wait_idle());
     ASSERT_EQ(popups().size(), 2u);
     Rect sr = window_rect(popups()[1]);
     EXPECT_EQ(sr.intersected(whole), sr);
     EXPECT_LT(sr.left, pr.left);  // no room on the right: it opens on the left
-    driver::click(centre(popup_item(popups()[1], *sub, 1)));
+    driver::click(centre(item("Deep two")));
     ASSERT_TRUE(wait_until([&] { return done.load(); }));
     EXPECT_EQ(result, 32);
 }
@@ -396,7 +406,7 @@ TEST_F(MenuBar, ItemWithSubmenuOpensAPopupWhoseItemPostsItsCommand) {
     EXPECT_GE(pr.top, cell(0).bottom);
     EXPECT_LE(pr.top, client_origin(w).y);
     EXPECT_TRUE(commands().empty());
-    driver::click(centre(popup_item(p, *file, 1)));
+    driver::click(centre(item("Close")));
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_TRUE(popups().empty());
     EXPECT_EQ(commands(), std::vector<int>{32});
