@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
-# The main job on the bundled samples. Until the lenticular programs are in,
-# it runs the small demo program headlessly: start, let it run, stop, and a
-# screenshot of its screen.
+# The main job on the bundled samples: render the sample stereo pair, then
+# let pitchtest chart it and save the chart. Without a display everything
+# runs headless and a screenshot shows what the screen would; with one, the
+# program opens with the pair loaded and Start pressed.
 set -euo pipefail
-build=${1:-build}
-out=out
-mkdir -p "$out"
-"$build/tools/mavdemo/mavdemo" --headless --screen 1280x720 \
-  --do "start; wait 300; stop; idle; screenshot $out/demo-screen.png; exit"
-echo "demo: wrote $out/demo-screen.png"
+build=$(cd "${1:-build}" && pwd)
+mkdir -p out
+cd out
+"$build/samples/make_stereo_pair" stereo_pair.png
+if [ -n "${DISPLAY:-}" ] && [ -z "${MAV_DEMO_HEADLESS:-}" ]; then
+  exec "$build/apps/pitchtest/pitchtest" --pair stereo_pair.png --do "start"
+fi
+rm -f lenti_chart.png pitchtest-screen.png
+start=$(date +%s.%N)
+"$build/apps/pitchtest/pitchtest" --headless --pair stereo_pair.png \
+  --do "start; idle; button cap; idle; screenshot pitchtest-screen.png; exit"
+end=$(date +%s.%N)
+for f in lenti_chart.png pitchtest-screen.png; do
+  [ -s "$f" ] || { echo "demo: $f was not written" >&2; exit 1; }
+done
+awk -v s="$start" -v e="$end" 'BEGIN { printf "demo: wrote out/lenti_chart.png and out/pitchtest-screen.png in %.1f s\n", e - s }'

@@ -11,6 +11,13 @@
 
 int MAV_StopRequested(void) { return mav::frame().stop_flag.load(); }
 
+int MAV_QuitRequested(void) { return mav::frame().quit_state.load() != mav::kQuitRunning; }
+
+int MAV_WaitMessages(int ms) {
+    plat::wait_for_messages(ms < 0 ? 0 : ms);
+    return 0;
+}
+
 int MAV_GetMilliseconds(void) {
     double period = mav::frame().ms_period;
     if (period <= 0.0) period = 1000.0 / double(plat::perf_frequency());

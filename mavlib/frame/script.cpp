@@ -6,14 +6,17 @@
 #include <filesystem>
 #include <optional>
 
+#include "boxes/boxes.h"
 #include "frame/commands.h"
 #include "frame/globals.h"
 #include "frame/main_window.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
+#include "plat/controls.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/paths.h"
+#include "plat/platform.h"
 #include "plat/window.h"
 
 namespace mav {
@@ -92,29 +95,87 @@ void choose_menu_item(const ScriptAction& a) {
     plat::driver::click({r->left + r->width() / 2, r->top + r->height() / 2});
 }
 
+// Brings the box to the front when another window covers `target`, as a
+// person would before clicking into it.
+void uncover(plat::Hwnd box, plat::Hwnd target) {
+    plat::Rect r = plat::window_rect(target);
+    if (plat::window_at({r.left + r.width() / 2, r.top + r.height() / 2}) == target) return;
+    plat::set_foreground(box);
+    plat::driver::wait_idle(2000);
+}
+
+std::string caption_on_one_line(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
 void press_button(const ScriptAction& a) {
     plat::Hwnd box{windows().button_box.load()};
     if (!box || !plat::is_window(box)) {
         say(a, "no button box is open");
         return;
     }
-    // Buttons are children of the button box: by number (control id) or caption.
+    // A number names a button by its number (control id 3000 + N); other
+    // text by its caption, whose line breaks may be written as blanks.
     plat::Hwnd target;
     char* end = nullptr;
     long n = std::strtol(a.arg.c_str(), &end, 10);
     bool numeric = !a.arg.empty() && *end == '\0';
-    for (plat::Hwnd c : plat::children_of(box)) {
-        if (numeric ? plat::control_id(c) == n : plat::window_text(c) == a.arg) {
-            target = c;
-            break;
-        }
+    const std::vector<plat::Hwnd> buttons = plat::children_of(box);
+    if (numeric && n >= 0 && n < kButtonBoxMaxButtons)
+        for (plat::Hwnd c : buttons)
+            if (plat::control_id(c) == kButtonIdBase + n) target = c;
+    for (plat::Hwnd c : buttons) {
+        if (target) break;
+        std::string caption = plat::window_text(c);
+        if (caption == a.arg || caption_on_one_line(caption) == a.arg) target = c;
     }
     if (!target) {
         say(a, "no such button");
         return;
     }
+    uncover(box, target);
     plat::Rect r = plat::window_rect(target);
     plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
+    // The next action's keys go where the focus is after the click (back in the box).
+    plat::driver::wait_idle(5000);
+}
+
+// Enters text into a field of the input box as a person would: click into
+// it, select what it holds, type over it and press Enter.
+void fill_field(const ScriptAction& a) {
+    plat::Hwnd box{windows().input_box.load()};
+    if (!box || !plat::is_window(box)) {
+        say(a, "no input box is open");
+        return;
+    }
+    std::vector<plat::Hwnd> fields;
+    for (plat::Hwnd c : plat::children_of(box))
+        if (plat::is_edit(c)) fields.push_back(c);
+    if (a.number < 0 || a.number >= int(fields.size())) {
+        say(a, "the input box has no such field");
+        return;
+    }
+    plat::Hwnd field = fields[std::size_t(a.number)];
+    uncover(box, field);
+    plat::Rect r = plat::window_rect(field);
+    plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
+    // Keys go where the focus is when they are pressed: wait for the click to land.
+    double deadline = plat::monotonic_ms() + 5000;
+    while (plat::focus_window() != field && plat::monotonic_ms() < deadline) plat::sleep_ms(2);
+    if (plat::focus_window() != field) {
+        say(a, "the field did not take the focus");
+        return;
+    }
+    plat::driver::press_key(plat::key::Home);
+    plat::driver::press_key(plat::key::End, false, true);
+    if (a.arg.empty())
+        plat::driver::press_key(plat::key::Delete);
+    else
+        plat::driver::type_text(a.arg);
+    plat::driver::press_key(plat::key::Enter);
+    plat::driver::wait_idle(5000);
 }
 
 }  // namespace
@@ -177,6 +238,20 @@ ScriptParse parse_script(const std::string& text) {
         } else if (verb == "button") {
             a.kind = ScriptAction::Button;
             if (!need_arg("a number or caption")) return out;
+        } else if (verb == "field") {
+            // field N TEXT: the text may be quoted, and may be left out to empty the field.
+            a.kind = ScriptAction::Field;
+            std::string rest = sp == std::string::npos ? std::string() : trim(s.substr(sp + 1));
+            char* end = nullptr;
+            long n = std::strtol(rest.c_str(), &end, 10);
+            if (rest.empty() || end == rest.c_str() || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))) ||
+                n < 0 || n >= 30) {
+                out.ok = false;
+                out.error = "field needs a field number from 0 to 29 and the text, not '" + rest + "'";
+                return out;
+            }
+            a.number = int(n);
+            a.arg = unquote(trim(std::string(end)));
         } else if (verb == "click" || verb == "rclick") {
             a.kind = verb == "click" ? ScriptAction::Click : ScriptAction::RClick;
             char* end = nullptr;
@@ -253,6 +328,7 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
         case ScriptAction::Button: press_button(a); break;
+        case ScriptAction::Field: fill_field(a); break;
         case ScriptAction::Click: plat::driver::click({a.x, a.y}); break;
         case ScriptAction::RClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Right); break;
         case ScriptAction::Menu: choose_menu_item(a); break;
@@ -261,7 +337,9 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
     }
-    if (!exited) {
+    // Headless, nobody is left to end the program; on a display the person
+    // at the screen carries on from here.
+    if (!exited && plat::is_headless()) {
         plat::driver::wait_idle(10000);
         post_main_command(kCmdExit);
     }

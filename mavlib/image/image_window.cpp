@@ -271,6 +271,13 @@ int MAV_ClearImage(int index) {
     return 0;
 }
 
+int MAV_MoveImage(int index, int x, int y) {
+    ImageRecord* r = record_in_use(index);
+    if (!r) return 1;
+    plat::move_window(r->hwnd, {x, y});
+    return 0;
+}
+
 int MAV_GetImageWidth(int index) {
     ImageRecord* r = record_in_use(index);
     return r ? r->width : 0;

@@ -36,6 +36,8 @@ int MAV_ClearImage(int index);
 int MAV_FindImage(unsigned int window);
 int MAV_SelectImageByWindow(unsigned int window);
 int MAV_UpdateImageTitle(int index);
+/* Moves an image's window to a screen position, keeping its size. */
+int MAV_MoveImage(int index, int x, int y);
 /* Size and depth of an image, or 0 when it does not exist. */
 int MAV_GetImageWidth(int index);
 int MAV_GetImageHeight(int index);
