@@ -6,11 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
-  libpng-dev
+  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
   unifont
   libx11-dev libxext-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
-  xvfb xauth
+  xvfb xauth xdotool xclip
 )
 
 missing=()

@@ -141,7 +141,7 @@ void UserMain(void) {
     // Poll the buttons until the program ends; Stop does not end the chart.
     for (;;) {
         for (int i = 0; i < 2; ++i) {
-            MAV_Printf("");
+            MAV_Printf("%s", "");  // pumps the thread's messages, prints nothing
             if (!MAV_ButtonPressed(i)) continue;
             if (i == 0) go();
             else cap();

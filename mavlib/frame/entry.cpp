@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "boxes/boxes.h"
 #include "frame/commands.h"
 #include "frame/globals.h"
 #include "frame/main_window.h"
@@ -43,8 +44,8 @@ struct LibraryClass {
 const LibraryClass kLibraryClasses[] = {
     {"mav_iw", image_window_proc, 0x000000, false},
     {"mav_twi", text_window_proc, 0x000000, false},
-    {"mav_ib", nullptr, 0xD4D0C8, true},
-    {"mav_bb", nullptr, 0xD4D0C8, true},
+    {"mav_ib", input_box_proc, 0xD4D0C8, true},
+    {"mav_bb", button_box_proc, 0xD4D0C8, true},
 };
 
 std::string program_name(const char* argv0) {
@@ -71,6 +72,7 @@ bool register_classes(int instance) {
         if (!plat::register_class(cls)) return false;
     }
     register_text_requests();
+    register_box_requests();
     register_image_requests();
     return true;
 }

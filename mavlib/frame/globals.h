@@ -37,6 +37,8 @@ struct FrameState {
     std::atomic<int> trigger_flag{0};
     std::atomic<bool> trigger_keys{false};
     std::atomic<int> user_exit_calls{0};
+    // Set once UserSetup has returned: the program is ready for its user.
+    std::atomic<bool> setup_done{false};
     // Set while an interactive image-window command picks a point; the popup
     // menus stay closed meanwhile.
     std::atomic<int> pick_active{0};

@@ -11,6 +11,7 @@
 #include "frame/snapping.h"
 #include "frame/status_line.h"
 #include "frame/user_thread.h"
+#include "image/image_clipboard.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
@@ -123,7 +124,8 @@ void on_command(int id) {
     case kCmdInputBox: input_box_dialogue(); return;
     case kCmdButtonBox: button_box_dialogue(); return;
     case kCmdWindowInfo: window_info_command(); return;
-    default: return;  // Paste arrives with image files and the clipboard
+    case kCmdPaste: paste_into_new_image(); return;
+    default: return;
     }
 }
 
@@ -162,11 +164,12 @@ bool main_proc(plat::Message& m) {
     }
 }
 
-bool probe_png_size(const std::string& path, int& w, int& h) {
-    plat::Surface s;
-    if (!plat::load_png(path, s)) return false;
-    w = s.width();
-    h = s.height();
+// Any format the codecs read, from its headers alone.
+bool probe_image_size(const std::string& path, int& w, int& h) {
+    plat::Size size;
+    if (!plat::read_image_size(path, size)) return false;
+    w = size.width;
+    h = size.height;
     return true;
 }
 
@@ -188,6 +191,8 @@ bool register_main_window_class(int instance) {
     cls.name = class_name_for(instance);
     cls.proc = main_proc;
     cls.background = 0xD4D0C8;  // button face
+    // The paste command's request 9004 is served by the clipboard code.
+    register_clipboard_requests();
     return plat::register_class(cls);
 }
 
@@ -262,7 +267,7 @@ void handle_dropped_files(const std::vector<std::string>& files) {
         if (file_part.empty()) continue;
         int w = 0, h = 0;
         ImageSizeProbe probe = g_size_probe.load();
-        if (!probe) probe = probe_png_size;
+        if (!probe) probe = probe_image_size;
         if (!probe(full.string(), w, h) || w == 0 || h == 0) continue;
         std::string name_part = plat::utf8_to_sjis(file_part);
         for (; counter < kImageSlots; ++counter) {
@@ -274,7 +279,8 @@ void handle_dropped_files(const std::vector<std::string>& files) {
                 post_load_image(counter, path.c_str());
                 post_refresh(counter);
                 // The new window became the current image; go back to the one before.
-                if (auto restore = g_restore_hook.load()) restore();
+                RestoreImageHook restore = g_restore_hook.load();
+                (restore ? restore : MAV_RestoreImage)();
                 ++counter;
                 break;
             }

@@ -31,11 +31,13 @@ void run_exit_sequence();
 // Carries out a drop of files on the main window.
 void handle_dropped_files(const std::vector<std::string>& files);
 
-// Optional hook: reads an image file's size without keeping it.
+// Optional hook: reads an image file's size without keeping it (by default
+// the codecs' header reader).
 using ImageSizeProbe = bool (*)(const std::string& native_path, int& width, int& height);
 void set_image_size_probe(ImageSizeProbe probe);
 
-// Optional hook: returns to the previously current image after a drop.
+// Optional hook: returns to the previously current image after a drop
+// (by default MAV_RestoreImage).
 using RestoreImageHook = int (*)();
 void set_restore_image_hook(RestoreImageHook hook);
 

@@ -110,28 +110,52 @@ std::string caption_on_one_line(std::string text) {
     return text;
 }
 
-void press_button(const ScriptAction& a) {
-    plat::Hwnd box{windows().button_box.load()};
-    if (!box || !plat::is_window(box)) {
-        say(a, "no button box is open");
-        return;
+// Waits, as a person would, up to 5 s for the program to show what `find`
+// looks for (it may still be opening its boxes when the script begins).
+template <typename Find>
+plat::Hwnd wait_for(Find find) {
+    double deadline = plat::monotonic_ms() + 5000;
+    for (;;) {
+        if (plat::Hwnd h = find()) return h;
+        if (plat::monotonic_ms() >= deadline || frame().quit_state.load() != kQuitRunning) return {};
+        plat::sleep_ms(5);
     }
-    // A number names a button by its number (control id 3000 + N); other
-    // text by its caption, whose line breaks may be written as blanks.
-    plat::Hwnd target;
+}
+
+plat::Hwnd open_box(const std::atomic<std::uint32_t>& id) {
+    plat::Hwnd box{id.load()};
+    return plat::is_window(box) ? box : plat::Hwnd{};
+}
+
+// A button of the box: a number names it by its number (control id
+// 3000 + N), other text by its caption, whose line breaks may be written as
+// blanks.
+plat::Hwnd find_button(plat::Hwnd box, const std::string& name) {
     char* end = nullptr;
-    long n = std::strtol(a.arg.c_str(), &end, 10);
-    bool numeric = !a.arg.empty() && *end == '\0';
+    long n = std::strtol(name.c_str(), &end, 10);
+    bool numeric = !name.empty() && *end == '\0';
     const std::vector<plat::Hwnd> buttons = plat::children_of(box);
     if (numeric && n >= 0 && n < kButtonBoxMaxButtons)
         for (plat::Hwnd c : buttons)
-            if (plat::control_id(c) == kButtonIdBase + n) target = c;
+            if (plat::control_id(c) == kButtonIdBase + n) return c;
     for (plat::Hwnd c : buttons) {
-        if (target) break;
         std::string caption = plat::window_text(c);
-        if (caption == a.arg || caption_on_one_line(caption) == a.arg) target = c;
+        if (caption == name || caption_on_one_line(caption) == name) return c;
     }
-    if (!target) {
+    return {};
+}
+
+void press_button(const ScriptAction& a) {
+    plat::Hwnd target = wait_for([&] {
+        plat::Hwnd box = open_box(windows().button_box);
+        return box ? find_button(box, a.arg) : plat::Hwnd{};
+    });
+    plat::Hwnd box = open_box(windows().button_box);
+    if (!box) {
+        say(a, "no button box is open");
+        return;
+    }
+    if (!target || plat::parent_of(target) != box) {
         say(a, "no such button");
         return;
     }
@@ -142,22 +166,30 @@ void press_button(const ScriptAction& a) {
     plat::driver::wait_idle(5000);
 }
 
+std::vector<plat::Hwnd> fields_of(plat::Hwnd box) {
+    std::vector<plat::Hwnd> fields;
+    if (!box) return fields;
+    for (plat::Hwnd c : plat::children_of(box))
+        if (plat::is_edit(c)) fields.push_back(c);
+    return fields;
+}
+
 // Enters text into a field of the input box as a person would: click into
 // it, select what it holds, type over it and press Enter.
 void fill_field(const ScriptAction& a) {
-    plat::Hwnd box{windows().input_box.load()};
-    if (!box || !plat::is_window(box)) {
+    plat::Hwnd field = wait_for([&] {
+        std::vector<plat::Hwnd> fields = fields_of(open_box(windows().input_box));
+        return a.number < int(fields.size()) ? fields[std::size_t(a.number)] : plat::Hwnd{};
+    });
+    plat::Hwnd box = open_box(windows().input_box);
+    if (!box) {
         say(a, "no input box is open");
         return;
     }
-    std::vector<plat::Hwnd> fields;
-    for (plat::Hwnd c : plat::children_of(box))
-        if (plat::is_edit(c)) fields.push_back(c);
-    if (a.number < 0 || a.number >= int(fields.size())) {
+    if (!field || plat::parent_of(field) != box) {
         say(a, "the input box has no such field");
         return;
     }
-    plat::Hwnd field = fields[std::size_t(a.number)];
     uncover(box, field);
     plat::Rect r = plat::window_rect(field);
     plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
@@ -283,6 +315,11 @@ ScriptParse parse_script(const std::string& text) {
 }
 
 void run_script(const std::vector<ScriptAction>& actions) {
+    // A person waits for the program to finish setting up before acting.
+    double ready_by = plat::monotonic_ms() + 30000;
+    while (!frame().setup_done.load() && frame().quit_state.load() == kQuitRunning &&
+           plat::monotonic_ms() < ready_by)
+        plat::sleep_ms(2);
     bool exited = false;
     for (std::size_t i = 0; i < actions.size() && !exited; ++i) {
         const ScriptAction& a = actions[i];

@@ -8,10 +8,10 @@
 namespace mav {
 
 struct ScriptAction {
-    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu };
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field };
     Kind kind = Start;
-    std::string arg;
-    int number = 0;  // wait: milliseconds
+    std::string arg;  // field: the text to enter
+    int number = 0;  // wait: milliseconds; field: the field's row
     int x = 0, y = 0;  // click, rclick: screen position
     std::string text;  // as written, for messages
 };

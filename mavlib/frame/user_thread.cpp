@@ -27,6 +27,7 @@ void set_main_drops(bool on) {
 void user_thread_main() {
     FrameState& f = frame();
     UserSetup();
+    f.setup_done = true;
     rebuild_snap_list();
     while (f.quit_state.load() == kQuitRunning) {
         plat::sleep_ms(1);

@@ -3,6 +3,8 @@
 // state programs may read.
 #include "frame/globals.h"
 #include "frame/snapping.h"
+#include "image/image_clipboard.h"
+#include "image/image_files.h"
 #include "image/image_proc.h"
 #include "mavlib.h"
 #include "plat/keys.h"
@@ -83,8 +85,10 @@ void on_key(int index, ImageRecord& r, const plat::Message& m) {
         case plat::key::Numpad0: MAV_SetImageZoom(index, 100); return;
         case plat::key::NumpadAdd: MAV_SetImageZoom(index, zoom_in(r.zoom)); return;
         case plat::key::NumpadSubtract: MAV_SetImageZoom(index, zoom_out(r.zoom)); return;
-        case 'C': case 'X': case 'V': case 'R':
-            return;  // copy, cut, paste and clipping arrive with the image commands
+        case 'C': MAV_CopyImage(index); return;
+        case 'X': cut_image(index); return;
+        case 'V': MAV_PasteImage(index, 0, 0); return;
+        case 'R': return;  // clipping arrives with the image commands
         default: break;
         }
     }
@@ -147,6 +151,10 @@ bool image_window_proc(plat::Message& m) {
     case plat::MsgKind::RButtonDown:
         if (r) feed_pick(index, *r, m);
         // The main popup menu arrives with the image commands.
+        return true;
+    case plat::MsgKind::DropFiles:
+        // Only the first of several files is loaded.
+        if (r && !m.files.empty()) load_dropped_file(index, m.files.front());
         return true;
     default:
         return false;

@@ -30,7 +30,7 @@ void draw_buffer(const ImageRecord& r, plat::Dc& dc);
 // The image window class procedure.
 bool image_window_proc(plat::Message& msg);
 
-// Serves requests 9001 and 9002.
+// Serves requests 9001, 9002 and 9003.
 void register_image_requests();
 
 // Zoom steps of the keypad and the wheel.

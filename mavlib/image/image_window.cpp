@@ -9,6 +9,7 @@
 
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
+#include "image/image_files.h"
 #include "image/image_proc.h"
 #include "image/image_table.h"
 #include "mavlib.h"
@@ -160,6 +161,7 @@ void register_image_requests() {
                                : MAV_CreateImage(s.index, s.name, s.x, s.y, s.width, s.height, s.zoom);
     });
     set_request_handler(kReqRefresh, [](RequestSlot& s) { MAV_Refresh(s.index); });
+    set_request_handler(kReqLoadImage, serve_load_request);
 }
 
 }  // namespace mav

@@ -19,12 +19,24 @@ void UserExit(void);
 int MAV_PumpMessages(void);
 /* Nonzero after Stop or Exit, until the next Start. */
 int MAV_StopRequested(void);
+/* Nonzero once Exit has been chosen: the program is ending. */
+int MAV_QuitRequested(void);
+/* Waits until the calling thread has a message or `ms` milliseconds pass;
+ * for loops that only poll, instead of spinning. Does not dispatch. */
+int MAV_WaitMessages(int ms);
 /* Milliseconds on the performance counter, low 32 bits. Take differences as unsigned. */
 int MAV_GetMilliseconds(void);
 /* Modal box with caption "Pause" and the message; returns when OK is pressed. */
 int MAV_Pause(const char* message);
 /* MAVMAINWINDOW: brings the main window to the foreground. Other values: 1. */
 int MAV_SetForeground(int window);
+
+/* Loads a picture file (a path as the OS gives it) into a new image window,
+ * as dropping it on the main window does: the lowest free slot from 0 up,
+ * titled "%03d <file name>", sized to the picture; the current image is
+ * restored afterwards. For the user thread. Returns 0, 1 when the file
+ * cannot be read, 2 when no slot is free. */
+int MAV_DropFile(const char* path);
 
 /* Trigger keys (Space, Z, Down on the main window) set the trigger flag.
  * A program that wants them enables them in UserSetup. */
@@ -63,5 +75,9 @@ int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count);
 const char* MAV_GetProgramOption(const char* name);
 
 #include "mav/image.h"
+#include "mav/drawing.h"
+#include "mav/boxes.h"
+#include "mav/files.h"
+#include "mav/clipboard.h"
 
 #endif

@@ -16,10 +16,13 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "codecs/codec_common.h"
 #include "plat/codecs.h"
 
 namespace plat {
@@ -117,8 +120,10 @@ const char* read_failure(std::FILE* fp) {
 }
 
 // Reads up to the image data and sets the transforms that turn any PNG into
-// 0x00RRGGBB words. Returns null on success, else why not.
-const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& height) {
+// 0x00RRGGBB words, or with `keep_palette` a palette PNG into one index byte
+// per pixel (`indexed` tells which). Returns null on success, else why not.
+const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& height, bool keep_palette,
+                            bool& indexed) {
     png_structp png = st.png;
     png_infop info = st.info;
     if (setjmp(png_jmpbuf(png))) return read_failure(st.fp);
@@ -135,6 +140,14 @@ const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& heig
         return "image too large";
 
     const int color_type = png_get_color_type(png, info);
+    indexed = keep_palette && color_type == PNG_COLOR_TYPE_PALETTE;
+    if (indexed) {
+        png_set_packing(png);
+        png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+        if (png_get_rowbytes(png, info) != png_size_t(width)) return "unsupported PNG format";
+        return nullptr;
+    }
     if (png_get_bit_depth(png, info) == 16) png_set_scale_16(png);
     if (color_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (color_type == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8)
@@ -183,10 +196,14 @@ IoResult save_png(const Surface& surface, const std::string& path) {
     return IoResult::success();
 }
 
-IoResult load_png(const std::string& path, Surface& out) {
+namespace {
+
+// Reads a whole PNG from `fp`, which it closes. With `palette_entries` a
+// palette PNG stays indexed and the count of its entries is stored there
+// (0 for other PNGs).
+IoResult read_png(std::FILE* fp, Surface& out, int* palette_entries = nullptr) {
     ReadState st;
-    st.fp = std::fopen(path.c_str(), "rbe");
-    if (!st.fp) return IoResult::failure("cannot open file");
+    st.fp = fp;
 
     png_byte sig[8];
     const std::size_t got = std::fread(sig, 1, sizeof sig, st.fp);
@@ -201,17 +218,86 @@ IoResult load_png(const std::string& path, Surface& out) {
 
     png_uint_32 width = 0;
     png_uint_32 height = 0;
-    if (const char* error = read_png_header(st, width, height)) return IoResult::failure(error);
+    bool indexed = false;
+    if (const char* error = read_png_header(st, width, height, palette_entries != nullptr, indexed))
+        return IoResult::failure(error);
 
     // Decoded aside, so `out` is untouched if the data turns out bad.
-    Surface image(int(width), int(height), PixelFormat::Rgb32);
+    Surface image(int(width), int(height), indexed ? PixelFormat::Indexed8 : PixelFormat::Rgb32);
     if (image.is_null()) return IoResult::failure("image too large");
+    int entries = 0;
+    if (indexed) {
+        png_colorp plte = nullptr;
+        int count = 0;
+        if (!png_get_PLTE(st.png, st.info, &plte, &count) || count <= 0) return IoResult::failure("corrupt PNG data");
+        entries = count > 256 ? 256 : count;
+        image.palette().fill(0);
+        for (int i = 0; i < entries; ++i) image.palette()[std::size_t(i)] = rgb(plte[i].red, plte[i].green, plte[i].blue);
+    }
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.row8(int(y));
     if (const char* error = read_png_pixels(st, rows.data())) return IoResult::failure(error);
 
     out = std::move(image);
+    if (palette_entries) *palette_entries = entries;
     return IoResult::success();
 }
+
+}  // namespace
+
+IoResult load_png(const std::string& path, Surface& out) {
+    std::FILE* fp = std::fopen(path.c_str(), "rbe");
+    if (!fp) return IoResult::failure("cannot open file");
+    return read_png(fp, out);
+}
+
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out) {
+    if (surface.is_null()) return IoResult::failure("empty image");
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE* fp = ::open_memstream(&buffer, &length);
+    if (!fp) return IoResult::failure("out of memory");
+    const char* error = write_png_stream(fp, surface);
+    if (std::fclose(fp) != 0 && !error) error = "out of memory";
+    if (!error) out.assign(buffer, buffer + length);
+    std::free(buffer);
+    return error ? IoResult::failure(error) : IoResult::success();
+}
+
+IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out) {
+    if (!data || size == 0) return IoResult::failure("not a PNG file");
+    std::FILE* fp = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (!fp) return IoResult::failure("out of memory");
+    return read_png(fp, out);
+}
+
+namespace codec {
+
+IoResult decode_png_keep_palette(const std::uint8_t* data, std::size_t size, Decoded& out) {
+    if (!data || size == 0) return IoResult::failure("not a PNG file");
+    std::FILE* fp = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (!fp) return IoResult::failure("out of memory");
+    Surface s;
+    int entries = 0;
+    if (IoResult r = read_png(fp, s, &entries); !r) return r;
+    out.surface = std::move(s);
+    out.palette_entries = entries;
+    return IoResult::success();
+}
+
+IoResult png_size(const ByteSource& src, Size& out) {
+    png_byte head[24];
+    if (!src.read(0, head, sizeof head)) return IoResult::failure("truncated PNG file");
+    if (png_sig_cmp(head, 0, 8) != 0) return IoResult::failure("not a PNG file");
+    if (std::memcmp(head + 12, "IHDR", 4) != 0) return IoResult::failure("corrupt PNG data");
+    const std::uint32_t w = be32(head + 16);
+    const std::uint32_t h = be32(head + 20);
+    if (w == 0 || h == 0) return IoResult::failure("corrupt PNG data");
+    if (!size_acceptable(w, h)) return IoResult::failure("image too large");
+    out = {int(w), int(h)};
+    return IoResult::success();
+}
+
+}  // namespace codec
 
 }  // namespace plat

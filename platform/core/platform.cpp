@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "backends/x11/x11_backend.h"
 #include "core/backend.h"
 
 namespace plat {
@@ -21,8 +22,11 @@ bool init_platform(const PlatformOptions& options, std::string& error) {
         return false;
     }
     if (!options.headless) {
-        error = "no display backend is available in this build; run with --headless";
-        return false;
+        auto x11 = detail::make_x11_backend(error);
+        if (!x11) return false;
+        detail::install_backend(std::move(x11));
+        g_ready = true;
+        return true;
     }
     detail::install_backend(detail::make_headless_backend(options.screen));
     g_ready = true;

@@ -35,7 +35,7 @@ constexpr Color kDesktop = 0x3A6EA5;
 
 namespace detail {
 
-std::optional<driver::DialogAnswer> broker_modal_opened(const DialogInfo& info, bool) {
+std::optional<driver::DialogAnswer> broker_modal_opened(const DialogInfo& info, bool may_wait) {
     auto& b = broker();
     std::lock_guard lock(b.m);
     b.shown.push_back({info.caption, info.text});
@@ -44,7 +44,7 @@ std::optional<driver::DialogAnswer> broker_modal_opened(const DialogInfo& info, 
         b.answers.pop_front();
         return a;
     }
-    if (b.mode == driver::DialogMode::WaitForInput) return std::nullopt;
+    if (may_wait || b.mode == driver::DialogMode::WaitForInput) return std::nullopt;
     // Nobody will answer: say what it showed and take the default answer.
     std::fprintf(stderr, "%s: %s\n", info.caption.c_str(), info.text.c_str());
     std::fflush(stderr);

@@ -16,7 +16,8 @@ namespace plat::detail {
 std::unique_ptr<Backend> make_headless_backend(Size screen);
 
 // What modal boxes do when they open, shared with the driver: answers queued
-// by scripts and tests, and the record of what was shown.
+// by scripts and tests, and the record of what was shown. With `may_wait`
+// (a display backend) a box that has no queued answer waits for a person.
 std::optional<driver::DialogAnswer> broker_modal_opened(const DialogInfo& info, bool may_wait);
 
 }  // namespace plat::detail

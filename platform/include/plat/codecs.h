@@ -1,7 +1,10 @@
 // The image file service.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "plat/gfx.h"
 
@@ -22,5 +25,54 @@ IoResult save_png(const Surface& surface, const std::string& path);
 
 // Reads a PNG into an Rgb32 surface (alpha dropped, palettes and grey expanded).
 IoResult load_png(const std::string& path, Surface& out);
+
+// The same in memory: a whole PNG file's bytes.
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out);
+IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out);
+
+// ---- every supported format ----
+//
+// Reading tells the format by the file's content, never by its name: BMP,
+// JPEG, GIF (first frame), PNG, TIFF and ICO (its largest image). A file with
+// a palette (BMP and TIFF of 8 bits or fewer, GIF, palette PNG) gives an
+// Indexed8 surface with that palette; everything else gives Rgb32, alpha
+// dropped (icons: transparent pixels black). Writing takes an Rgb32 surface
+// as 24-bit colour and an Indexed8 surface as 8-bit indexed colour with all
+// 256 palette entries (JPEG: always colour). Saving writes a temporary file
+// beside the target and renames it over the target, so a failed save leaves
+// an existing file as it was. Paths are native (UTF-8 POSIX).
+
+// The save formats, numbered as the library numbers them.
+enum class ImageFormat { Bmp = 0, Jpeg = 1, Gif = 2, Png = 3, Tiff = 4 };
+// The usual name extension with its dot: ".bmp", ".jpg", ".gif", ".png", ".tif".
+const char* image_format_extension(ImageFormat format);
+
+// What a file holds, told by its first bytes.
+enum class ImageFileType { Unknown, Bmp, Jpeg, Gif, Png, Tiff, Ico };
+ImageFileType sniff_image_type(const std::uint8_t* head, std::size_t size);
+
+struct ImageFileInfo {
+    ImageFileType type = ImageFileType::Unknown;
+    // For an Indexed8 result, how many palette entries the file defines
+    // (1..256); the rest of the surface's palette is black. 0 for Rgb32.
+    int palette_entries = 0;
+};
+
+inline constexpr int kDefaultJpegQuality = 90;
+
+// `out` (and `info`) are written only on success.
+IoResult load_image(const std::string& path, Surface& out, ImageFileInfo* info = nullptr);
+IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out,
+                      ImageFileInfo* info = nullptr);
+// The size load_image would give, from the headers alone.
+IoResult read_image_size(const std::string& path, Size& out);
+
+// jpeg_quality 1..100 (clamped), used by JPEG only. GIF from Rgb32 keeps the
+// exact colours when there are at most 256 of them and otherwise reduces to
+// 256 by median cut, each pixel taking the nearest of those colours (no dithering).
+IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format,
+                    int jpeg_quality = kDefaultJpegQuality);
+IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
+                      std::vector<std::uint8_t>& out);
 
 }  // namespace plat

@@ -1,7 +1,9 @@
 // Modal dialogs drawn by the platform.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "plat/messages.h"
 
@@ -16,5 +18,79 @@ inline constexpr int kIdCancel = 2;
 // until it is answered. Returns kIdOk.
 int message_box(Hwnd owner, std::string_view text_utf8, std::string_view caption_utf8,
                 MbIcon icon = MbIcon::None);
+
+// ---- Yes/No question -------------------------------------------------------
+
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// A modal question with Yes and No buttons; No has the focus at first. Y and
+// N answer it, Escape and the close box answer No, Enter the focused button.
+// Returns kIdYes or kIdNo. Headless: a queued driver answer says Yes (No
+// when it is a cancel); with none, the text goes to stderr and No is taken.
+int yes_no_box(Hwnd owner, std::string_view text_utf8, std::string_view caption_utf8);
+
+// ---- Open-file and save-file dialogs ---------------------------------------
+//
+// A modal dialog with the folder it shows, a list of that folder's entries
+// (".." to go up, then the folders, then the files matching the current
+// filter), a file-name field, a filter drop-down, and OK and Cancel. A click
+// on a file puts its name in the field; a double click or Enter opens a
+// folder or accepts a file. A name with '*' or '?' typed into the field
+// lists by that pattern instead; a folder's name opens it. Escape and the
+// close box cancel.
+//
+// Headless: a queued driver answer is returned at once (a cancel, or its
+// path, taken relative to the initial folder when relative, with the given
+// filter index); with none, the caption and folder go to stderr and the
+// dialog is cancelled.
+
+struct FileFilter {
+    std::string label;     // "PNG (*.PNG)"
+    std::string patterns;  // "*.PNG" or "*.TIF;*.TIFF"; "*.*" lists every file
+};
+
+struct FileDialogOptions {
+    std::string caption;              // empty: "Open" or "Save As"
+    std::vector<FileFilter> filters;  // none: every file is listed
+    int filter_index = 1;             // 1-based; out of range counts as 1
+    std::string initial_dir;          // native UTF-8; empty or missing: the current directory
+    std::string file_name;            // the file-name field's first text
+    bool path_must_exist = true;      // the chosen file's folder must exist
+    bool file_must_exist = false;     // open dialogs: the file must exist
+    bool overwrite_prompt = false;    // save dialogs: ask before choosing an existing file
+};
+
+struct FileDialogResult {
+    bool ok = false;        // false: cancelled
+    std::string path;       // native UTF-8, absolute
+    int filter_index = 0;   // 1-based, the filter chosen last
+};
+
+FileDialogResult open_file_dialog(Hwnd owner, const FileDialogOptions& options);
+FileDialogResult save_file_dialog(Hwnd owner, const FileDialogOptions& options);
+
+// Control ids of the file dialogs' parts, for scripted input; OK and Cancel
+// are kIdOk and kIdCancel.
+namespace filedlg {
+inline constexpr int kFolder = 1101;  // label with the folder shown
+inline constexpr int kList = 1102;
+inline constexpr int kName = 1103;    // the file-name field
+inline constexpr int kFilter = 1104;  // the filter drop-down
+}  // namespace filedlg
+
+// True when `name` matches one of the ';'-separated patterns ('*' any run,
+// '?' one character), ASCII letters compared without regard to case. "*.*"
+// and an empty pattern list match every name.
+bool match_file_patterns(std::string_view name, std::string_view patterns);
+
+// What a file dialog lists for a native folder: ".." unless it is the root,
+// then its folders, then its files that match `patterns`, each group sorted
+// by name without regard to case. Names starting with '.' are left out.
+struct FolderEntry {
+    std::string name;  // UTF-8
+    bool folder = false;
+};
+std::vector<FolderEntry> list_folder(const std::string& folder, std::string_view patterns);
 
 }  // namespace plat

@@ -1,0 +1,93 @@
+#include "boxes/box_common.h"
+
+#include "boxes/boxes.h"
+#include "frame/globals.h"
+#include "frame/mailbox.h"
+#include "frame/pump.h"
+#include "mavlib.h"
+#include "plat/codepage.h"
+#include "plat/controls.h"
+#include "plat/dialogs.h"
+#include "plat/menu.h"
+#include "plat/window.h"
+
+namespace mav {
+
+namespace {
+
+constexpr std::size_t kLineRoom = 260;  // MAV_InputText writes at most 256 bytes
+
+// Offers key presses in either box to the dialog keys of that box.
+bool box_dialog_keys(plat::Message& msg) {
+    if (msg.kind != plat::MsgKind::KeyDown) return false;
+    plat::Hwnd ib{windows().input_box.load()};
+    if (ib && plat::handle_dialog_key(ib, msg)) return true;
+    plat::Hwnd bb{windows().button_box.load()};
+    return bb && plat::handle_dialog_key(bb, msg);
+}
+
+}  // namespace
+
+std::string window_text_from_sjis(std::string_view sjis) {
+    return plat::utf16_to_utf8(plat::sjis_to_utf16(sjis, kBoxTextUnits));
+}
+
+std::string window_text_sjis(plat::Hwnd window) {
+    std::u16string wide = plat::utf8_to_utf16(plat::window_text(window));
+    wide.resize(plat::utf16_prefix_length(wide, kBoxTextUnits));
+    // One character at a time, so that a double-byte character never loses its second byte.
+    std::string out;
+    for (std::size_t i = 0; i < wide.size();) {
+        std::size_t n = (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size()) ? 2 : 1;
+        std::string one = plat::utf16_to_sjis(std::u16string_view(wide).substr(i, n));
+        if (out.size() + one.size() > kBoxTextUnits) break;
+        out += one;
+        i += n;
+    }
+    return out;
+}
+
+void popup_one_item(plat::Hwnd owner, const char* text, int command, plat::Point screen, bool grayed) {
+    auto menu = plat::Menu::create();
+    menu->add(text, command);
+    menu->items[0].grayed = grayed;
+    int chosen = plat::track_popup_menu(*menu, screen, owner);
+    if (!chosen || !plat::is_window(owner)) return;
+    plat::Message cmd;
+    cmd.window = owner;
+    cmd.kind = plat::MsgKind::Command;
+    cmd.command_id = chosen;
+    plat::post_message(cmd);
+}
+
+bool renaming_possible() { return frame().input_pending.load() == 0 && frame().quit_state.load() == kQuitRunning; }
+
+void rename_through_text_window(int number, const std::string& old_sjis,
+                                const std::function<void(const std::string&)>& apply) {
+    // A line input already waiting (the program's own, or a dialogue of the
+    // main window) would lose its line to this one: rename later instead.
+    if (!renaming_possible()) return;
+    MAV_EnsureTextWindow();
+    MAV_Printf("%d '%s' ->", number, old_sjis.c_str());
+    char line[kLineRoom] = {};
+    MAV_InputText(line);
+    if (line[0] != '\0') apply(line);
+}
+
+void show_destroy_error(const char* text, const char* caption) {
+    plat::message_box(main_window(), text, caption, plat::MbIcon::Error);
+}
+
+void register_box_requests() {
+    set_request_handler(kReqInputBox, [](RequestSlot& s) {
+        if (windows().input_box.load()) MAV_CloseInputBox();
+        MAV_OpenInputBox(0, 0, s.index);
+    });
+    set_request_handler(kReqButtonBox, [](RequestSlot& s) {
+        if (windows().button_box.load()) MAV_CloseButtonBox();
+        MAV_OpenButtonBox(0, 0, s.width, s.height);
+    });
+    set_dialog_key_hook(box_dialog_keys);
+}
+
+}  // namespace mav

@@ -1,0 +1,312 @@
+// The button box: a grid of push buttons whose presses (clicks and keys) are
+// counted until the program polls them.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include "boxes/box_common.h"
+#include "boxes/boxes.h"
+#include "frame/globals.h"
+#include "frame/snapping.h"
+#include "mav/boxes.h"
+#include "mavlib.h"
+#include "plat/controls.h"
+#include "plat/keys.h"
+#include "plat/window.h"
+
+namespace mav {
+
+namespace {
+
+constexpr std::uint32_t kBoxStyle = plat::style::Caption | plat::style::CloseBox | plat::style::SizingBorder;
+constexpr int kGap = 4;
+constexpr int kMaxClient = 8192;
+constexpr int kMaxCoordinate = 32767;
+// The minus key of the main keyboard, as the key code of the desktop the
+// library was designed on names it.
+constexpr int kMinusKey = 0xBD;
+
+struct ButtonBox {
+    plat::Hwnd box;
+    int nx = 0, ny = 0, count = 0;
+    int button_width = 98;  // kept between boxes
+    int button_height = 26;
+    plat::Hwnd buttons[kButtonBoxMaxButtons];
+    // Written by the box's message handling and read-and-cleared by the
+    // program, both on the user thread; atomic so that no press is lost even
+    // if a program polls from elsewhere.
+    std::atomic<int> presses[kButtonBoxMaxButtons] = {};
+    int rename_button = 0;
+};
+
+ButtonBox& bb() {
+    static ButtonBox* s = new ButtonBox;
+    return *s;
+}
+
+std::atomic<bool> g_parallax_keys{false};
+
+plat::Rect button_rect(int column, int row) {
+    const ButtonBox& s = bb();
+    return plat::Rect::from_xywh(column * (s.button_width + kGap) + kGap, row * (s.button_height + kGap) + kGap,
+                                 s.button_width, s.button_height);
+}
+
+void layout_buttons() {
+    ButtonBox& s = bb();
+    for (int i = 0; i < s.count; ++i) plat::set_window_rect(s.buttons[i], button_rect(i % s.nx, i / s.nx));
+    plat::invalidate(s.box);
+}
+
+void on_size() {
+    ButtonBox& s = bb();
+    plat::Rect c = plat::client_rect(s.box);
+    s.button_width = std::max(1, c.width() - (kGap * s.nx + kGap)) / s.nx;
+    s.button_height = std::max(1, c.height() - (kGap * s.ny + kGap)) / s.ny;
+    layout_buttons();
+}
+
+bool valid_button(int i) { return bb().box && i >= 0 && i < bb().count; }
+
+void add_press(int i) {
+    if (valid_button(i)) bb().presses[i].fetch_add(1, std::memory_order_relaxed);
+}
+
+void set_pressed_once(int i) {
+    if (valid_button(i)) bb().presses[i].store(1, std::memory_order_relaxed);
+}
+
+void forward_to_main(const plat::Message& m) {
+    plat::Message fwd = m;
+    fwd.window = main_window();
+    if (fwd.window) plat::post_message(fwd);
+}
+
+void post_close(plat::Hwnd box) {
+    plat::Message close;
+    close.window = box;
+    close.kind = plat::MsgKind::Close;
+    plat::post_message(close);
+}
+
+void standard_key(const plat::Message& m) {
+    if (m.ctrl) {
+        if (m.key == 'Q') post_close(m.window);
+        return;
+    }
+    int k = m.key;
+    if (k == plat::key::Escape || k == 'C' || k == 'S' || k == 'X') forward_to_main(m);
+    else if (k >= '0' && k <= '9') add_press(k - '0');
+    else if (k >= plat::key::Numpad0 && k <= plat::key::Numpad0 + 9) add_press(k - plat::key::Numpad0);
+}
+
+// The parallax map: which button a key sets, or -1.
+int parallax_button(int k) {
+    switch (k) {
+    case plat::key::Space:
+    case plat::key::Up: return 11;
+    case '0': return 9;
+    case kMinusKey:
+    case plat::key::NumpadSubtract: return 10;
+    case 'Z': return 22;
+    case 'X': return 23;
+    case 'S': return 36;
+    case 'W': return 37;
+    case 'Q': return 38;
+    case 'A': return 39;
+    case 'E': return 40;
+    case 'D': return 41;
+    default: break;
+    }
+    if (k >= '1' && k <= '9') return k - '1';
+    if (k >= plat::key::Numpad0 && k <= plat::key::Numpad0 + 9) return k - plat::key::Numpad0;
+    return -1;
+}
+
+void parallax_key(const plat::Message& m) {
+    if (!m.ctrl && (m.key == plat::key::Escape || m.key == 'C')) {
+        forward_to_main(m);
+        return;
+    }
+    set_pressed_once(parallax_button(m.key));
+}
+
+void parallax_char(const plat::Message& m) {
+    if (m.ctrl) return;
+    if (m.ch >= U'0' && m.ch <= U'9') add_press(int(m.ch - U'0'));
+    // Some desktops report the minus key only as the character it types.
+    else if (m.ch == U'-') set_pressed_once(10);
+}
+
+void rename_button(int i) {
+    if (!valid_button(i)) return;
+    plat::Hwnd box = bb().box;
+    std::string old = window_text_sjis(bb().buttons[i]);
+    rename_through_text_window(i, old, [box, i](const std::string& line) {
+        if (bb().box != box || !valid_button(i)) return;
+        plat::set_window_text(bb().buttons[i], window_text_from_sjis(line));
+    });
+}
+
+// The button whose cell holds a client point (the gap left of and above a
+// button belongs to it).
+int button_at(plat::Point p) {
+    const ButtonBox& s = bb();
+    int column = std::clamp(p.x / (s.button_width + kGap), 0, s.nx - 1);
+    int row = std::clamp(p.y / (s.button_height + kGap), 0, s.ny - 1);
+    return column + s.nx * row;
+}
+
+void on_command(const plat::Message& m) {
+    ButtonBox& s = bb();
+    int i = m.command_id - kButtonIdBase;
+    if (i >= 0 && i < s.count && m.notify == plat::notify::Clicked) {
+        add_press(i);
+        plat::set_focus(s.box);  // keys keep working in the box
+        return;
+    }
+    if (m.command_id == kCmdButtonBoxDestroy) MAV_CloseButtonBox();
+    else if (m.command_id == kCmdButtonBoxRename) rename_button(s.rename_button);
+}
+
+void forget_box() {
+    ButtonBox& s = bb();
+    s.box = {};
+    windows().button_box = 0;
+    for (auto& b : s.buttons) b = {};
+    s.count = s.nx = s.ny = 0;
+}
+
+}  // namespace
+
+bool button_box_proc(plat::Message& m) {
+    bool ours = bb().box && m.window == bb().box;
+    switch (m.kind) {
+    case plat::MsgKind::Move:
+    case plat::MsgKind::Moving:
+        return handle_snapping(m);
+    case plat::MsgKind::Size:
+        if (ours) on_size();
+        return true;
+    case plat::MsgKind::Command:
+        if (ours) on_command(m);
+        return true;
+    case plat::MsgKind::KeyDown:
+        if (!ours) return true;
+        if (g_parallax_keys.load()) parallax_key(m);
+        else standard_key(m);
+        return true;
+    case plat::MsgKind::Char:
+        if (ours && g_parallax_keys.load()) parallax_char(m);
+        return true;
+    case plat::MsgKind::Close:
+        if (ours) MAV_CloseButtonBox();
+        else plat::destroy_window(m.window);
+        return true;
+    case plat::MsgKind::RButtonDown:
+        if (!ours) return true;
+        if (m.non_client) {
+            popup_one_item(m.window, "&Destroy\tCtrl+Q", kCmdButtonBoxDestroy, m.screen_pos);
+        } else {
+            bb().rename_button = button_at(m.pos);
+            popup_one_item(m.window, "Rename", kCmdButtonBoxRename, m.screen_pos, !renaming_possible());
+        }
+        return true;
+    case plat::MsgKind::LButtonDblClk:
+        if (ours) rename_button(button_at(m.pos));
+        return true;
+    case plat::MsgKind::Destroy:
+        if (ours) forget_box();
+        return true;
+    default:
+        return false;
+    }
+}
+
+ButtonBoxLayout button_box_layout() {
+    ButtonBoxLayout out;
+    const ButtonBox& s = bb();
+    if (!s.box) return out;
+    out.open = true;
+    out.window = plat::window_rect(s.box);
+    out.nx = s.nx;
+    out.ny = s.ny;
+    out.client = plat::client_rect(s.box).size();
+    for (int i = 0; i < s.count; ++i) out.captions.push_back(window_text_sjis(s.buttons[i]));
+    return out;
+}
+
+}  // namespace mav
+
+using namespace mav;
+
+int MAV_OpenButtonBox(int x, int y, int nx, int ny) {
+    ButtonBox& s = bb();
+    if (s.box) return 1;
+    if (nx <= 0 || ny <= 0 || static_cast<long long>(nx) * ny > kButtonBoxMaxButtons) return 2;
+    s.nx = nx;
+    s.ny = ny;
+    s.count = nx * ny;
+    plat::Rect client{0, 0, nx * (s.button_width + kGap) + kGap, ny * (s.button_height + kGap) + kGap};
+    plat::Rect wr = plat::adjust_window_rect(client, kBoxStyle, false);
+    x = std::clamp(x, -kMaxCoordinate, kMaxCoordinate);
+    y = std::clamp(y, -kMaxCoordinate, kMaxCoordinate);
+    plat::CreateParams p;
+    p.class_name = "mav_bb";
+    p.title = "ButtonBox";
+    p.style = kBoxStyle | plat::style::Visible;
+    p.rect = plat::Rect::from_xywh(x, y, wr.width(), wr.height());
+    plat::Hwnd box = plat::create_window(p);
+    if (!box) {
+        s.count = s.nx = s.ny = 0;
+        return 3;
+    }
+    s.box = box;
+    for (auto& presses : s.presses) presses.store(0, std::memory_order_relaxed);
+    for (int i = 0; i < s.count; ++i) {
+        char caption[16];
+        std::snprintf(caption, sizeof caption, "%d", i);
+        s.buttons[i] = plat::create_button(box, button_rect(i % nx, i / nx), caption, kButtonIdBase + i);
+    }
+    windows().button_box = box.id;  // for other threads, once it is complete
+    plat::update_window(box);
+    plat::set_foreground(box);
+    return 0;
+}
+
+int MAV_CloseButtonBox(void) {
+    plat::Hwnd box = bb().box;
+    if (!box) return 1;
+    forget_box();
+    if (!plat::is_window(box)) {
+        show_destroy_error("DestroyWindow[BB] error", "MAVLIB error!");
+        return 2;
+    }
+    plat::destroy_window(box);
+    return 0;
+}
+
+int MAV_SetButtonBoxTitle(int i, const char* title) {
+    if (!valid_button(i)) return 1;
+    plat::set_window_text(bb().buttons[i], window_text_from_sjis(title ? title : ""));
+    return 0;
+}
+
+int MAV_ButtonPressed(int i) {
+    if (!valid_button(i)) return 0;
+    return bb().presses[i].exchange(0, std::memory_order_relaxed);
+}
+
+int MAV_ResizeButtonBox(int w, int h) {
+    ButtonBox& s = bb();
+    if (!s.box) return 1;
+    w = std::clamp(w, 1, kMaxClient);
+    h = std::clamp(h, 1, kMaxClient);
+    plat::Rect now = plat::window_rect(s.box);
+    plat::Rect wr = plat::adjust_window_rect({0, 0, w, h}, kBoxStyle, false);
+    plat::set_window_rect(s.box, plat::Rect::from_xywh(now.left, now.top, wr.width(), wr.height()));
+    on_size();  // also when the size did not change
+    return 0;
+}
+
+void MAV_UseParallaxButtonKeys(int enabled) { g_parallax_keys = enabled != 0; }

@@ -1,0 +1,134 @@
+// What the image codecs share: size limits, little helpers for reading
+// integers out of byte buffers, random-access byte sources, and the per-format
+// entry points that codecs.cpp dispatches to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plat/codecs.h"
+
+namespace plat::codec {
+
+// The largest picture any decoder accepts. Checked against header values
+// before anything is allocated, so a lying header costs nothing.
+inline constexpr std::uint32_t kMaxSide = 32768;
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
+
+inline bool size_acceptable(std::uint64_t w, std::uint64_t h) {
+    return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
+
+// Whether `size` bytes of coded data can hold `pixels` pixels when a coding
+// packs at most `per_byte` pixels into a byte. Small pictures always pass;
+// this keeps a few hundred lying bytes from costing a gigabyte.
+inline bool plausible(std::uint64_t pixels, std::uint64_t size, std::uint64_t per_byte) {
+    return pixels <= (std::uint64_t(1) << 22) || pixels <= size * per_byte;
+}
+
+inline std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+inline std::uint32_t le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+inline std::uint32_t be32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           std::uint32_t(p[3]);
+}
+inline void put_le16(std::vector<std::uint8_t>& v, std::uint32_t x) {
+    v.push_back(std::uint8_t(x));
+    v.push_back(std::uint8_t(x >> 8));
+}
+inline void put_le32(std::vector<std::uint8_t>& v, std::uint32_t x) {
+    put_le16(v, x & 0xFFFF);
+    put_le16(v, x >> 16);
+}
+
+// Random access to a file's bytes: a whole file in memory, or an open file
+// read piecemeal (for reading headers only).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Exactly n bytes at `offset`; false when they are not all there.
+    virtual bool read(std::uint64_t offset, void* buffer, std::size_t n) const = 0;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, void* buffer, std::size_t n) const override;
+    const std::uint8_t* data() const { return data_; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(int fd);  // does not take the descriptor
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, void* buffer, std::size_t n) const override;
+
+private:
+    int fd_;
+    std::uint64_t size_ = 0;
+};
+
+// What a decoder hands back: the picture, and for Indexed8 pictures how many
+// palette entries the file defines.
+struct Decoded {
+    Surface surface;
+    int palette_entries = 0;
+};
+
+// Writes `bytes` to a new file beside `path`, then renames it over `path`,
+// so that a failed save leaves any earlier file as it was.
+IoResult write_file_replacing(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// Per-format decoders over a whole file in memory; `out` is written only on
+// success.
+IoResult decode_bmp(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_ico(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_jpeg(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_tiff(const std::uint8_t* data, std::size_t size, Decoded& out);
+// PNG keeping palettes (png_codec.cpp); load_png itself expands them.
+IoResult decode_png_keep_palette(const std::uint8_t* data, std::size_t size, Decoded& out);
+
+// What icons need beyond the colours, both in picture order (row 0 on top):
+// the fourth byte of each 32-bit pixel, and the 1-bit AND mask that follows
+// the colour rows (one byte per pixel, nonzero = transparent; empty when the
+// file has none).
+struct DibExtras {
+    std::vector<std::uint8_t> alpha;
+    std::vector<std::uint8_t> and_mask;
+};
+
+// A BMP's pixels after its 14-byte file header: a DIB (header, colour table,
+// rows). `height_divisor` is 2 for icons, whose DIB height counts the mask too.
+IoResult decode_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
+                    Decoded& out, DibExtras* extras = nullptr);
+
+// The picture size a DIB at `offset` declares (its height divided as above).
+IoResult dib_size(const ByteSource& src, std::uint64_t offset, int height_divisor, Size& out);
+
+// Per-format size readers: only as much of the file as the header needs.
+IoResult bmp_size(const ByteSource& src, Size& out);
+IoResult ico_size(const ByteSource& src, Size& out);
+IoResult jpeg_size(const ByteSource& src, Size& out);
+IoResult gif_size(const ByteSource& src, Size& out);
+IoResult tiff_size(const ByteSource& src, Size& out);
+IoResult png_size(const ByteSource& src, Size& out);
+
+// Per-format encoders into memory. The surface is Rgb32 or Indexed8.
+IoResult encode_bmp(const Surface& s, std::vector<std::uint8_t>& out);
+IoResult encode_jpeg(const Surface& s, int quality, std::vector<std::uint8_t>& out);
+IoResult encode_gif(const Surface& s, std::vector<std::uint8_t>& out);
+IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out);
+
+}  // namespace plat::codec

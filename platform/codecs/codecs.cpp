@@ -1,0 +1,244 @@
+// The image file service's front: tells formats apart by content, reads whole
+// files for the decoders, hands size questions to header readers, and saves
+// through a temporary file renamed over the target.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "codecs/codec_common.h"
+#include "plat/codecs.h"
+
+namespace plat {
+
+namespace codec {
+
+bool MemorySource::read(std::uint64_t offset, void* buffer, std::size_t n) const {
+    if (offset > size_ || n > size_ - offset) return false;
+    if (n) std::memcpy(buffer, data_ + offset, n);
+    return true;
+}
+
+FileSource::FileSource(int fd) : fd_(fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) size_ = std::uint64_t(st.st_size);
+}
+
+bool FileSource::read(std::uint64_t offset, void* buffer, std::size_t n) const {
+    if (offset > size_ || n > size_ - offset) return false;
+    auto* p = static_cast<char*>(buffer);
+    while (n > 0) {
+        const ssize_t got = ::pread(fd_, p, n, off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        n -= std::size_t(got);
+        offset += std::uint64_t(got);
+    }
+    return true;
+}
+
+namespace {
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A new file beside `path`. Mode 0666 so the umask applies as it would to
+// the file itself.
+int create_temp_beside(const std::string& path, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    const std::string dir = directory_of(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = dir + ".image-save-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".tmp";
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        p += put;
+        n -= std::size_t(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+IoResult write_file_replacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::string temp;
+    const int fd = create_temp_beside(path, temp);
+    if (fd < 0) return IoResult::failure("cannot open file for writing");
+    bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return IoResult::failure("cannot write file");
+    }
+    return IoResult::success();
+}
+
+}  // namespace codec
+
+using namespace codec;
+
+namespace {
+
+// Files larger than this are refused before reading: no picture within the
+// decoders' limits needs more.
+constexpr std::uint64_t kMaxFileBytes = std::uint64_t(1) << 31;
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+IoResult read_whole_file(int fd, std::vector<std::uint8_t>& out) {
+    // Regular files only: a device or a pipe could feed us without end.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return IoResult::failure("cannot read file");
+    if (std::uint64_t(st.st_size) > kMaxFileBytes) return IoResult::failure("file too large");
+    std::vector<std::uint8_t> data;
+    data.reserve(std::size_t(st.st_size));
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return IoResult::failure("cannot read file");
+        if (got == 0) break;
+        if (data.size() + std::size_t(got) > kMaxFileBytes) return IoResult::failure("file too large");
+        data.insert(data.end(), chunk, chunk + got);
+    }
+    out = std::move(data);
+    return IoResult::success();
+}
+
+bool starts_with(const std::uint8_t* p, std::size_t n, const char* magic, std::size_t m) {
+    return n >= m && std::memcmp(p, magic, m) == 0;
+}
+
+}  // namespace
+
+const char* image_format_extension(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::Bmp: return ".bmp";
+    case ImageFormat::Jpeg: return ".jpg";
+    case ImageFormat::Gif: return ".gif";
+    case ImageFormat::Png: return ".png";
+    case ImageFormat::Tiff: return ".tif";
+    }
+    return "";
+}
+
+ImageFileType sniff_image_type(const std::uint8_t* p, std::size_t n) {
+    if (!p) return ImageFileType::Unknown;
+    if (starts_with(p, n, "\x89PNG\r\n\x1a\n", 8)) return ImageFileType::Png;
+    if (starts_with(p, n, "\xFF\xD8\xFF", 3)) return ImageFileType::Jpeg;
+    if (starts_with(p, n, "GIF87a", 6) || starts_with(p, n, "GIF89a", 6)) return ImageFileType::Gif;
+    if (starts_with(p, n, "II*\0", 4) || starts_with(p, n, "MM\0*", 4) || starts_with(p, n, "II+\0", 4) ||
+        starts_with(p, n, "MM\0+", 4))
+        return ImageFileType::Tiff;
+    if (starts_with(p, n, "BM", 2) && n >= 18) return ImageFileType::Bmp;
+    // Icons (type 1) and cursors (type 2) share the layout; at least one image.
+    if (n >= 6 && p[0] == 0 && p[1] == 0 && (p[2] == 1 || p[2] == 2) && p[3] == 0 && le16(p + 4) > 0)
+        return ImageFileType::Ico;
+    return ImageFileType::Unknown;
+}
+
+IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out, ImageFileInfo* info) {
+    const ImageFileType type = sniff_image_type(data, size);
+    Decoded d;
+    IoResult r = IoResult::failure("not an image file");
+    switch (type) {
+    case ImageFileType::Bmp: r = decode_bmp(data, size, d); break;
+    case ImageFileType::Jpeg: r = decode_jpeg(data, size, d); break;
+    case ImageFileType::Gif: r = decode_gif(data, size, d); break;
+    case ImageFileType::Png: r = decode_png_keep_palette(data, size, d); break;
+    case ImageFileType::Tiff: r = decode_tiff(data, size, d); break;
+    case ImageFileType::Ico: r = decode_ico(data, size, d); break;
+    case ImageFileType::Unknown: break;
+    }
+    if (!r) return r;
+    if (d.surface.format() != PixelFormat::Indexed8) d.palette_entries = 0;
+    if (info) *info = {type, d.palette_entries};
+    out = std::move(d.surface);
+    return IoResult::success();
+}
+
+IoResult load_image(const std::string& path, Surface& out, ImageFileInfo* info) {
+    Fd f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block the open
+    if (f.fd < 0) return IoResult::failure("cannot open file");
+    std::vector<std::uint8_t> data;
+    if (IoResult r = read_whole_file(f.fd, data); !r) return r;
+    return decode_image(data.data(), data.size(), out, info);
+}
+
+IoResult read_image_size(const std::string& path, Size& out) {
+    Fd f;
+    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block the open
+    if (f.fd < 0) return IoResult::failure("cannot open file");
+    struct stat st {};
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return IoResult::failure("cannot read file");
+    FileSource src(f.fd);
+    std::uint8_t head[32] = {};
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(src.size(), sizeof head));
+    if (!src.read(0, head, n)) return IoResult::failure("cannot read file");
+    Size size;
+    IoResult r = IoResult::failure("not an image file");
+    switch (sniff_image_type(head, n)) {
+    case ImageFileType::Bmp: r = bmp_size(src, size); break;
+    case ImageFileType::Jpeg: r = jpeg_size(src, size); break;
+    case ImageFileType::Gif: r = gif_size(src, size); break;
+    case ImageFileType::Png: r = png_size(src, size); break;
+    case ImageFileType::Tiff: r = tiff_size(src, size); break;
+    case ImageFileType::Ico: r = ico_size(src, size); break;
+    case ImageFileType::Unknown: break;
+    }
+    if (!r) return r;
+    out = size;
+    return IoResult::success();
+}
+
+IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
+                      std::vector<std::uint8_t>& out) {
+    if (surface.is_null()) return IoResult::failure("empty image");
+    std::vector<std::uint8_t> bytes;
+    IoResult r = IoResult::failure("unknown image format");
+    switch (format) {
+    case ImageFormat::Bmp: r = encode_bmp(surface, bytes); break;
+    case ImageFormat::Jpeg: r = encode_jpeg(surface, std::clamp(jpeg_quality, 1, 100), bytes); break;
+    case ImageFormat::Gif: r = encode_gif(surface, bytes); break;
+    case ImageFormat::Png: r = encode_png(surface, bytes); break;
+    case ImageFormat::Tiff: r = encode_tiff(surface, bytes); break;
+    }
+    if (!r) return r;
+    out = std::move(bytes);
+    return IoResult::success();
+}
+
+IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format, int jpeg_quality) {
+    std::vector<std::uint8_t> bytes;
+    if (IoResult r = encode_image(surface, format, jpeg_quality, bytes); !r) return r;
+    return write_file_replacing(path, bytes);
+}
+
+}  // namespace plat

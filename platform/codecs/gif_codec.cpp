@@ -1,0 +1,361 @@
+// GIF reading and writing with giflib.
+//
+// Reading takes the first frame only, placed on the logical screen (grown to
+// hold the frame when the screen is smaller), the rest of the screen in the
+// background colour; the frame's own colour table or else the global one
+// becomes the palette. Transparency is ignored: every pixel keeps its index.
+//
+// Writing an Indexed8 surface keeps its indices and 256 palette entries. An
+// Rgb32 surface with at most 256 colours keeps them exactly; one with more is
+// reduced by median cut: colours are counted at 5 bits per channel, the box
+// holding the most pixels is split at its median along its longest side until
+// there are 256 boxes, each box's colour is the mean of its pixels, and each
+// pixel takes the nearest of those colours (no dithering).
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "codecs/codec_common.h"
+
+namespace plat::codec {
+
+namespace {
+
+// ---- reading ----
+
+struct MemReader {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+    bool hit_end = false;
+};
+
+int read_mem(GifFileType* g, GifByteType* buf, int n) {
+    auto* r = static_cast<MemReader*>(g->UserData);
+    const std::size_t left = r->size - r->pos;
+    const std::size_t k = std::min<std::size_t>(std::size_t(n), left);
+    if (k < std::size_t(n)) r->hit_end = true;
+    std::memcpy(buf, r->data + r->pos, k);
+    r->pos += k;
+    return int(k);
+}
+
+struct GifReader {
+    GifFileType* g = nullptr;
+    ~GifReader() {
+        int err = 0;
+        if (g) DGifCloseFile(g, &err);
+    }
+};
+
+IoResult read_failure(const MemReader& r) {
+    return IoResult::failure(r.hit_end ? "truncated GIF file" : "corrupt GIF data");
+}
+
+struct Canvas {
+    std::uint64_t width = 0, height = 0;
+};
+
+// The logical screen, grown to hold the first frame.
+Canvas canvas_for(std::uint32_t screen_w, std::uint32_t screen_h, std::uint32_t left, std::uint32_t top,
+                  std::uint32_t w, std::uint32_t h) {
+    return {std::max<std::uint64_t>(screen_w, std::uint64_t(left) + w),
+            std::max<std::uint64_t>(screen_h, std::uint64_t(top) + h)};
+}
+
+// ---- writing ----
+
+int write_vec(GifFileType* g, const GifByteType* buf, int n) {
+    auto* v = static_cast<std::vector<std::uint8_t>*>(g->UserData);
+    v->insert(v->end(), buf, buf + n);
+    return n;
+}
+
+struct Indexed {
+    std::vector<std::uint8_t> pixels;  // width * height, row after row
+    std::array<Color, 256> palette{};
+    int colours = 256;
+};
+
+// Exact palette when the picture has at most 256 colours; false otherwise.
+bool exact_palette(const Surface& s, Indexed& out) {
+    std::unordered_map<Color, std::uint8_t> seen;
+    seen.reserve(512);
+    const int w = s.width();
+    out.pixels.resize(std::size_t(w) * std::size_t(s.height()));
+    std::size_t i = 0;
+    for (int y = 0; y < s.height(); ++y) {
+        const std::uint32_t* row = s.row32(y);
+        for (int x = 0; x < w; ++x, ++i) {
+            const Color c = row[x] & 0xFFFFFF;
+            auto it = seen.find(c);
+            if (it == seen.end()) {
+                if (seen.size() == 256) return false;
+                it = seen.emplace(c, std::uint8_t(seen.size())).first;
+                out.palette[it->second] = c;
+            }
+            out.pixels[i] = it->second;
+        }
+    }
+    out.colours = int(seen.size());
+    return true;
+}
+
+constexpr int bin_of(Color c) { return ((red_of(c) >> 3) << 10) | ((green_of(c) >> 3) << 5) | (blue_of(c) >> 3); }
+constexpr int bin_axis(int bin, int axis) { return (bin >> (10 - 5 * axis)) & 31; }
+
+void median_cut(const Surface& s, Indexed& out) {
+    struct Bin {
+        std::uint64_t count = 0, r = 0, g = 0, b = 0;
+    };
+    std::vector<Bin> bins(32768);
+    for (int y = 0; y < s.height(); ++y) {
+        const std::uint32_t* row = s.row32(y);
+        for (int x = 0; x < s.width(); ++x) {
+            Bin& b = bins[std::size_t(bin_of(row[x]))];
+            ++b.count;
+            b.r += std::uint64_t(red_of(row[x]));
+            b.g += std::uint64_t(green_of(row[x]));
+            b.b += std::uint64_t(blue_of(row[x]));
+        }
+    }
+    std::vector<int> used;
+    for (int i = 0; i < 32768; ++i)
+        if (bins[std::size_t(i)].count) used.push_back(i);
+
+    struct Box {
+        std::size_t begin, end;  // a range of `used`
+        std::uint64_t count;
+    };
+    auto count_of = [&](std::size_t b, std::size_t e) {
+        std::uint64_t n = 0;
+        for (std::size_t i = b; i < e; ++i) n += bins[std::size_t(used[i])].count;
+        return n;
+    };
+    std::vector<Box> boxes{{0, used.size(), count_of(0, used.size())}};
+    while (boxes.size() < 256) {
+        // The most populous box that can still be split.
+        int pick = -1;
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            if (boxes[i].end - boxes[i].begin > 1 && (pick < 0 || boxes[i].count > boxes[std::size_t(pick)].count))
+                pick = int(i);
+        if (pick < 0) break;
+        Box box = boxes[std::size_t(pick)];
+        int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};
+        for (std::size_t i = box.begin; i < box.end; ++i)
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::min(lo[a], bin_axis(used[i], a));
+                hi[a] = std::max(hi[a], bin_axis(used[i], a));
+            }
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
+        std::sort(used.begin() + std::ptrdiff_t(box.begin), used.begin() + std::ptrdiff_t(box.end),
+                  [axis](int p, int q) { return bin_axis(p, axis) < bin_axis(q, axis); });
+        std::uint64_t acc = 0;
+        std::size_t cut = box.begin + 1;
+        for (std::size_t i = box.begin; i < box.end - 1; ++i) {
+            acc += bins[std::size_t(used[i])].count;
+            cut = i + 1;
+            if (acc * 2 >= box.count) break;
+        }
+        const std::uint64_t first = count_of(box.begin, cut);
+        boxes[std::size_t(pick)] = {box.begin, cut, first};
+        boxes.push_back({cut, box.end, box.count - first});
+    }
+
+    out.colours = int(boxes.size());
+    std::vector<int> lut(32768, 0);
+    for (std::size_t k = 0; k < boxes.size(); ++k) {
+        std::uint64_t n = 0, r = 0, g = 0, b = 0;
+        for (std::size_t i = boxes[k].begin; i < boxes[k].end; ++i) {
+            const Bin& bin = bins[std::size_t(used[i])];
+            n += bin.count;
+            r += bin.r;
+            g += bin.g;
+            b += bin.b;
+        }
+        out.palette[k] = rgb(int((r + n / 2) / n), int((g + n / 2) / n), int((b + n / 2) / n));
+    }
+    // Each used bin to the palette colour nearest to its mean colour.
+    for (int bin_index : used) {
+        const Bin& bin = bins[std::size_t(bin_index)];
+        const int r = int(bin.r / bin.count), g = int(bin.g / bin.count), b = int(bin.b / bin.count);
+        int best = 0;
+        int best_d = 1 << 30;
+        for (int k = 0; k < out.colours; ++k) {
+            const Color c = out.palette[std::size_t(k)];
+            const int dr = red_of(c) - r, dg = green_of(c) - g, db = blue_of(c) - b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < best_d) {
+                best_d = d;
+                best = k;
+            }
+        }
+        lut[std::size_t(bin_index)] = best;
+    }
+    out.pixels.resize(std::size_t(s.width()) * std::size_t(s.height()));
+    std::size_t i = 0;
+    for (int y = 0; y < s.height(); ++y) {
+        const std::uint32_t* row = s.row32(y);
+        for (int x = 0; x < s.width(); ++x) out.pixels[i++] = std::uint8_t(lut[std::size_t(bin_of(row[x]))]);
+    }
+}
+
+}  // namespace
+
+IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out) {
+    MemReader reader{data, size};
+    GifReader gr;
+    int err = 0;
+    gr.g = DGifOpen(&reader, read_mem, &err);
+    if (!gr.g) return read_failure(reader);
+    GifFileType* g = gr.g;
+
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(g, &type) == GIF_ERROR) return read_failure(reader);
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(g, &code, &ext) == GIF_ERROR) return read_failure(reader);
+            while (ext)
+                if (DGifGetExtensionNext(g, &ext) == GIF_ERROR) return read_failure(reader);
+            continue;
+        }
+        if (type == TERMINATE_RECORD_TYPE) return IoResult::failure("GIF file without a picture");
+        if (type != IMAGE_DESC_RECORD_TYPE) return read_failure(reader);
+        break;
+    }
+    if (DGifGetImageDesc(g) == GIF_ERROR) return read_failure(reader);
+    const GifImageDesc& d = g->Image;
+    if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0) return IoResult::failure("corrupt GIF data");
+    const Canvas canvas = canvas_for(std::uint32_t(std::max(g->SWidth, 0)), std::uint32_t(std::max(g->SHeight, 0)),
+                                     std::uint32_t(d.Left), std::uint32_t(d.Top), std::uint32_t(d.Width),
+                                     std::uint32_t(d.Height));
+    if (!size_acceptable(canvas.width, canvas.height) || !size_acceptable(std::uint32_t(d.Width), std::uint32_t(d.Height)))
+        return IoResult::failure("image too large");
+    // A 12-bit code stands for at most 4096 pixels; a screen far larger than
+    // any frame the file could hold is refused alike.
+    if (!plausible(std::uint64_t(d.Width) * std::uint64_t(d.Height), size, 4096) ||
+        !plausible(canvas.width * canvas.height, size, 4096))
+        return IoResult::failure("truncated GIF file");
+
+    Surface s(int(canvas.width), int(canvas.height), PixelFormat::Indexed8);
+    if (s.is_null()) return IoResult::failure("image too large");
+    const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
+    int entries = 256;
+    if (map && map->Colors) {
+        s.palette().fill(0);
+        entries = std::clamp(map->ColorCount, 1, 256);
+        for (int i = 0; i < entries; ++i)
+            s.palette()[std::size_t(i)] = rgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
+    }  // else the surface's grey ramp stands in
+    if (g->SColorMap && g->SBackGroundColor > 0) {
+        const std::uint8_t bg = std::uint8_t(g->SBackGroundColor);
+        for (int y = 0; y < s.height(); ++y) std::memset(s.row8(y), bg, std::size_t(s.width()));
+    }
+
+    // Interlaced frames store rows in four passes.
+    static constexpr int kStart[4] = {0, 4, 2, 1};
+    static constexpr int kStep[4] = {8, 8, 4, 2};
+    std::vector<GifPixelType> line(std::size_t(d.Width));
+    auto read_row = [&](int row) {
+        if (DGifGetLine(g, line.data(), d.Width) == GIF_ERROR) return false;
+        std::memcpy(s.row8(d.Top + row) + d.Left, line.data(), line.size());
+        return true;
+    };
+    if (d.Interlace) {
+        for (int pass = 0; pass < 4; ++pass)
+            for (int row = kStart[pass]; row < d.Height; row += kStep[pass])
+                if (!read_row(row)) return read_failure(reader);
+    } else {
+        for (int row = 0; row < d.Height; ++row)
+            if (!read_row(row)) return read_failure(reader);
+    }
+    out.surface = std::move(s);
+    out.palette_entries = entries;
+    return IoResult::success();
+}
+
+IoResult gif_size(const ByteSource& src, Size& out) {
+    const IoResult truncated = IoResult::failure("truncated GIF file");
+    const IoResult corrupt = IoResult::failure("corrupt GIF data");
+    std::uint8_t h[13];
+    if (!src.read(0, h, sizeof h)) return truncated;
+    std::uint64_t pos = 13;
+    if (h[10] & 0x80) pos += 3u * (2u << (h[10] & 7));
+    for (;;) {
+        std::uint8_t tag = 0;
+        if (!src.read(pos, &tag, 1)) return truncated;
+        if (tag == 0x21) {  // extension: label, then sub-blocks up to an empty one
+            pos += 2;
+            for (;;) {
+                std::uint8_t len = 0;
+                if (!src.read(pos, &len, 1)) return truncated;
+                pos += 1 + std::uint64_t(len);
+                if (len == 0) break;
+            }
+            continue;
+        }
+        if (tag == 0x3B) return IoResult::failure("GIF file without a picture");
+        if (tag != 0x2C) return corrupt;
+        std::uint8_t d[9];
+        if (!src.read(pos + 1, d, sizeof d)) return truncated;
+        const std::uint32_t w = le16(d + 4), hh = le16(d + 6);
+        if (w == 0 || hh == 0) return corrupt;
+        const Canvas c = canvas_for(le16(h + 6), le16(h + 8), le16(d), le16(d + 2), w, hh);
+        if (!size_acceptable(c.width, c.height)) return IoResult::failure("image too large");
+        out = {int(c.width), int(c.height)};
+        return IoResult::success();
+    }
+}
+
+IoResult encode_gif(const Surface& s, std::vector<std::uint8_t>& out) {
+    if (s.width() > 65535 || s.height() > 65535) return IoResult::failure("image too large");
+    Indexed ix;
+    if (s.format() == PixelFormat::Indexed8) {
+        ix.palette = s.palette();
+        ix.colours = 256;
+        ix.pixels.resize(std::size_t(s.width()) * std::size_t(s.height()));
+        for (int y = 0; y < s.height(); ++y)
+            std::memcpy(ix.pixels.data() + std::size_t(y) * std::size_t(s.width()), s.row8(y), std::size_t(s.width()));
+    } else if (!exact_palette(s, ix)) {
+        median_cut(s, ix);
+    }
+    // A colour table holds a power of two entries, at least two.
+    int table = 2;
+    int bits = 1;
+    while (table < ix.colours) {
+        table *= 2;
+        ++bits;
+    }
+    GifColorType colours[256] = {};
+    for (int i = 0; i < ix.colours; ++i) {
+        const Color c = ix.palette[std::size_t(i)];
+        colours[i] = {GifByteType(red_of(c)), GifByteType(green_of(c)), GifByteType(blue_of(c))};
+    }
+    ColorMapObject* map = GifMakeMapObject(table, colours);
+    if (!map) return IoResult::failure("out of memory");
+
+    std::vector<std::uint8_t> bytes;
+    int err = 0;
+    GifFileType* g = EGifOpen(&bytes, write_vec, &err);
+    bool ok = g != nullptr;
+    ok = ok && EGifPutScreenDesc(g, s.width(), s.height(), bits, 0, map) != GIF_ERROR;
+    ok = ok && EGifPutImageDesc(g, 0, 0, s.width(), s.height(), false, nullptr) != GIF_ERROR;
+    for (int y = 0; ok && y < s.height(); ++y)
+        ok = EGifPutLine(g, ix.pixels.data() + std::size_t(y) * std::size_t(s.width()), s.width()) != GIF_ERROR;
+    if (g && EGifCloseFile(g, &err) == GIF_ERROR) ok = false;
+    GifFreeMapObject(map);
+    if (!ok) return IoResult::failure("cannot encode GIF");
+    out = std::move(bytes);
+    return IoResult::success();
+}
+
+}  // namespace plat::codec

@@ -1,0 +1,296 @@
+// Multi-line push button.
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "plat/codepage.h"
+#include "plat/controls.h"
+#include "plat/keys.h"
+#include "plat/window.h"
+#include "ui/ui_colors.h"
+
+namespace plat {
+
+namespace {
+
+constexpr const char* kButtonClass = "plat_button";
+constexpr int kTextMargin = 4;  // each side, inside the edges
+constexpr int kCapTop = 4;      // first cell row of a capital letter
+constexpr int kCapHeight = 10;  // cell rows a capital letter takes
+constexpr int kMinPitch = 11;   // closest line spacing of a caption
+
+struct ButtonState {
+    bool tracking = false;   // the left button went down on it and is held
+    bool space_down = false; // Space went down while it had the focus
+    bool pressed = false;    // drawn pressed
+};
+
+// Never destroyed: a thread may still handle its controls while the process ends.
+struct Table {
+    std::mutex m;
+    std::unordered_map<std::uint32_t, ButtonState> states;
+};
+Table& table() {
+    static Table* t = new Table;
+    return *t;
+}
+
+ButtonState state_of(Hwnd h) {
+    std::lock_guard lock(table().m);
+    auto it = table().states.find(h.id);
+    return it == table().states.end() ? ButtonState{} : it->second;
+}
+
+void store_state(Hwnd h, const ButtonState& st) {
+    std::lock_guard lock(table().m);
+    auto it = table().states.find(h.id);
+    if (it != table().states.end()) it->second = st;
+}
+
+std::string encode(std::u32string_view text) {
+    std::string out;
+    for (char32_t cp : text) {
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The caption as lines that fit `width`: its own line breaks first, then
+// breaks at the last blank that fits, or inside a word too long for a line.
+std::vector<std::string> layout_lines(std::string_view caption, int width) {
+    const FixedFont& font = FixedFont::instance();
+    std::vector<std::string> out;
+    std::u32string para;
+    auto flush = [&](std::u32string p) {
+        while (true) {
+            int w = 0;
+            std::size_t fit = 0;
+            while (fit < p.size() && w + font.advance(p[fit]) <= width) w += font.advance(p[fit++]);
+            if (fit >= p.size()) {
+                out.push_back(encode(p));
+                return;
+            }
+            std::size_t cut = fit;
+            std::size_t blank = p.rfind(U' ', fit);
+            if (blank != std::u32string::npos && blank > 0) cut = blank;
+            if (cut == 0) cut = 1;  // not even one character fits: one per line
+            out.push_back(encode(std::u32string_view(p).substr(0, cut)));
+            std::size_t next = cut;
+            while (next < p.size() && p[next] == U' ') ++next;
+            p.erase(0, next);
+            if (p.empty()) return;
+        }
+    };
+    for (char32_t c : utf8_to_utf32(caption)) {
+        if (c == U'\r') continue;
+        if (c == U'\n') {
+            flush(para);
+            para.clear();
+        } else {
+            para += c;
+        }
+    }
+    flush(para);
+    return out;
+}
+
+void draw_focus_rect(Dc& dc, Rect r) {
+    // Every other pixel, as a dotted line.
+    for (int x = r.left; x < r.right; x += 2) {
+        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), ui::kText);
+        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), ui::kText);
+    }
+    for (int y = r.top; y < r.bottom; y += 2) {
+        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), ui::kText);
+        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), ui::kText);
+    }
+}
+
+void paint(Hwnd h, Dc& dc) {
+    Rect r = client_rect(h);
+    ButtonState st = state_of(h);
+    if (st.pressed) {
+        dc.frame_rect(r, ui::kDark);
+        dc.frame_rect({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ui::kShadow);
+    } else {
+        dc.hline(r.left, r.right - 1, r.top, ui::kLight);
+        dc.vline(r.left, r.top, r.bottom - 1, ui::kLight);
+        dc.hline(r.left, r.right, r.bottom - 1, ui::kDark);
+        dc.vline(r.right - 1, r.top, r.bottom, ui::kDark);
+        dc.hline(r.left + 1, r.right - 1, r.bottom - 2, ui::kShadow);
+        dc.vline(r.right - 2, r.top + 1, r.bottom - 1, ui::kShadow);
+    }
+    int off = st.pressed ? 1 : 0;
+    std::vector<std::string> lines = layout_lines(window_text(h), std::max(1, r.width() - 2 * kTextMargin));
+    const FixedFont& font = FixedFont::instance();
+    int n = int(lines.size());
+    int pitch = FixedFont::kCellHeight;
+    int y = (r.height() - n * pitch) / 2;
+    if (n > 1 && n * pitch > r.height() - 4) {
+        // Lines that do not fit whole move closer, down to where the capitals
+        // (cell rows 4..13) of one line still clear the next, and the block of
+        // capitals is centred; only ascender tips and descenders may be cut.
+        pitch = std::clamp((r.height() - 4 - kCapHeight) / (n - 1), kMinPitch, pitch);
+        y = (r.height() - ((n - 1) * pitch + kCapHeight)) / 2 - kCapTop;
+    }
+    y += off;
+    // Captions too tall or wide for the button stay off its edges.
+    Rect inside{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    Dc text_dc(dc.surface(), dc.origin(), inside.translated(dc.origin().x, dc.origin().y).intersected(dc.clip()));
+    text_dc.set_bk_mode(BkMode::Transparent);
+    text_dc.set_text_color(ui::kText);
+    for (const std::string& line : lines) {
+        int x = (r.width() - font.text_width(line)) / 2 + off;
+        text_dc.draw_text({x, y}, line);
+        y += pitch;
+    }
+    if (focus_window() == h && r.width() > 8 && r.height() > 8)
+        draw_focus_rect(dc, {r.left + 3, r.top + 3, r.right - 3, r.bottom - 3});
+}
+
+void tell_parent(Hwnd h) {
+    Hwnd parent = parent_of(h);
+    if (!parent) return;
+    Message m;
+    m.window = parent;
+    m.kind = MsgKind::Command;
+    m.command_id = control_id(h);
+    m.notify = notify::Clicked;
+    m.source = h;
+    if (owned_by_current_thread(parent))
+        send_message(m);
+    else
+        post_message(m);
+}
+
+void set_pressed(Hwnd h, ButtonState& st, bool pressed) {
+    bool changed = st.pressed != pressed;
+    st.pressed = pressed;
+    store_state(h, st);
+    if (changed) invalidate(h);
+}
+
+bool button_proc(Message& m) {
+    Hwnd h = m.window;
+    switch (m.kind) {
+    case MsgKind::Create: {
+        std::lock_guard lock(table().m);
+        table().states[h.id] = ButtonState{};
+        return true;
+    }
+    case MsgKind::Destroy: {
+        if (capture_window() == h) release_capture();
+        std::lock_guard lock(table().m);
+        table().states.erase(h.id);
+        return true;
+    }
+    case MsgKind::Paint:
+        paint(h, *m.dc);
+        return true;
+    case MsgKind::SetFocus:
+        invalidate(h);
+        return true;
+    case MsgKind::KillFocus: {
+        ButtonState st = state_of(h);
+        st.space_down = false;
+        if (!st.tracking) set_pressed(h, st, false);
+        else store_state(h, st);
+        invalidate(h);
+        return true;
+    }
+    case MsgKind::LButtonDown: {
+        if (focus_window() != h) set_focus(h);
+        ButtonState st = state_of(h);
+        st.tracking = true;
+        set_pressed(h, st, true);
+        set_capture(h);
+        return true;
+    }
+    case MsgKind::MouseMove: {
+        ButtonState st = state_of(h);
+        if (st.tracking) set_pressed(h, st, client_rect(h).contains(m.pos));
+        return true;
+    }
+    case MsgKind::LButtonUp: {
+        ButtonState st = state_of(h);
+        if (!st.tracking) return true;
+        st.tracking = false;
+        bool inside = client_rect(h).contains(m.pos);
+        set_pressed(h, st, false);
+        if (capture_window() == h) release_capture();
+        if (inside) tell_parent(h);
+        return true;
+    }
+    case MsgKind::KeyDown:
+        if (m.key == key::Space && !m.ctrl) {
+            ButtonState st = state_of(h);
+            st.space_down = true;
+            set_pressed(h, st, true);
+            return true;
+        }
+        return false;
+    case MsgKind::KeyUp:
+        if (m.key == key::Space) {
+            ButtonState st = state_of(h);
+            if (!st.space_down) return true;
+            st.space_down = false;
+            set_pressed(h, st, false);
+            tell_parent(h);
+            return true;
+        }
+        return false;
+    case MsgKind::Char:
+        return true;  // a button takes no text
+    default:
+        return false;
+    }
+}
+
+void register_button_class() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WindowClass cls;
+        cls.name = kButtonClass;
+        cls.background = ui::kFace;
+        cls.proc = button_proc;
+        register_class(cls);
+    });
+}
+
+}  // namespace
+
+Hwnd create_button(Hwnd parent, Rect rect, std::string_view caption, int id, std::uint32_t extra_style) {
+    register_button_class();
+    CreateParams p;
+    p.class_name = kButtonClass;
+    p.title = std::string(caption);
+    p.style = style::Child | style::Visible | extra_style;
+    p.rect = rect;
+    p.parent = parent;
+    p.control_id = id;
+    return create_window(p);
+}
+
+bool is_button(Hwnd h) { return h && class_name(h) == kButtonClass; }
+
+void click_button(Hwnd h) {
+    if (is_button(h)) tell_parent(h);
+}
+
+}  // namespace plat

@@ -1,0 +1,132 @@
+// Image files through a real program: files dropped on the main window open
+// as numbered image windows showing the pictures, and the program saves them.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "plat/codecs.h"
+#include "support/process.h"
+
+using testsupport::read_file;
+using testsupport::RunResult;
+using testsupport::run_program;
+
+namespace {
+
+class FilesE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::path(::testing::TempDir()) /
+               (std::string("e2e_files_") + info->name() + "_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_ / "runtime");
+        std::filesystem::create_directories(dir_ / "out");
+        log_ = (dir_ / "calls.log").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    RunResult run(std::vector<std::string> args) {
+        std::vector<std::string> env{"MAV_TEST_LOG=" + log_, "MAV_TEST_OUT=" + (dir_ / "out").string(),
+                                     "PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string()};
+        return run_program(FILES_APP, args, env, 60);
+    }
+    std::vector<std::string> log_lines() {
+        std::istringstream in(read_file(log_));
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        return lines;
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    std::filesystem::path dir_;
+    std::string log_;
+};
+
+// Pixel (x, y) of a test picture: a colour no frame or desktop has.
+plat::Color picture_pixel(int x, int y, int tag) { return plat::rgb(x, y, tag); }
+
+void write_picture(const std::string& p, int w, int h, int tag, plat::ImageFormat f) {
+    plat::Surface s(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s.set_pixel(x, y, picture_pixel(x, y, tag));
+    ASSERT_TRUE(plat::save_image(s, p, f).ok);
+}
+
+// Where the picture's top-left pixel shows on the screen, found by its
+// colour and that of its right neighbour.
+std::optional<plat::Point> find_picture(const plat::Surface& shot, int tag) {
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x + 1 < shot.width(); ++x)
+            if (shot.pixel(x, y) == picture_pixel(0, 0, tag) && shot.pixel(x + 1, y) == picture_pixel(1, 0, tag) &&
+                shot.pixel(x, y + 1) == picture_pixel(0, 1, tag))
+                return plat::Point{x, y};
+    return std::nullopt;
+}
+
+}  // namespace
+
+TEST_F(FilesE2E, DroppedPicturesOpenAsNumberedWindowsShowingThemAndSave) {
+    write_picture(path("a.png"), 160, 120, 0x11, plat::ImageFormat::Png);
+    write_picture(path("b.png"), 200, 100, 0x22, plat::ImageFormat::Png);
+    const std::string shot = path("shot.png");
+    RunResult r = run({"--headless", "--do",
+                       "drop " + path("a.png") + "; drop " + path("b.png") + "; idle; screenshot " + shot +
+                           "; start; wait 300; stop; idle; exit"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+
+    const std::vector<std::string> want{"saved 0 -> 0",
+                                        "saved 1 -> 0",
+                                        "image 0 '000 a.png' 160x120 32-bit",
+                                        "image 1 '001 b.png' 200x100 32-bit",
+                                        "current 0"};
+    EXPECT_EQ(log_lines(), want) << read_file(log_);
+
+    plat::Surface s;
+    ASSERT_TRUE(plat::load_png(shot, s).ok);
+    // b's window came last and lies over a's, one cascade step down and right:
+    // all of b shows, and of a at least the columns left of b's frame.
+    const auto b = find_picture(s, 0x22);
+    ASSERT_TRUE(b);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(s.pixel(b->x + x, b->y + y), picture_pixel(x, y, 0x22)) << "b at " << x << "," << y;
+    const auto a = find_picture(s, 0x11);
+    ASSERT_TRUE(a);
+    EXPECT_LT(a->x, b->x);
+    EXPECT_LT(a->y, b->y);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(s.pixel(a->x + x, a->y + y), picture_pixel(x, y, 0x11)) << "a at " << x << "," << y;
+
+    // What the program saved is what was dropped.
+    for (auto [n, w, h, tag] : {std::tuple{0, 160, 120, 0x11}, std::tuple{1, 200, 100, 0x22}}) {
+        plat::Surface saved;
+        ASSERT_TRUE(plat::load_image(path("out/saved_" + std::to_string(n) + ".png"), saved).ok) << n;
+        ASSERT_EQ(saved.size(), (plat::Size{w, h}));
+        EXPECT_EQ(saved.pixel(w - 1, h - 1), picture_pixel(w - 1, h - 1, tag));
+    }
+}
+
+TEST_F(FilesE2E, FilesOfOtherFormatsAndNonPicturesDroppedTogether) {
+    write_picture(path("c.jpg"), 140, 90, 0x33, plat::ImageFormat::Jpeg);
+    write_picture(path("d.gif"), 150, 80, 0x44, plat::ImageFormat::Gif);
+    std::ofstream(path("notes.txt")) << "not a picture";
+    RunResult r = run({"--headless", "--do",
+                       "drop " + path("notes.txt") + "; drop " + path("c.jpg") + "; drop " + path("d.gif") +
+                           "; idle; exit"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<std::string> want{"image 0 '000 c.jpg' 140x90 32-bit", "image 1 '001 d.gif' 150x80 32-bit",
+                                        "current 0"};
+    EXPECT_EQ(log_lines(), want) << read_file(log_);
+}
