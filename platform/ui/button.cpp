@@ -9,6 +9,7 @@
 #include "plat/controls.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "ui/control_class.h"
 #include "ui/ui_colors.h"
 
 namespace plat {
@@ -262,29 +263,10 @@ bool button_proc(Message& m) {
     }
 }
 
-void register_button_class() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass cls;
-        cls.name = kButtonClass;
-        cls.background = ui::kFace;
-        cls.proc = button_proc;
-        register_class(cls);
-    });
-}
-
 }  // namespace
 
 Hwnd create_button(Hwnd parent, Rect rect, std::string_view caption, int id, std::uint32_t extra_style) {
-    register_button_class();
-    CreateParams p;
-    p.class_name = kButtonClass;
-    p.title = std::string(caption);
-    p.style = style::Child | style::Visible | extra_style;
-    p.rect = rect;
-    p.parent = parent;
-    p.control_id = id;
-    return create_window(p);
+    return ui::create_control({kButtonClass, ui::kFace, button_proc}, parent, rect, caption, id, extra_style);
 }
 
 bool is_button(Hwnd h) { return h && class_name(h) == kButtonClass; }

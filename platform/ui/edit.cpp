@@ -13,6 +13,7 @@
 #include "plat/controls.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "ui/control_class.h"
 #include "ui/ui_colors.h"
 
 namespace plat {
@@ -392,29 +393,10 @@ bool edit_proc(Message& m) {
     }
 }
 
-void register_edit_class() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass cls;
-        cls.name = kEditClass;
-        cls.background = ui::kLight;
-        cls.proc = edit_proc;
-        register_class(cls);
-    });
-}
-
 }  // namespace
 
 Hwnd create_edit(Hwnd parent, Rect rect, std::string_view text, int id, std::uint32_t extra_style) {
-    register_edit_class();
-    CreateParams p;
-    p.class_name = kEditClass;
-    p.title = std::string(text);
-    p.style = style::Child | style::Visible | extra_style;
-    p.rect = rect;
-    p.parent = parent;
-    p.control_id = id;
-    return create_window(p);
+    return ui::create_control({kEditClass, ui::kLight, edit_proc}, parent, rect, text, id, extra_style);
 }
 
 bool is_edit(Hwnd h) { return h && class_name(h) == kEditClass; }

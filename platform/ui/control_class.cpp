@@ -1,0 +1,27 @@
+#include "ui/control_class.h"
+
+#include <string>
+
+namespace plat::ui {
+
+Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
+                    std::uint32_t style) {
+    // Registering twice only fails the second time, so no once-flag is needed.
+    if (!class_registered(cls.name)) {
+        WindowClass wc;
+        wc.name = cls.name;
+        wc.background = cls.background;
+        wc.proc = cls.proc;
+        register_class(wc);
+    }
+    CreateParams p;
+    p.class_name = cls.name;
+    p.title = std::string(text);
+    p.style = style::Child | style::Visible | style;
+    p.rect = rect;
+    p.parent = parent;
+    p.control_id = id;
+    return create_window(p);
+}
+
+}  // namespace plat::ui
