@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "blend_color.h"
 #include "interleave_passes.h"
 #include "interleave_plan.h"
 #include "mavlib.h"
@@ -12,6 +13,53 @@ constexpr int kMaxColumns = 1 << 22;   // 3 x width and the start column stay fa
 constexpr double kMaxPitch = 100000.0;  // one lens may not take longer than a screen of rows could need
 
 bool image_is_32bit(int index) { return MAV_GetImageBits(index) == 32; }
+
+// What decides the columns of a pass.
+struct PlanKey {
+    double pitch;
+    int view_num, pic_num, gap, pos, AA, lenticular;
+    int start_column, width, height;
+    ViewLayout layout;
+    int source_width;
+    bool operator==(const PlanKey&) const = default;
+};
+
+// A program interleaves every frame with the same parameters and images:
+// the plan and the buffer pass's tables are kept for the next pass, one set
+// per thread, and made again when anything they depend on changes.
+struct PassCache {
+    bool plan_valid = false;
+    PlanKey key{};
+    std::vector<lenticular::ColumnPlan> plan;
+    bool tables_valid = false;
+    lenticular::PassTables tables;
+};
+
+thread_local PassCache t_cache;
+
+const std::vector<lenticular::ColumnPlan>& cached_plan(const LenticularParams& p, const InterleaveTarget& t,
+                                                       int source_width) {
+    const PlanKey key{p.pitch,          p.view_num, p.pic_num, p.gap,    p.pos,        p.AA,
+                      p.lenticular,     t.start_column, t.width, t.height, t.layout, source_width};
+    if (!t_cache.plan_valid || !(t_cache.key == key)) {
+        t_cache.plan = lenticular::plan_columns(p, t, source_width);
+        t_cache.key = key;
+        t_cache.plan_valid = true;
+        t_cache.tables_valid = false;
+    }
+    return t_cache.plan;
+}
+
+const lenticular::PassTables& cached_tables(const std::vector<lenticular::ColumnPlan>& plan, int groups, int sw,
+                                            int sh, int ow) {
+    lenticular::PassTables& tb = t_cache.tables;
+    if (!t_cache.tables_valid || tb.groups != groups || tb.source_width != sw || tb.source_height != sh ||
+        tb.output_width != ow) {
+        tb = lenticular::make_tables(plan, groups, sw, sh, ow);
+        t_cache.tables_valid = true;
+    }
+    return tb;
+}
 
 }  // namespace
 
@@ -29,13 +77,7 @@ int CheckInterleaveParams(const LenticularParams& p, const InterleaveTarget& t) 
     return kInterleaveOk;
 }
 
-int BlendColor(double x, int a, int b) {
-    auto mix = [x](int ca, int cb) { return static_cast<int>((1.0 - x) * ca + x * cb); };
-    int r = mix((a >> 16) & 0xFF, (b >> 16) & 0xFF);
-    int g = mix((a >> 8) & 0xFF, (b >> 8) & 0xFF);
-    int bl = mix(a & 0xFF, b & 0xFF);
-    return (r << 16) + (g << 8) + bl;
-}
+int BlendColor(double x, int a, int b) { return lenticular::blend_color(x, a, b); }
 
 void WriteSubpixelDiagonal(int a, int color, int g) {
     if (a < 0) return;
@@ -73,16 +115,24 @@ void PrintInterleaveSummary(const LenticularParams& p, const InterleaveTarget& t
     MAV_Printf(p.lenticular ? "lenticular: normal\n" : "lenticular: reverse\n");
 }
 
-int InterleaveViews(const LenticularParams& p, const InterleaveTarget& t) {
+int InterleavePass(const LenticularParams& p, const InterleaveTarget& t) {
     if (int bad = CheckInterleaveParams(p, t)) return bad;
-    int source_width = MAV_GetImageWidth(t.source);
-    std::vector<lenticular::ColumnPlan> plan = lenticular::plan_columns(p, t, source_width);
-    if (!plan.empty() && t.height / 3 > 0) {
-        if (t.source != t.output && image_is_32bit(t.source) && image_is_32bit(t.output))
-            lenticular::run_fast(p, t, plan);
-        else
-            lenticular::run_literal(p, t, plan);
+    const int source_width = MAV_GetImageWidth(t.source);
+    const std::vector<lenticular::ColumnPlan>& plan = cached_plan(p, t, source_width);
+    const int groups = t.height / 3;
+    if (plan.empty() || groups <= 0) return kInterleaveOk;
+    if (t.source != t.output && image_is_32bit(t.source) && image_is_32bit(t.output)) {
+        const int sh = MAV_GetImageHeight(t.source);
+        const int ow = MAV_GetImageWidth(t.output);
+        lenticular::run_fast(t, plan, cached_tables(plan, groups, source_width, sh, ow));
+    } else {
+        lenticular::run_literal(p, t, plan);
     }
+    return kInterleaveOk;
+}
+
+int InterleaveViews(const LenticularParams& p, const InterleaveTarget& t) {
+    if (int bad = InterleavePass(p, t)) return bad;
     MAV_Refresh(t.output);
     MAV_ClearTextWindow();
     PrintInterleaveSummary(p, t);

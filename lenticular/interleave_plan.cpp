@@ -7,8 +7,9 @@ namespace lenticular {
 namespace {
 
 // Truncation toward zero of the pass's doubles; they stay far inside int
-// range because the parameters are checked first.
-int trunc_int(double d) { return static_cast<int>(std::trunc(d)); }
+// range because the parameters are checked first, where the conversion
+// truncates exactly as std::trunc does, without a library call.
+int trunc_int(double d) { return static_cast<int>(d); }
 
 struct ViewOrigin {
     int x, y;
@@ -71,7 +72,7 @@ std::vector<ColumnPlan> plan_columns(const LenticularParams& p, const Interleave
             f += 1;
             aa = false;
             if (f >= trunc_int(B)) {
-                frac = B - std::trunc(B);
+                frac = B - trunc_int(B);
                 B += dt;
                 v += 1;
                 k = 0;

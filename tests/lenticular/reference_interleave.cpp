@@ -45,7 +45,7 @@ void write_subpixel_diagonal(int a, int color, int g) {
     }
 }
 
-void interleave_views(const LenticularParams& p, const InterleaveTarget& t) {
+void interleave_pass(const LenticularParams& p, const InterleaveTarget& t) {
     const int V = p.view_num;
     const double dt = p.pitch / V;
     double B = dt;
@@ -113,6 +113,10 @@ void interleave_views(const LenticularParams& p, const InterleaveTarget& t) {
             if (!(f < 3 * t.width)) break;
         }
     }
+}
+
+void interleave_views(const LenticularParams& p, const InterleaveTarget& t) {
+    interleave_pass(p, t);
     MAV_Refresh(t.output);
     MAV_ClearTextWindow();
     PrintInterleaveSummary(p, t);

@@ -51,6 +51,10 @@ inline constexpr int kMaxRowGroups = 480;
 // refused before anything is touched.
 int InterleaveViews(const LenticularParams& params, const InterleaveTarget& target);
 
+// The pixels of one pass and nothing else: no refresh, no summary. Same
+// refusals as InterleaveViews.
+int InterleavePass(const LenticularParams& params, const InterleaveTarget& target);
+
 // Writes one colour onto the three subpixels of the diagonal that starts at
 // subpixel column a in row group g of the current image: one channel byte
 // per pixel, the other two kept, the top byte cleared.
