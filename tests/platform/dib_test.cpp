@@ -145,6 +145,20 @@ TEST(Dib, ColourTableHasClrUsedEntriesOrTwoToTheBits) {
     EXPECT_EQ(s.pixel(1, 1), 0u);
     EXPECT_EQ(s.pixel(9, 1), 0xFFFFFFu);
     EXPECT_EQ(s.pixel(0, 0), 0u);
+
+    // 8 bits, biClrUsed 2: the rows start right after the two entries.
+    d = header(3, 1, 8, 2);
+    d.resize(40 + 8);
+    put32(d, 40, 0xFF0000);
+    put32(d, 44, 0x00FF00);
+    d.insert(d.end(), {1, 0, 1, 0xEE});  // 0xEE: padding, not a pixel
+    ASSERT_TRUE(dib::to_surface(d.data(), d.size(), s, &info));
+    EXPECT_EQ(info.palette_entries, 2);
+    ASSERT_EQ(s.size(), (Size{3, 1}));
+    EXPECT_EQ(s.pixel(0, 0), 0x00FF00u);
+    EXPECT_EQ(s.pixel(1, 0), 0xFF0000u);
+    EXPECT_EQ(s.pixel(2, 0), 0x00FF00u);
+    EXPECT_EQ(s.palette()[2], 0u);
 }
 
 TEST(Dib, ReadsThirtyTwoBitTopDownAndSkipsAnOptionalTable) {
@@ -234,6 +248,10 @@ TEST(Dib, MalformedDibsAreRefusedAndLeaveTheSurfaceAlone) {
     EXPECT_TRUE(refused(d));
     d = header(1, 1, 24, 300);
     d.resize(40 + 300 * 4 + 4, 0);
+    EXPECT_TRUE(refused(d));
+    // biClrUsed 0 asks for all 256 entries of an 8-bit picture: rows alone are not enough.
+    d = header(2, 1, 8);
+    d.resize(40 + 4, 0);
     EXPECT_TRUE(refused(d));
 }
 

@@ -6,15 +6,13 @@
 #include <random>
 
 #include "backends/x11/x11_backend.h"
-#include "backends/x11/x11_dib.h"
 #include "plat/clipboard.h"
 #include "plat/codecs.h"
 #include "plat/codepage.h"
+#include "plat/dib.h"
 #include "x11/x11_fixture.h"
 
 using namespace plat;
-using plat::detail::x11::dib_to_surface;
-using plat::detail::x11::surface_to_dib;
 
 namespace {
 
@@ -44,6 +42,22 @@ protected:
         if (!type.empty()) args.insert(args.end(), {"-t", type});
         args.push_back(path);
         ASSERT_EQ(xclip(args).exit_code, 0);
+    }
+
+    // What another program reads from the clipboard as `target` ("" for
+    // text) once there is anything; "" when nothing came within `timeout_ms`.
+    std::string read_as_other(const std::string& target, int timeout_ms = 3000) {
+        std::vector<std::string> args{"-o"};
+        if (!target.empty()) args.insert(args.end(), {"-t", target});
+        std::string got;
+        xtest::wait_for(
+            [&] {
+                testsupport::RunResult r = xclip(args);
+                got = r.exit_code == 0 ? r.out : std::string();
+                return !got.empty();
+            },
+            timeout_ms);
+        return got;
     }
 
     std::filesystem::path dir_;
@@ -85,14 +99,7 @@ TEST_F(X11Clipboard, TextAnotherProgramSetIsWhatTheProgramReads) {
 
 TEST_F(X11Clipboard, TextTheProgramSetIsWhatAnotherProgramReads) {
     clipboard::set_text(u"Gr\u00FC\u00DFe \u65E5\u672C");
-    testsupport::RunResult out;
-    EXPECT_TRUE(xtest::wait_for(
-        [&] {
-            out = xclip({"-o"});
-            return out.exit_code == 0 && !out.out.empty();
-        },
-        3000));
-    EXPECT_EQ(out.out, "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(read_as_other(""), "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC");
     testsupport::RunResult targets = xclip({"-o", "-t", "TARGETS"});
     EXPECT_NE(targets.out.find("UTF8_STRING"), std::string::npos) << targets.out;
     EXPECT_EQ(targets.out.find("image/png"), std::string::npos) << targets.out;
@@ -102,16 +109,11 @@ TEST_F(X11Clipboard, TextTheProgramSetIsWhatAnotherProgramReads) {
 
 TEST_F(X11Clipboard, ImagesTheProgramSetAreReadAsPng) {
     Surface s = sample(37, 21, 1);
-    clipboard::set_dib(surface_to_dib(s));
-    testsupport::RunResult out;
-    ASSERT_TRUE(xtest::wait_for(
-        [&] {
-            out = xclip({"-o", "-t", "image/png"});
-            return out.exit_code == 0 && !out.out.empty();
-        },
-        3000));
+    clipboard::set_dib(dib::from_surface(s));
+    std::string png = read_as_other("image/png");
+    ASSERT_FALSE(png.empty());
     Surface got;
-    ASSERT_TRUE(decode_png(reinterpret_cast<const std::uint8_t*>(out.out.data()), out.out.size(), got));
+    ASSERT_TRUE(decode_png(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), got));
     EXPECT_TRUE(same_pixels(s, got));
     testsupport::RunResult targets = xclip({"-o", "-t", "TARGETS"});
     EXPECT_NE(targets.out.find("image/png"), std::string::npos) << targets.out;
@@ -121,8 +123,8 @@ TEST_F(X11Clipboard, ImagesTheProgramSetAreReadAsPng) {
     for (int i = 0; i < 256; ++i) pal.palette()[std::size_t(i)] = rgb(i, i / 2, 255 - i);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 9; ++x) pal.set_pixel(x, y, Color(x * 28 + y));
-    clipboard::set_dib(surface_to_dib(pal));
-    out = xclip({"-o", "-t", "image/png"});
+    clipboard::set_dib(dib::from_surface(pal));
+    testsupport::RunResult out = xclip({"-o", "-t", "image/png"});
     ASSERT_EQ(out.exit_code, 0);
     ASSERT_TRUE(decode_png(reinterpret_cast<const std::uint8_t*>(out.out.data()), out.out.size(), got));
     EXPECT_TRUE(same_pixels(pal, got));
@@ -131,18 +133,53 @@ TEST_F(X11Clipboard, ImagesTheProgramSetAreReadAsPng) {
 TEST_F(X11Clipboard, PngAnotherProgramSetIsReadAsADib) {
     Surface s = sample(23, 17, 2);
     offer_from_xclip(png_bytes(s), "image/png");
-    std::optional<std::vector<std::uint8_t>> dib;
+    std::optional<std::vector<std::uint8_t>> held;
     ASSERT_TRUE(xtest::wait_for(
         [&] {
-            dib = clipboard::dib();
-            return dib.has_value();
+            held = clipboard::dib();
+            return held.has_value();
         },
         5000));
     Surface got;
-    ASSERT_TRUE(dib_to_surface(dib->data(), dib->size(), got));
+    ASSERT_TRUE(dib::to_surface(held->data(), held->size(), got));
     EXPECT_TRUE(same_pixels(s, got));
-    EXPECT_EQ((*dib)[14], 32);  // a 32-bit DIB, bottom-up
+    // The same packed DIB the library writes itself: 24-bit, bottom-up.
+    EXPECT_EQ((*held)[14], 24);
+    EXPECT_EQ(*held, dib::from_surface(s));
     EXPECT_FALSE(clipboard::has_text());
+}
+
+TEST_F(X11Clipboard, BmpGoesBothWays) {
+    // Ours, asked for as image/bmp: a BMP file of the same pixels.
+    Surface s = sample(13, 9, 5);
+    clipboard::set_dib(dib::from_surface(s));
+    std::string bmp_file = read_as_other("image/bmp");
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(bmp_file.data());
+    EXPECT_EQ(sniff_image_type(bytes, bmp_file.size()), ImageFileType::Bmp);
+    Surface got;
+    ASSERT_TRUE(decode_image(bytes, bmp_file.size(), got));
+    EXPECT_TRUE(same_pixels(s, got));
+
+    // Theirs, offered only as image/bmp: read as the packed DIB of its pixels,
+    // a palette picture as an 8-bit one with its palette.
+    Surface pal(6, 5, PixelFormat::Indexed8);
+    for (int i = 0; i < 256; ++i) pal.palette()[std::size_t(i)] = rgb(255 - i, i / 3, i);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) pal.set_pixel(x, y, Color(x * 40 + y));
+    for (const Surface& theirs : {sample(11, 7, 6), pal}) {
+        std::vector<std::uint8_t> bmp;
+        ASSERT_TRUE(encode_image(theirs, ImageFormat::Bmp, kDefaultJpegQuality, bmp));
+        offer_from_xclip(std::string(bmp.begin(), bmp.end()), "image/bmp");
+        std::vector<std::uint8_t> want = dib::from_surface(theirs);
+        std::optional<std::vector<std::uint8_t>> held;
+        EXPECT_TRUE(xtest::wait_for(
+            [&] {
+                held = clipboard::dib();
+                return held == want;
+            },
+            5000))
+            << (held ? held->size() : 0) << " bytes read, " << want.size() << " wanted";
+    }
 }
 
 TEST_F(X11Clipboard, LargeImagesGoInPiecesBothWays) {
@@ -150,30 +187,24 @@ TEST_F(X11Clipboard, LargeImagesGoInPiecesBothWays) {
     // and the backend use INCR.
     detail::X11Stats before = detail::x11_stats();
     Surface big = sample(700, 700, 3);
-    clipboard::set_dib(surface_to_dib(big));
-    testsupport::RunResult out;
-    ASSERT_TRUE(xtest::wait_for(
-        [&] {
-            out = xclip({"-o", "-t", "image/png"});
-            return out.exit_code == 0 && !out.out.empty();
-        },
-        5000));
-    ASSERT_GT(out.out.size(), 1u << 20);
+    clipboard::set_dib(dib::from_surface(big));
+    std::string png = read_as_other("image/png", 5000);
+    ASSERT_GT(png.size(), 1u << 20);
     Surface got;
-    ASSERT_TRUE(decode_png(reinterpret_cast<const std::uint8_t*>(out.out.data()), out.out.size(), got));
+    ASSERT_TRUE(decode_png(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), got));
     EXPECT_TRUE(same_pixels(big, got));
     EXPECT_GT(detail::x11_stats().incr_sent, before.incr_sent);
 
     Surface other = sample(690, 700, 4);  // told apart from ours by its size
     offer_from_xclip(png_bytes(other), "image/png");
-    std::optional<std::vector<std::uint8_t>> dib;
+    std::optional<std::vector<std::uint8_t>> held;
     ASSERT_TRUE(xtest::wait_for(
         [&] {
-            dib = clipboard::dib();
-            return dib.has_value() && dib->size() == 40 + 690u * 700u * 4u;
+            held = clipboard::dib();
+            return held.has_value() && held->size() == dib::packed_size(other);
         },
         8000));
-    ASSERT_TRUE(dib_to_surface(dib->data(), dib->size(), got));
+    ASSERT_TRUE(dib::to_surface(held->data(), held->size(), got));
     EXPECT_TRUE(same_pixels(other, got));
     EXPECT_GT(detail::x11_stats().incr_received, before.incr_received);
 }

@@ -240,6 +240,25 @@ public:
         return ok ? w : 0;
     }
 
+    // The window that has the X keyboard focus (0 for none, 1 for PointerRoot).
+    Window focus() const {
+        Window w = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &w, &revert);
+        return w;
+    }
+
+    // Waits until the top-level window titled `title` has the keyboard focus:
+    // keys sent with XTEST go wherever the focus is when they arrive.
+    bool focus_becomes(const std::string& title, int timeout_ms = 5000) const {
+        return wait_for(
+            [&] {
+                Window w = find_titled(title);
+                return w && focus() == w;
+            },
+            timeout_ms, 10);
+    }
+
     plat::Rect geometry(Window w) const {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d_, w, &a)) return {};

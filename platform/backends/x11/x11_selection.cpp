@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "backends/x11/x11_dib.h"
+#include "plat/dib.h"
 #include "backends/x11/x11_uri_list.h"
 #include "backends/x11/x11_display.h"
 
@@ -259,7 +259,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> X11Backend::value_for(Atom targ
             if (!png_cache_) {
                 Surface s;
                 std::vector<std::uint8_t> png;
-                if (!dib_to_surface(published_.dib->data(), published_.dib->size(), s) || !encode_png(s, png))
+                if (!dib::to_surface(published_.dib->data(), published_.dib->size(), s) || !encode_png(s, png))
                     return nullptr;
                 png_cache_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(png));
             }
@@ -268,8 +268,11 @@ std::shared_ptr<const std::vector<std::uint8_t>> X11Backend::value_for(Atom targ
         }
         if (target == a_.image_bmp) {
             if (!bmp_cache_) {
-                std::vector<std::uint8_t> bmp = dib_to_bmp_file(*published_.dib);
-                if (bmp.empty()) return nullptr;
+                Surface s;
+                std::vector<std::uint8_t> bmp;
+                if (!dib::to_surface(published_.dib->data(), published_.dib->size(), s) ||
+                    !encode_image(s, ImageFormat::Bmp, kDefaultJpegQuality, bmp))
+                    return nullptr;
                 bmp_cache_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bmp));
             }
             type = a_.image_bmp;
@@ -390,12 +393,14 @@ void X11Backend::read_clipboard_image(std::vector<Atom> targets) {
     }
     start_fetch(clip_fetch_, a_.clipboard, pick, a_.plat_clip, CurrentTime, [this, pick](bool ok, PropertyValue v) {
         if (ok && v.format == 8 && !v.bytes.empty()) {
-            if (pick == a_.image_png) {
-                Surface s;
-                if (decode_png(v.bytes.data(), v.bytes.size(), s)) read_data_.dib = surface_to_dib(s);
-            } else {
-                std::vector<std::uint8_t> dib = bmp_file_to_dib(v.bytes.data(), v.bytes.size());
-                if (!dib.empty()) read_data_.dib = std::move(dib);
+            Surface s;
+            bool read = pick == a_.image_png
+                            ? bool(decode_png(v.bytes.data(), v.bytes.size(), s))
+                            : sniff_image_type(v.bytes.data(), v.bytes.size()) == ImageFileType::Bmp &&
+                                  decode_image(v.bytes.data(), v.bytes.size(), s);
+            if (read) {
+                std::vector<std::uint8_t> packed = dib::from_surface(s);
+                if (!packed.empty()) read_data_.dib = std::move(packed);
             }
         }
         finish_read(read_data_);

@@ -1,6 +1,8 @@
 // Records, one line each, what the library calls and on which thread, into
 // the file named by MAV_TEST_LOG. MAV_TEST_MODE=ignore_stop makes UserMain
 // run until the process ends; MAV_TEST_TRIGGERS=1 turns the trigger keys on.
+// MAV_TEST_TEXT=1 opens text window 0 with two lines in it at setup, and
+// makes UserMain first read one line with MAV_InputText, log it and print it.
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -46,6 +48,11 @@ bool ignore_stop() {
     return mode && std::strcmp(mode, "ignore_stop") == 0;
 }
 
+bool text_mode() {
+    const char* text = std::getenv("MAV_TEST_TEXT");
+    return text && std::strcmp(text, "1") == 0;
+}
+
 }  // namespace
 
 void UserSetup(void) {
@@ -53,10 +60,23 @@ void UserSetup(void) {
     if (triggers && std::strcmp(triggers, "1") == 0) MAV_EnableTriggerKeys(1);
     const char* label = MAV_GetProgramOption("--label");
     log_line("setup %s instance %d label %s", which_thread(), mav::frame().instance, label ? label : "-");
+    if (text_mode()) {
+        MAV_OpenTextWindow(0, 20, 20, 400, 200);
+        MAV_Printf("lifecycle_app: text window 0\n");
+        // "日本語のテキスト" in Shift-JIS, as the library takes it.
+        MAV_Printf("%s\n", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67");
+    }
 }
 
 void UserMain(void) {
     log_line("main-begin %s stop=%d t=%d", which_thread(), MAV_StopRequested(), MAV_GetMilliseconds());
+    if (text_mode()) {
+        MAV_Printf("line? ");
+        char line[260] = "";
+        int result = MAV_InputText(line);
+        log_line("input-text %d [%s]", result, line);
+        MAV_Printf("got [%s]\n", line);
+    }
     while (ignore_stop() || !MAV_StopRequested()) {
         MAV_PumpMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
