@@ -32,7 +32,6 @@ namespace {
 constexpr std::uint8_t kPixel[3][3] = {{0, 0, 0}, {0, 1, 1}, {0, 0, 1}};
 constexpr std::uint8_t kByte[3][3] = {{2, 1, 0}, {0, 2, 1}, {1, 0, 2}};
 constexpr int kSubpixelOrder[3] = {0, 2, 1};
-constexpr int kPrefetchGroups = 8;
 constexpr std::uint32_t kChannelMask[3] = {0xFF0000u, 0x00FF00u, 0x0000FFu};
 
 int floor_div3(int a) { return a >= 0 ? a / 3 : -((-a + 2) / 3); }
@@ -46,17 +45,6 @@ void column_colours(const PassTables& tb, const std::uint32_t* src, std::ptrdiff
     const int n = tb.columns;
     const std::ptrdiff_t shift = group_step * r;
     const std::ptrdiff_t* offset = tb.read_offset.data();
-    // The source rows of a later row group are far apart in memory; asking
-    // for them early hides most of the wait. A prefetch never faults, but
-    // the address is kept inside the picture all the same.
-    const int ahead = r + kPrefetchGroups;
-    if (ahead < tb.groups) {
-        const std::ptrdiff_t pixels = std::ptrdiff_t(tb.source_width) * tb.source_height;
-        for (int i = 0; i < n; i += 8) {
-            const std::ptrdiff_t at = offset[i] + group_step * ahead;
-            if (at >= 0 && at < pixels) __builtin_prefetch(src + at);
-        }
-    }
     if (r >= tb.all_read_first && r <= tb.all_read_last) {
         for (int i = 0; i < n; ++i) colour[i] = src[offset[i] + shift];
     } else {
@@ -85,6 +73,17 @@ void column_colours(const PassTables& tb, const std::uint32_t* src, std::ptrdiff
     }
 }
 
+// A regular run: red, green and blue from columns 3i + step[0..2].
+void compose_regular(const RowRun& run, const std::uint32_t* colour, int origin, std::uint32_t* row, int lo, int hi) {
+    const std::uint32_t* __restrict c0 = colour + run.step[0] + 3 * (lo - origin);
+    const std::uint32_t* __restrict c1 = colour + run.step[1] + 3 * (lo - origin);
+    const std::uint32_t* __restrict c2 = colour + run.step[2] + 3 * (lo - origin);
+    std::uint32_t* __restrict out = row + lo;
+    const int count = hi - lo;
+    for (int i = 0; i < count; ++i)
+        out[i] = (c0[3 * i] & 0xFF0000u) | (c1[3 * i] & 0x00FF00u) | (c2[3 * i] & 0x0000FFu);
+}
+
 void compose_row(const RowTable& rt, const std::uint32_t* colour, int r, std::uint32_t* row, int width) {
     const int origin = rt.first + r;  // pixel x reads entry x - origin
     for (const RowRun& run : rt.runs) {
@@ -92,13 +91,7 @@ void compose_row(const RowTable& rt, const std::uint32_t* colour, int r, std::ui
         const int hi = std::min(width, run.end + origin);
         if (lo >= hi) continue;
         if (run.regular) {
-            const std::uint32_t* c0 = colour + run.step[0];
-            const std::uint32_t* c1 = colour + run.step[1];
-            const std::uint32_t* c2 = colour + run.step[2];
-            for (int x = lo; x < hi; ++x) {
-                const int i = 3 * (x - origin);
-                row[x] = (c0[i] & 0xFF0000u) | (c1[i] & 0x00FF00u) | (c2[i] & 0x0000FFu);
-            }
+            compose_regular(run, colour, origin, row, lo, hi);
         } else {
             const PixelSources* ps = rt.pixel.data() + (lo - origin);
             for (int x = lo; x < hi; ++x, ++ps) {
