@@ -2,6 +2,13 @@
 // so the buffer pass can call it per pixel without a call.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lenticular {
 
 // (1 - x) of a plus x of b, per channel, truncated: the arithmetic, in
@@ -14,29 +21,65 @@ inline int blend_color(double x, int a, int b) {
     return (r << 16) + (g << 8) + bl;
 }
 
-// The same blend for many pixels with one weight: the byte values come from
-// a table of doubles instead of a conversion each, and 1 - x is worked out
-// once. Every product and sum is the one blend_color makes.
-struct BlendWeights {
-    double keep;  // 1 - x
-    double take;  // x
-};
-
-inline const double* byte_values() {
-    static const struct Table {
-        double v[256];
-        Table() {
-            for (int i = 0; i < 256; ++i) v[i] = i;
+// The same blend for many pixels with one weight x, in integers where that
+// gives the very same result. If x is a multiple of 2^-E with E <= 45 (true
+// of most strip boundaries: x is the fraction of a boundary above 128 or
+// so), then 1 - x, both products and their sum are exact in double
+// precision (every value is a multiple of 2^-E below 2^8, so fits in 53
+// bits), and the truncated double result is exactly
+//   a + floor(X (b - a) / 2^E)   with X = x * 2^E,
+// which needs one integer multiply per channel. Other weights keep the
+// double arithmetic.
+class ChannelBlend {
+public:
+    explicit ChannelBlend(double x) : keep_(1.0 - x), take_(x) {
+        if (!(x >= 0.0 && x < 1.0)) return;
+        for (int e = 0; e <= kMaxShift; ++e) {
+            const double scaled = std::ldexp(x, e);
+            if (scaled == std::floor(scaled)) {
+                shift_ = e;
+                scaled_ = static_cast<std::int64_t>(scaled);
+                return;
+            }
         }
-    } table;
-    return table.v;
-}
+    }
 
-inline int blend_color(BlendWeights w, const double* values, unsigned a, unsigned b) {
-    int r = static_cast<int>(w.keep * values[(a >> 16) & 0xFF] + w.take * values[(b >> 16) & 0xFF]);
-    int g = static_cast<int>(w.keep * values[(a >> 8) & 0xFF] + w.take * values[(b >> 8) & 0xFF]);
-    int bl = static_cast<int>(w.keep * values[a & 0xFF] + w.take * values[b & 0xFF]);
-    return (r << 16) + (g << 8) + bl;
-}
+    std::uint32_t operator()(std::uint32_t a, std::uint32_t b) const {
+#if defined(__SSE2__)
+        // Exact weights in packed doubles: every step is exact, so lanes
+        // give what the scalar arithmetic gives, four channels at a time.
+        if (shift_ >= 0) {
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i a32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(a)), zero), zero);
+            const __m128i b32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(b)), zero), zero);
+            const __m128d keep = _mm_set1_pd(keep_), take = _mm_set1_pd(take_);
+            const __m128d low = _mm_add_pd(_mm_mul_pd(keep, _mm_cvtepi32_pd(a32)),
+                                           _mm_mul_pd(take, _mm_cvtepi32_pd(b32)));  // blue, green
+            const __m128d high = _mm_add_pd(_mm_mul_pd(keep, _mm_cvtepi32_pd(_mm_srli_si128(a32, 8))),
+                                            _mm_mul_pd(take, _mm_cvtepi32_pd(_mm_srli_si128(b32, 8))));  // red, top
+            __m128i c = _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high));
+            c = _mm_packus_epi16(_mm_packs_epi32(c, c), c);
+            return static_cast<std::uint32_t>(_mm_cvtsi128_si32(c)) & 0xFFFFFFu;
+        }
+#endif
+        if (shift_ >= 0) return exact(a, b, 16) << 16 | exact(a, b, 8) << 8 | exact(a, b, 0);
+        return static_cast<std::uint32_t>(by_doubles(a, b, 16) << 16 | by_doubles(a, b, 8) << 8 | by_doubles(a, b, 0));
+    }
+
+private:
+    static constexpr int kMaxShift = 45;
+
+    std::uint32_t exact(std::uint32_t a, std::uint32_t b, int at) const {
+        const std::int64_t ca = (a >> at) & 0xFF, cb = (b >> at) & 0xFF;
+        return static_cast<std::uint32_t>(ca + ((scaled_ * (cb - ca)) >> shift_));  // >> of a negative: floor
+    }
+    int by_doubles(std::uint32_t a, std::uint32_t b, int at) const {
+        return static_cast<int>(keep_ * static_cast<int>((a >> at) & 0xFF) + take_ * static_cast<int>((b >> at) & 0xFF));
+    }
+
+    double keep_, take_;
+    int shift_ = -1;  // below 0: no exact integer form
+    std::int64_t scaled_ = 0;
+};
 
 }  // namespace lenticular

@@ -12,7 +12,8 @@
 // subpixel of row j is the same for every row group, one pixel further right
 // per group. That lets the pass work out once which column feeds each
 // channel of each pixel, then build every output pixel with three loads and
-// one store. Row groups where some diagonal still starts left of the image
+// one store; with the colours kept in planes by column modulo 3 those loads
+// are three contiguous streams. Row groups where some diagonal still starts left of the image
 // (a < 0 writes nothing) take the column-by-column way instead.
 //
 // The library state the per-pixel pass leaves behind (current image,
@@ -38,50 +39,48 @@ int floor_div3(int a) { return a >= 0 ? a / 3 : -((-a + 2) / 3); }
 int ceil_div3(int a) { return -floor_div3(-a); }
 int mod3(int a) { return a - 3 * floor_div3(a); }
 
-// The colour every column writes in row group r; colour[n] stays 0 for the
-// channels no column writes.
+// The colour every column writes in row group r, into its slot; the slots
+// without a column stay 0.
 void column_colours(const PassTables& tb, const std::uint32_t* src, std::ptrdiff_t group_step, int r,
                     std::uint32_t* colour) {
-    const int n = tb.columns;
     const std::ptrdiff_t shift = group_step * r;
     const std::ptrdiff_t* offset = tb.read_offset.data();
-    if (r >= tb.all_read_first && r <= tb.all_read_last) {
-        for (int i = 0; i < n; ++i) colour[i] = src[offset[i] + shift];
+    const std::int32_t* slot = tb.slot.data();
+    if (!src || tb.source_width <= 0 || tb.source_height <= 0) {
+        std::fill(colour, colour + tb.slots(), 0u);
     } else {
-        // Without branches: a column outside the source loads pixel 0 and
-        // keeps 0. Which columns run out changes along the row groups, so a
-        // branch here would be mispredicted often.
         const int* first = tb.read_first.data();
         const int* last = tb.read_last.data();
-        for (int i = 0; i < n; ++i) {
-            const bool inside = (r >= first[i]) & (r <= last[i]);
-            const std::uint32_t v = src[inside ? offset[i] + shift : 0];
-            colour[i] = inside ? v : 0u;
+        // Reads go in column order, which walks the source rows forwards.
+        for (const PassTables::ReadRun& run : tb.read_runs) {
+            const int begin = run.begin, end = run.end;  // kept out of memory the stores may touch
+            if (run.always_inside) {
+                for (int i = begin; i < end; ++i) colour[slot[i]] = src[offset[i] + shift];
+                continue;
+            }
+            // Without branches: a column outside the source loads pixel 0 and
+            // keeps 0. Which columns run out changes along the row groups, so
+            // a branch here would be mispredicted often.
+            for (int i = begin; i < end; ++i) {
+                const bool inside = (r >= first[i]) & (r <= last[i]);
+                const std::uint32_t v = src[inside ? offset[i] + shift : 0];
+                colour[slot[i]] = inside ? v : 0u;
+            }
         }
     }
     // Last first, so each blend still sees its neighbour's unblended pixel.
-    const std::size_t specials = tb.specials.size();
-    const double* values = byte_values();
-    for (std::size_t s = 0; s < specials; ++s) {
-        const int i = tb.specials[s];
-        const double weight = tb.special_weight[s];
-        if (weight < 0)
-            colour[i] = 0;
-        else
-            colour[i] = std::uint32_t(
-                blend_color(BlendWeights{1.0 - weight, weight}, values, colour[i], i > 0 ? colour[i - 1] : 0u));
-    }
+    for (const PassTables::Special& sp : tb.specials)
+        colour[sp.slot] = sp.black ? 0u : sp.blend(colour[sp.slot], colour[sp.previous]);
 }
 
-// A regular run: red, green and blue from columns 3i + step[0..2].
+// A regular run: channel c of entry i from slot base[c] + i.
 void compose_regular(const RowRun& run, const std::uint32_t* colour, int origin, std::uint32_t* row, int lo, int hi) {
-    const std::uint32_t* __restrict c0 = colour + run.step[0] + 3 * (lo - origin);
-    const std::uint32_t* __restrict c1 = colour + run.step[1] + 3 * (lo - origin);
-    const std::uint32_t* __restrict c2 = colour + run.step[2] + 3 * (lo - origin);
+    const std::uint32_t* __restrict red = colour + run.base[0] + (lo - origin);
+    const std::uint32_t* __restrict green = colour + run.base[1] + (lo - origin);
+    const std::uint32_t* __restrict blue = colour + run.base[2] + (lo - origin);
     std::uint32_t* __restrict out = row + lo;
     const int count = hi - lo;
-    for (int i = 0; i < count; ++i)
-        out[i] = (c0[3 * i] & 0xFF0000u) | (c1[3 * i] & 0x00FF00u) | (c2[3 * i] & 0x0000FFu);
+    for (int i = 0; i < count; ++i) out[i] = (red[i] & 0xFF0000u) | (green[i] & 0x00FF00u) | (blue[i] & 0x0000FFu);
 }
 
 void compose_row(const RowTable& rt, const std::uint32_t* colour, int r, std::uint32_t* row, int width) {
@@ -95,8 +94,8 @@ void compose_row(const RowTable& rt, const std::uint32_t* colour, int r, std::ui
         } else {
             const PixelSources* ps = rt.pixel.data() + (lo - origin);
             for (int x = lo; x < hi; ++x, ++ps) {
-                row[x] = (row[x] & ps->keep) | (colour[ps->column[0]] & 0xFF0000u) |
-                         (colour[ps->column[1]] & 0x00FF00u) | (colour[ps->column[2]] & 0x0000FFu);
+                row[x] = (row[x] & ps->keep) | (colour[ps->slot[0]] & 0xFF0000u) |
+                         (colour[ps->slot[1]] & 0x00FF00u) | (colour[ps->slot[2]] & 0x0000FFu);
             }
         }
     }
@@ -104,10 +103,11 @@ void compose_row(const RowTable& rt, const std::uint32_t* colour, int r, std::ui
 
 // Column by column, for the row groups where some diagonals start left of
 // the image and must write nothing.
-void scatter_group(const std::vector<ColumnPlan>& plan, const std::uint32_t* colour, int r, std::uint8_t* rows[3],
-                   int width) {
+void scatter_group(const std::vector<ColumnPlan>& plan, const PassTables& tb, const std::uint32_t* colour, int r,
+                   std::uint8_t* rows[3], int width) {
     for (std::size_t i = 0; i < plan.size(); ++i) {
         const int a = plan[i].target + 3 * r;
+        const std::uint32_t c = colour[tb.slot_of(int(i))];
         if (a < 0) continue;
         const int m = a % 3;
         const int pixel = a / 3;
@@ -117,7 +117,7 @@ void scatter_group(const std::vector<ColumnPlan>& plan, const std::uint32_t* col
             if (x >= unsigned(width)) continue;
             std::uint8_t* px4 = rows[j] + std::size_t(x) * 4;
             const int b = kByte[m][j];
-            px4[b] = std::uint8_t(colour[i] >> (8 * b));
+            px4[b] = std::uint8_t(c >> (8 * b));
             px4[3] = 0;
         }
     }
@@ -151,9 +151,9 @@ void place_pen(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, i
 
 // Regular stretches need every channel written by columns that advance by
 // three per pixel; everything else goes through the table.
-void split_into_runs(RowTable& rt) {
+void split_into_runs(RowTable& rt, const std::vector<std::int32_t> (&column)[3], const PassTables& tb) {
     const int size = int(rt.pixel.size());
-    auto steps_of = [&](int i, int c) { return rt.pixel[std::size_t(i)].column[c] - 3 * i; };
+    auto steps_of = [&](int i, int c) { return column[c][std::size_t(i)] - 3 * i; };
     auto full = [&](int i) { return rt.pixel[std::size_t(i)].keep == 0; };
     int i = 0;
     while (i < size) {
@@ -167,7 +167,11 @@ void split_into_runs(RowTable& rt) {
             if (j - i >= 4) {
                 run.end = j;
                 run.regular = true;
-                for (int c = 0; c < 3; ++c) run.step[c] = steps_of(i, c);
+                // Column 3k + step is in plane step mod 3 at k + floor(step / 3).
+                for (int c = 0; c < 3; ++c) {
+                    const int step = steps_of(i, c);
+                    run.base[c] = mod3(step) * tb.plane + floor_div3(step);
+                }
                 rt.runs.push_back(run);
                 i = j;
                 continue;
@@ -194,34 +198,41 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
     tb.output_width = ow;
     const int n = int(plan.size());
     tb.columns = n;
-    tb.read_offset.resize(plan.size());
-    tb.read_first.resize(plan.size());
-    tb.read_last.resize(plan.size());
+    tb.plane = n / 3 + 1;  // room for the zero slot after the last column
+    const int zero = tb.slot_of(n);
+    tb.read_offset.assign(plan.size(), 0);
+    tb.read_first.assign(plan.size(), groups);
+    tb.read_last.assign(plan.size(), -1);
+    tb.slot.resize(plan.size());
     int min_target = INT_MAX;
     int kmin = INT_MAX, kmax = INT_MIN;
     for (int i = 0; i < n; ++i) {
         const ColumnPlan& c = plan[std::size_t(i)];
-        int first = groups, last = -1;
+        const std::size_t s = std::size_t(i);
+        tb.slot[s] = tb.slot_of(i);
         if (c.reads && sw > 0 && sh > 0) {
             // 0 <= src + 3r < size for both coordinates.
-            first = std::max({0, ceil_div3(-c.src_x), ceil_div3(-c.src_y)});
-            last = std::min({groups - 1, floor_div3(sw - 1 - c.src_x), floor_div3(sh - 1 - c.src_y)});
+            tb.read_first[s] = std::max({0, ceil_div3(-c.src_x), ceil_div3(-c.src_y)});
+            tb.read_last[s] = std::min({groups - 1, floor_div3(sw - 1 - c.src_x), floor_div3(sh - 1 - c.src_y)});
         }
-        tb.read_first[std::size_t(i)] = first;
-        tb.read_last[std::size_t(i)] = last;
-        tb.all_read_first = std::max(tb.all_read_first, first);
-        tb.all_read_last = i == 0 ? last : std::min(tb.all_read_last, last);
-        tb.read_offset[std::size_t(i)] = std::ptrdiff_t(c.src_y) * sw + c.src_x;
+        tb.read_offset[s] = std::ptrdiff_t(c.src_y) * sw + c.src_x;
         min_target = std::min(min_target, c.target);
         int k = 3 * floor_div3(c.target) + kSubpixelOrder[mod3(c.target)];
         kmin = std::min(kmin, k);
         kmax = std::max(kmax, k);
     }
+    for (int s = 0; s < n; ++s) {
+        const bool always = tb.read_first[std::size_t(s)] == 0 && tb.read_last[std::size_t(s)] == groups - 1;
+        if (tb.read_runs.empty() || tb.read_runs.back().always_inside != always)
+            tb.read_runs.push_back({s, s + 1, always});
+        else
+            tb.read_runs.back().end = s + 1;
+    }
     for (int i = n - 1; i >= 0; --i) {
         const ColumnPlan& c = plan[std::size_t(i)];
         if (!c.blend && !c.black) continue;
-        tb.specials.push_back(i);
-        tb.special_weight.push_back(c.black ? -1.0 : c.frac);  // blackened wins over blended
+        tb.specials.push_back(
+            {tb.slot_of(i), i > 0 ? tb.slot_of(i - 1) : zero, c.black, ChannelBlend(c.blend ? c.frac : 0.0)});
     }
     tb.safe_group = std::max(0, ceil_div3(-min_target));
 
@@ -242,22 +253,28 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
         RowTable& rt = tb.row[j];
         rt.first = ceil_div3(kmin + j - 2);
         const int end = floor_div3(kmax + j);
-        rt.pixel.resize(std::size_t(end - rt.first + 1));
+        const std::size_t size = std::size_t(end - rt.first + 1);
+        rt.pixel.resize(size);
+        std::vector<std::int32_t> column[3];
+        for (auto& c : column) c.resize(size);
         for (int q = rt.first; q <= end; ++q) {
-            PixelSources& ps = rt.pixel[std::size_t(q - rt.first)];
+            const std::size_t e = std::size_t(q - rt.first);
+            PixelSources& ps = rt.pixel[e];
             ps.keep = 0;
             bool any = false;
             for (int ch = 0; ch < 3; ++ch) {
                 int k = 3 * q + ch - j;
-                ps.column[ch] = (k >= kmin && k <= kmax) ? owner[std::size_t(k - kmin)] : n;
-                if (ps.column[ch] == n)
+                const int col = (k >= kmin && k <= kmax) ? owner[std::size_t(k - kmin)] : n;
+                column[ch][e] = col;
+                ps.slot[ch] = tb.slot_of(col);
+                if (col == n)
                     ps.keep |= kChannelMask[ch];
                 else
                     any = true;
             }
             if (!any) ps.keep = 0xFFFFFFFFu;
         }
-        split_into_runs(rt);
+        split_into_runs(rt, column, tb);
     }
     return tb;
 }
@@ -270,7 +287,7 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
     const auto* src = static_cast<const std::uint32_t*>(mav_bits[t.source]);
     auto* out = static_cast<std::uint32_t*>(mav_bits[t.output]);
 
-    std::vector<std::uint32_t> colour(plan.size() + 1, 0u);
+    std::vector<std::uint32_t> colour(std::size_t(tb.slots()), 0u);
     const std::ptrdiff_t group_step = 3 * (std::ptrdiff_t(sw) + 1);
 
     for (int r = 0; r < groups; ++r) {
@@ -289,7 +306,7 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
         } else {
             std::uint8_t* bytes[3];
             for (int j = 0; j < 3; ++j) bytes[j] = reinterpret_cast<std::uint8_t*>(rows[j]);
-            scatter_group(plan, colour.data(), r, bytes, ow);
+            scatter_group(plan, tb, colour.data(), r, bytes, ow);
         }
     }
     replay_selections(t, plan, groups);

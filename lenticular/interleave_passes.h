@@ -6,25 +6,31 @@
 #include <cstdint>
 #include <vector>
 
+#include "blend_color.h"
 #include "interleave_plan.h"
 
 namespace lenticular {
 
-// Which column feeds each channel of one output pixel, and which bits of the
+// The colours of one row group are kept in three planes by column modulo 3
+// (column i in plane i % 3 at i / 3), so that the three channels of a row
+// of pixels come from three contiguous streams. A slot is an index into the
+// planes; one slot past the last column always holds 0.
+
+// Which slots feed each channel of one output pixel, and which bits of the
 // old pixel survive: the channels nobody writes, plus the top byte when no
-// channel is written at all. Missing columns point at a zero.
+// channel is written at all. Missing columns point at the zero slot.
 struct PixelSources {
-    std::int32_t column[3];
+    std::int32_t slot[3];
     std::uint32_t keep;
 };
 
 // A stretch of pixels [begin, end) of a row table. In a regular stretch
 // (the usual case: every channel written, columns in order) entry i takes
-// its channels from columns 3i + step[0..2] and the table is not read.
+// channel c from slot base[c] + i and the table is not read.
 struct RowRun {
     int begin = 0, end = 0;
     bool regular = false;
-    int step[3] = {0, 0, 0};
+    int base[3] = {0, 0, 0};
 };
 
 // One output row of a row group, relative to the group's shift: pixel x of
@@ -40,14 +46,30 @@ struct PassTables {
     int groups = 0;
     int source_width = 0, source_height = 0, output_width = 0;
     int columns = 0;
-    // Per column: where it reads for row group 0 and for which row groups
-    // that read falls inside the source (otherwise the pixel is 0).
+    int plane = 0;  // slots per plane
+    int slot_of(int column) const { return (column % 3) * plane + column / 3; }
+    int slots() const { return 3 * plane; }
+    // Per column: its slot, where it reads for row group 0 and for which row
+    // groups that read falls inside the source (otherwise the pixel is 0).
+    std::vector<std::int32_t> slot;
     std::vector<std::ptrdiff_t> read_offset;
     std::vector<int> read_first, read_last;
-    int all_read_first = 0, all_read_last = -1;  // row groups where every column reads inside
-    std::vector<int> specials;  // blended or blackened columns, last first
-    std::vector<double> special_weight;  // their blend weights x (below 0: blackened), same order
-    int safe_group = 0;         // first row group where no diagonal starts left of 0
+    // Stretches of columns that read inside the source for every row group,
+    // and stretches that do not.
+    struct ReadRun {
+        int begin, end;
+        bool always_inside;
+    };
+    std::vector<ReadRun> read_runs;
+    // Blended or blackened columns, last first, with the slots of the column
+    // and of the one before it (the zero slot for the first column).
+    struct Special {
+        int slot, previous;
+        bool black;  // blackened wins over blended
+        ChannelBlend blend;
+    };
+    std::vector<Special> specials;
+    int safe_group = 0;  // first row group where no diagonal starts left of 0
     RowTable row[3];
 };
 
