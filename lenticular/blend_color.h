@@ -21,34 +21,26 @@ inline int blend_color(double x, int a, int b) {
     return (r << 16) + (g << 8) + bl;
 }
 
-// The same blend for many pixels with one weight x, in integers where that
-// gives the very same result. If x is a multiple of 2^-E with E <= 45 (true
-// of most strip boundaries: x is the fraction of a boundary above 128 or
-// so), then 1 - x, both products and their sum are exact in double
-// precision (every value is a multiple of 2^-E below 2^8, so fits in 53
-// bits), and the truncated double result is exactly
-//   a + floor(X (b - a) / 2^E)   with X = x * 2^E,
-// which needs one integer multiply per channel. Other weights keep the
-// double arithmetic.
+// The same blend for many pixels with one weight x, four channels at a time
+// where that gives the very same result. If x is a multiple of 2^-E with
+// E <= 45 (true of most strip boundaries: x is the fraction of a boundary
+// above 128 or so), then 1 - x, both products and their sum are exact in
+// double precision (every value is a multiple of 2^-E below 2^8, so fits
+// in 53 bits): the result cannot depend on how a compiler orders or fuses
+// the arithmetic, so the packed lanes give what the scalar expression gives.
+// Other weights keep the scalar expression itself.
 class ChannelBlend {
 public:
     explicit ChannelBlend(double x) : keep_(1.0 - x), take_(x) {
         if (!(x >= 0.0 && x < 1.0)) return;
-        for (int e = 0; e <= kMaxShift; ++e) {
-            const double scaled = std::ldexp(x, e);
-            if (scaled == std::floor(scaled)) {
-                shift_ = e;
-                scaled_ = static_cast<std::int64_t>(scaled);
-                return;
-            }
-        }
+        const double scaled = std::ldexp(x, kMaxShift);
+        packed_ = scaled == std::floor(scaled);
     }
 
     std::uint32_t operator()(std::uint32_t a, std::uint32_t b) const {
 #if defined(__SSE2__)
-        // Exact weights in packed doubles: every step is exact, so lanes
-        // give what the scalar arithmetic gives, four channels at a time.
-        if (shift_ >= 0) {
+        // Lanes: blue, green, red and the top byte, which is dropped.
+        if (packed_) {
             const __m128i zero = _mm_setzero_si128();
             const __m128i a32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(a)), zero), zero);
             const __m128i b32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(b)), zero), zero);
@@ -62,24 +54,18 @@ public:
             return static_cast<std::uint32_t>(_mm_cvtsi128_si32(c)) & 0xFFFFFFu;
         }
 #endif
-        if (shift_ >= 0) return exact(a, b, 16) << 16 | exact(a, b, 8) << 8 | exact(a, b, 0);
         return static_cast<std::uint32_t>(by_doubles(a, b, 16) << 16 | by_doubles(a, b, 8) << 8 | by_doubles(a, b, 0));
     }
 
 private:
     static constexpr int kMaxShift = 45;
 
-    std::uint32_t exact(std::uint32_t a, std::uint32_t b, int at) const {
-        const std::int64_t ca = (a >> at) & 0xFF, cb = (b >> at) & 0xFF;
-        return static_cast<std::uint32_t>(ca + ((scaled_ * (cb - ca)) >> shift_));  // >> of a negative: floor
-    }
     int by_doubles(std::uint32_t a, std::uint32_t b, int at) const {
         return static_cast<int>(keep_ * static_cast<int>((a >> at) & 0xFF) + take_ * static_cast<int>((b >> at) & 0xFF));
     }
 
     double keep_, take_;
-    int shift_ = -1;  // below 0: no exact integer form
-    std::int64_t scaled_ = 0;
+    bool packed_ = false;  // the weight is exact enough for packed arithmetic
 };
 
 }  // namespace lenticular
