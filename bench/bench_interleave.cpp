@@ -70,29 +70,21 @@ Setup chart_strip() {
 Setup make(int which) { return which == 0 ? two_cameras() : which == 1 ? movie_grid() : chart_strip(); }
 const char* kNames[] = {"two_cameras_800x480", "grid3x3_6views_AA_800x480", "chart_strip_640x42"};
 
-void BM_FastPass(benchmark::State& state) {
+// One way of running a pass, on the target the benchmark's argument names.
+template <void (*Run)(const LenticularParams&, const InterleaveTarget&)>
+void run_passes(benchmark::State& state) {
     Setup s = make(int(state.range(0)));
     state.SetLabel(kNames[state.range(0)]);
-    for (auto _ : state) InterleavePass(s.p, s.t);
+    for (auto _ : state) Run(s.p, s.t);
 }
 
-void BM_ReferencePass(benchmark::State& state) {
-    Setup s = make(int(state.range(0)));
-    state.SetLabel(kNames[state.range(0)]);
-    for (auto _ : state) reference::interleave_pass(s.p, s.t);
-}
+void fast_pass(const LenticularParams& p, const InterleaveTarget& t) { InterleavePass(p, t); }
+void fast_whole_call(const LenticularParams& p, const InterleaveTarget& t) { InterleaveViews(p, t); }
 
-void BM_FastWholeCall(benchmark::State& state) {
-    Setup s = make(int(state.range(0)));
-    state.SetLabel(kNames[state.range(0)]);
-    for (auto _ : state) InterleaveViews(s.p, s.t);
-}
-
-void BM_ReferenceWholeCall(benchmark::State& state) {
-    Setup s = make(int(state.range(0)));
-    state.SetLabel(kNames[state.range(0)]);
-    for (auto _ : state) reference::interleave_views(s.p, s.t);
-}
+void BM_FastPass(benchmark::State& state) { run_passes<fast_pass>(state); }
+void BM_ReferencePass(benchmark::State& state) { run_passes<reference::interleave_pass>(state); }
+void BM_FastWholeCall(benchmark::State& state) { run_passes<fast_whole_call>(state); }
+void BM_ReferenceWholeCall(benchmark::State& state) { run_passes<reference::interleave_views>(state); }
 
 // The bytes the pass writes: three channel bytes of every pixel of the band.
 void BM_MemcpyOfWrittenBytes(benchmark::State& state) {
