@@ -1,10 +1,13 @@
 # Front door: `make demo` and `make test` work on a fresh Debian machine.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_FLAGS ?=
 JOBS       ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-asan demo bench clean
+.PHONY: all deps build test test-asan fuzz demo bench clean
 
 all: build
 
@@ -25,6 +28,20 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
+# Fuzzes the BMP and ICO decoders for FUZZ_SECONDS. The inputs the fuzzer
+# finds go to $(FUZZ_BUILD)/corpus (outside the sources); the seed corpus in
+# fuzz/corpus and fuzz/regressions is only read. Crashes land in
+# $(FUZZ_BUILD)/artifacts. FUZZ_FLAGS passes more libFuzzer options
+# (e.g. FUZZ_FLAGS=-max_len=65536).
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (Debian package clang)"; exit 1; }
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAV_BUILD_FUZZ=ON \
+		-DMAV_BUILD_TESTS=OFF -DMAV_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target decode_fuzzer
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
+	$(FUZZ_BUILD)/fuzz/decode_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -malloc_limit_mb=512 \
+		-timeout=10 -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus fuzz/corpus $(wildcard fuzz/regressions)
+
 demo: build
 	@bash scripts/demo.sh $(BUILD)
 
@@ -32,4 +49,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
-  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
+  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev libimagequant-dev
   unifont
   libx11-dev libxext-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic

@@ -7,16 +7,16 @@
 //
 // Writing an Indexed8 surface keeps its indices and 256 palette entries. An
 // Rgb32 surface with at most 256 colours keeps them exactly; one with more is
-// reduced by median cut: colours are counted at 5 bits per channel, the box
-// holding the most pixels is split at its median along its longest side until
-// there are 256 boxes, each box's colour is the mean of its pixels, and each
-// pixel takes the nearest of those colours (no dithering).
+// reduced to 256 by libimagequant, each pixel taking the nearest of those
+// colours (no dithering).
 #include <gif_lib.h>
+#include <libimagequant.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -106,105 +106,51 @@ bool exact_palette(const Surface& s, Indexed& out) {
     return true;
 }
 
-constexpr int bin_of(Color c) { return ((red_of(c) >> 3) << 10) | ((green_of(c) >> 3) << 5) | (blue_of(c) >> 3); }
-constexpr int bin_axis(int bin, int axis) { return (bin >> (10 - 5 * axis)) & 31; }
+// Frees libimagequant's handles.
+struct LiqFree {
+    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
 
-void median_cut(const Surface& s, Indexed& out) {
-    struct Bin {
-        std::uint64_t count = 0, r = 0, g = 0, b = 0;
-    };
-    std::vector<Bin> bins(32768);
-    for (int y = 0; y < s.height(); ++y) {
-        const std::uint32_t* row = s.row32(y);
-        for (int x = 0; x < s.width(); ++x) {
-            Bin& b = bins[std::size_t(bin_of(row[x]))];
-            ++b.count;
-            b.r += std::uint64_t(red_of(row[x]));
-            b.g += std::uint64_t(green_of(row[x]));
-            b.b += std::uint64_t(blue_of(row[x]));
+// Reduces an Rgb32 picture to at most 256 colours with libimagequant, each
+// pixel remapped to its nearest palette colour without dithering.
+bool quantize(const Surface& s, Indexed& out) {
+    const std::size_t w = std::size_t(s.width()), h = std::size_t(s.height());
+    // libimagequant reads R, G, B, A bytes; it keeps a pointer to them until
+    // the image is destroyed, so `rgba` outlives `image`.
+    std::vector<std::uint8_t> rgba(w * h * 4);
+    std::uint8_t* q = rgba.data();
+    for (std::size_t y = 0; y < h; ++y) {
+        const std::uint32_t* row = s.row32(int(y));
+        for (std::size_t x = 0; x < w; ++x, q += 4) {
+            q[0] = std::uint8_t(red_of(row[x]));
+            q[1] = std::uint8_t(green_of(row[x]));
+            q[2] = std::uint8_t(blue_of(row[x]));
+            q[3] = 255;
         }
     }
-    std::vector<int> used;
-    for (int i = 0; i < 32768; ++i)
-        if (bins[std::size_t(i)].count) used.push_back(i);
-
-    struct Box {
-        std::size_t begin, end;  // a range of `used`
-        std::uint64_t count;
-    };
-    auto count_of = [&](std::size_t b, std::size_t e) {
-        std::uint64_t n = 0;
-        for (std::size_t i = b; i < e; ++i) n += bins[std::size_t(used[i])].count;
-        return n;
-    };
-    std::vector<Box> boxes{{0, used.size(), count_of(0, used.size())}};
-    while (boxes.size() < 256) {
-        // The most populous box that can still be split.
-        int pick = -1;
-        for (std::size_t i = 0; i < boxes.size(); ++i)
-            if (boxes[i].end - boxes[i].begin > 1 && (pick < 0 || boxes[i].count > boxes[std::size_t(pick)].count))
-                pick = int(i);
-        if (pick < 0) break;
-        Box box = boxes[std::size_t(pick)];
-        int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};
-        for (std::size_t i = box.begin; i < box.end; ++i)
-            for (int a = 0; a < 3; ++a) {
-                lo[a] = std::min(lo[a], bin_axis(used[i], a));
-                hi[a] = std::max(hi[a], bin_axis(used[i], a));
-            }
-        int axis = 0;
-        for (int a = 1; a < 3; ++a)
-            if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
-        std::sort(used.begin() + std::ptrdiff_t(box.begin), used.begin() + std::ptrdiff_t(box.end),
-                  [axis](int p, int q) { return bin_axis(p, axis) < bin_axis(q, axis); });
-        std::uint64_t acc = 0;
-        std::size_t cut = box.begin + 1;
-        for (std::size_t i = box.begin; i < box.end - 1; ++i) {
-            acc += bins[std::size_t(used[i])].count;
-            cut = i + 1;
-            if (acc * 2 >= box.count) break;
-        }
-        const std::uint64_t first = count_of(box.begin, cut);
-        boxes[std::size_t(pick)] = {box.begin, cut, first};
-        boxes.push_back({cut, box.end, box.count - first});
-    }
-
-    out.colours = int(boxes.size());
-    std::vector<int> lut(32768, 0);
-    for (std::size_t k = 0; k < boxes.size(); ++k) {
-        std::uint64_t n = 0, r = 0, g = 0, b = 0;
-        for (std::size_t i = boxes[k].begin; i < boxes[k].end; ++i) {
-            const Bin& bin = bins[std::size_t(used[i])];
-            n += bin.count;
-            r += bin.r;
-            g += bin.g;
-            b += bin.b;
-        }
-        out.palette[k] = rgb(int((r + n / 2) / n), int((g + n / 2) / n), int((b + n / 2) / n));
-    }
-    // Each used bin to the palette colour nearest to its mean colour.
-    for (int bin_index : used) {
-        const Bin& bin = bins[std::size_t(bin_index)];
-        const int r = int(bin.r / bin.count), g = int(bin.g / bin.count), b = int(bin.b / bin.count);
-        int best = 0;
-        int best_d = 1 << 30;
-        for (int k = 0; k < out.colours; ++k) {
-            const Color c = out.palette[std::size_t(k)];
-            const int dr = red_of(c) - r, dg = green_of(c) - g, db = blue_of(c) - b;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < best_d) {
-                best_d = d;
-                best = k;
-            }
-        }
-        lut[std::size_t(bin_index)] = best;
-    }
-    out.pixels.resize(std::size_t(s.width()) * std::size_t(s.height()));
-    std::size_t i = 0;
-    for (int y = 0; y < s.height(); ++y) {
-        const std::uint32_t* row = s.row32(y);
-        for (int x = 0; x < s.width(); ++x) out.pixels[i++] = std::uint8_t(lut[std::size_t(bin_of(row[x]))]);
-    }
+    const std::unique_ptr<liq_attr, LiqFree> attr(liq_attr_create());
+    if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK) return false;
+    const std::unique_ptr<liq_image, LiqFree> image(
+        liq_image_create_rgba(attr.get(), rgba.data(), s.width(), s.height(), 0));
+    if (!image) return false;
+    liq_result* quantized = nullptr;
+    const liq_error err = liq_image_quantize(image.get(), attr.get(), &quantized);
+    const std::unique_ptr<liq_result, LiqFree> result(quantized);
+    if (err != LIQ_OK || !result) return false;
+    // Dithering would scatter noise over flat areas and across the strips of
+    // an interleaved picture; nearest colour keeps edges where they are.
+    if (liq_set_dithering_level(result.get(), 0.0f) != LIQ_OK) return false;
+    out.pixels.resize(w * h);
+    if (liq_write_remapped_image(result.get(), image.get(), out.pixels.data(), out.pixels.size()) != LIQ_OK) return false;
+    // The palette is final only after remapping, which refines it.
+    const liq_palette* pal = liq_get_palette(result.get());
+    if (!pal || pal->count == 0 || pal->count > 256) return false;
+    out.colours = int(pal->count);
+    for (unsigned i = 0; i < pal->count; ++i)
+        out.palette[i] = rgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b);
+    return true;
 }
 
 }  // namespace
@@ -325,8 +271,8 @@ IoResult encode_gif(const Surface& s, std::vector<std::uint8_t>& out) {
         ix.pixels.resize(std::size_t(s.width()) * std::size_t(s.height()));
         for (int y = 0; y < s.height(); ++y)
             std::memcpy(ix.pixels.data() + std::size_t(y) * std::size_t(s.width()), s.row8(y), std::size_t(s.width()));
-    } else if (!exact_palette(s, ix)) {
-        median_cut(s, ix);
+    } else if (!exact_palette(s, ix) && !quantize(s, ix)) {
+        return IoResult::failure("cannot reduce colours for GIF");
     }
     // A colour table holds a power of two entries, at least two.
     int table = 2;

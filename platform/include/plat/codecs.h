@@ -69,7 +69,8 @@ IoResult read_image_size(const std::string& path, Size& out);
 
 // jpeg_quality 1..100 (clamped), used by JPEG only. GIF from Rgb32 keeps the
 // exact colours when there are at most 256 of them and otherwise reduces to
-// 256 by median cut, each pixel taking the nearest of those colours (no dithering).
+// 256 with libimagequant, each pixel taking the nearest of those colours (no
+// dithering).
 IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format,
                     int jpeg_quality = kDefaultJpegQuality);
 IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,

@@ -1,0 +1,132 @@
+// Fuzz target for the decoders written here, BMP and ICO: every input goes
+// through both decoders and both header-only size readers. Beyond surviving,
+// a decoded picture must agree with what the size reader says about the same
+// bytes, every pixel of it must be readable and a 0x00RRGGBB word where it is
+// colour, an indexed picture must report a palette size it can hold, and the
+// picture must come back unchanged through our BMP encoder and decoder. A
+// broken rule aborts, so the fuzzer and the corpus replay both report it as
+// a crash.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "codecs/codec_common.h"
+#include "decode_fuzzer.h"
+
+namespace {
+
+using namespace plat;
+using namespace plat::codec;
+
+constexpr std::uint64_t kRoundTripPixels = 1 << 16;
+
+void require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "decode_fuzzer: %s\n", what);
+    std::abort();
+}
+
+// Reads every pixel and palette entry, so that a surface smaller than it
+// claims shows up under AddressSanitizer.
+std::uint32_t touch(const Surface& s) {
+    std::uint32_t sum = 0;
+    for (int y = 0; y < s.height(); ++y) {
+        if (s.format() == PixelFormat::Indexed8) {
+            const std::uint8_t* row = s.row8(y);
+            for (int x = 0; x < s.width(); ++x) sum += row[x];
+        } else {
+            const std::uint32_t* row = s.row32(y);
+            for (int x = 0; x < s.width(); ++x) {
+                require((row[x] >> 24) == 0, "colour pixel with a nonzero top byte");
+                sum += row[x];
+            }
+        }
+    }
+    if (s.format() == PixelFormat::Indexed8)
+        for (Color c : s.palette()) {
+            require((c >> 24) == 0, "palette entry with a nonzero top byte");
+            sum += c;
+        }
+    return sum;
+}
+
+bool same_pixels(const Surface& a, const Surface& b) {
+    if (a.size() != b.size() || a.format() != b.format()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.format() == PixelFormat::Indexed8 ? a.row8(y)[x] != b.row8(y)[x] : a.row32(y)[x] != b.row32(y)[x])
+                return false;
+    return a.format() == PixelFormat::Rgb32 || a.palette() == b.palette();
+}
+
+// What we decoded, written as a BMP and read back, is the same picture.
+void check_bmp_round_trip(const Surface& s) {
+    std::vector<std::uint8_t> bytes;
+    require(encode_bmp(s, bytes).ok, "BMP encoder refused a decoded picture");
+    Decoded back;
+    require(decode_bmp(bytes.data(), bytes.size(), back).ok, "BMP decoder refused what the encoder wrote");
+    require(same_pixels(s, back.surface), "picture changed through a BMP round trip");
+}
+
+void check_decoded(const Decoded& d, const IoResult& size_result, Size size, bool palette_expected) {
+    const Surface& s = d.surface;
+    require(!s.is_null(), "decoder reported success without a picture");
+    require(s.width() > 0 && s.height() > 0, "decoded picture has no pixels");
+    require(size_acceptable(std::uint64_t(s.width()), std::uint64_t(s.height())), "decoded picture over the limits");
+    require(size_result.ok, "size reader refused a file the decoder read");
+    require(size.width == s.width() && size.height == s.height(), "size reader and decoder disagree");
+    if (palette_expected) {
+        if (s.format() == PixelFormat::Indexed8)
+            require(d.palette_entries >= 1 && d.palette_entries <= 256, "palette size out of range");
+        else
+            require(d.palette_entries == 0, "colour picture reports palette entries");
+    }
+    volatile std::uint32_t sink = touch(s);
+    (void)sink;
+    // Large pictures (few bytes can claim millions of pixels) would slow the
+    // fuzzer down a hundredfold for nothing new.
+    if (std::uint64_t(s.width()) * std::uint64_t(s.height()) <= kRoundTripPixels) check_bmp_round_trip(s);
+}
+
+}  // namespace
+
+int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
+    int decoded = 0;
+    const MemorySource src(data, size);
+
+    {
+        Decoded d;
+        const IoResult r = decode_bmp(data, size, d);
+        Size sz;
+        const IoResult sr = bmp_size(src, sz);
+        if (r.ok) {
+            check_decoded(d, sr, sz, true);
+            ++decoded;
+        } else {
+            require(d.surface.is_null(), "failed BMP decode wrote its output");
+            require(!r.message.empty(), "BMP failure without a message");
+        }
+    }
+    {
+        Decoded d;
+        const IoResult r = decode_ico(data, size, d);
+        Size sz;
+        const IoResult sr = ico_size(src, sz);
+        if (r.ok) {
+            // An icon holding a PNG keeps that PNG's palette; only DIB icons
+            // are always colour.
+            check_decoded(d, sr, sz, false);
+            ++decoded;
+        } else {
+            require(d.surface.is_null(), "failed ICO decode wrote its output");
+            require(!r.message.empty(), "ICO failure without a message");
+        }
+    }
+    return decoded;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    decode_fuzz_input(data, size);
+    return 0;
+}
