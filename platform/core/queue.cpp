@@ -348,10 +348,23 @@ void update_window(Hwnd h) {
     dispatch_message(m);
 }
 
+// Longer than a presenter needs to copy a large window, short enough that a
+// DC taken while the same thread holds the surface another way goes on.
+constexpr double kPresenterTurnMs = 20.0;
+
+void detail::yield_to_presenter(WindowData& w) {
+    if (w.presenters_waiting.load() == 0) return;
+    if (w.drawing_thread.load() == std::this_thread::get_id()) return;  // a DC inside a DC
+    const double give_up = monotonic_ms() + kPresenterTurnMs;
+    while (w.presenters_waiting.load() > 0 && monotonic_ms() < give_up) std::this_thread::yield();
+}
+
 WindowDc::WindowDc(Hwnd h) : window_(h) {
     auto w = find_window_data(h);
     if (!w) return;
+    yield_to_presenter(*w);
     w->surface_mutex.lock();
+    if (w->drawing_depth++ == 0) w->drawing_thread = std::this_thread::get_id();
     hold_ = w;
     Rect client;
     {
@@ -365,7 +378,9 @@ WindowDc::WindowDc(Hwnd h) : window_(h) {
 WindowDc::~WindowDc() {
     if (!hold_) return;
     dc_.reset();
-    std::static_pointer_cast<WindowData>(hold_)->surface_mutex.unlock();
+    auto w = std::static_pointer_cast<WindowData>(hold_);
+    if (--w->drawing_depth == 0) w->drawing_thread = std::thread::id{};
+    w->surface_mutex.unlock();
     hold_.reset();
     notify_changed(window_);
 }

@@ -59,7 +59,34 @@ struct WindowData {
 
     std::recursive_mutex surface_mutex;
     Surface surface;  // the whole window, frame included
+    // A thread drawing back to back would take the surface again the moment
+    // it lets go, and a backend waiting to present it would rarely get in:
+    // a waiting presenter makes new drawing wait until it has had its turn.
+    std::atomic<int> presenters_waiting{0};
+    std::atomic<std::thread::id> drawing_thread{};  // holder of the outermost WindowDc
+    int drawing_depth = 0;                           // WindowDcs held, under surface_mutex
 };
+
+// The surface of a window for a backend to present: drawing that comes for
+// it meanwhile waits until the presenter holds it.
+class SurfaceForPresenting {
+public:
+    explicit SurfaceForPresenting(WindowData& w) : w_(w) {
+        w.presenters_waiting.fetch_add(1);
+        w.surface_mutex.lock();
+        w.presenters_waiting.fetch_sub(1);
+    }
+    ~SurfaceForPresenting() { w_.surface_mutex.unlock(); }
+    SurfaceForPresenting(const SurfaceForPresenting&) = delete;
+    SurfaceForPresenting& operator=(const SurfaceForPresenting&) = delete;
+
+private:
+    WindowData& w_;
+};
+
+// Lets a waiting presenter go first, for a bounded time (a presenter can
+// only be waiting on a thread that already holds the surface another way).
+void yield_to_presenter(WindowData& w);
 
 using WindowPtr = std::shared_ptr<WindowData>;
 

