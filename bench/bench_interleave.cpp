@@ -86,6 +86,23 @@ void BM_ReferencePass(benchmark::State& state) { run_passes<reference::interleav
 void BM_FastWholeCall(benchmark::State& state) { run_passes<fast_whole_call>(state); }
 void BM_ReferenceWholeCall(benchmark::State& state) { run_passes<reference::interleave_views>(state); }
 
+// A pitch chart changes the pitch for every strip, so its passes cannot
+// reuse the last pass's plan: two pitches in turn, planned afresh each time.
+template <void (*Run)(const LenticularParams&, const InterleaveTarget&)>
+void run_chart_with_new_pitches(benchmark::State& state) {
+    Setup s = chart_strip();
+    state.SetLabel("chart_strip_640x42_new_pitch_each_pass");
+    bool other = false;
+    for (auto _ : state) {
+        s.p.pitch = other ? 8.5 : 8.0;
+        other = !other;
+        Run(s.p, s.t);
+    }
+}
+
+void BM_FastPassNewPitch(benchmark::State& state) { run_chart_with_new_pitches<fast_pass>(state); }
+void BM_ReferencePassNewPitch(benchmark::State& state) { run_chart_with_new_pitches<reference::interleave_pass>(state); }
+
 // The bytes the pass writes: three channel bytes of every pixel of the band.
 void BM_MemcpyOfWrittenBytes(benchmark::State& state) {
     Setup s = make(int(state.range(0)));
@@ -102,6 +119,8 @@ BENCHMARK(BM_FastPass)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferencePass)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FastWholeCall)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceWholeCall)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FastPassNewPitch)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReferencePassNewPitch)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemcpyOfWrittenBytes)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

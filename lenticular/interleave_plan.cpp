@@ -33,6 +33,7 @@ std::vector<ColumnPlan> plan_columns(const LenticularParams& p, const Interleave
     bool aa = false;
     double frac = 0.0;
     if (end <= f) return plan;
+    plan.reserve(std::size_t(end - f) + std::size_t(p.pitch) + 2);  // the last lens runs on past the end
     int L[kMaxViews] = {};
     do {
         // Columns each view gets in this lens, less one.
@@ -52,7 +53,7 @@ std::vector<ColumnPlan> plan_columns(const LenticularParams& p, const Interleave
         int v = 0, k = 0;
         while (v < V) {
             ViewOrigin o = view_origin(p, t, v, source_width);
-            ColumnPlan c;
+            ColumnPlan& c = plan.emplace_back();  // filled in place: no copy through the stack
             c.f = f;
             c.target = f + (v != 0 ? p.pos : 0);
             c.src_y = o.y;
@@ -68,7 +69,6 @@ std::vector<ColumnPlan> plan_columns(const LenticularParams& p, const Interleave
             c.blend = aa && p.AA;
             c.frac = frac;
             c.black = k < p.gap;
-            plan.push_back(c);
             f += 1;
             aa = false;
             if (f >= trunc_int(B)) {
