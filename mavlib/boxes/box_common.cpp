@@ -74,8 +74,15 @@ void rename_through_text_window(int number, const std::string& old_sjis,
     if (line[0] != '\0') apply(line);
 }
 
-void show_destroy_error(const char* text, const char* caption) {
-    plat::message_box(main_window(), text, caption, plat::MbIcon::Error);
+int close_box_window(plat::Hwnd box, void (*forget_box)(), const char* error_text, const char* error_caption) {
+    if (!box) return 1;
+    forget_box();
+    if (!plat::is_window(box)) {
+        plat::message_box(main_window(), error_text, error_caption, plat::MbIcon::Error);
+        return 2;
+    }
+    plat::destroy_window(box);
+    return 0;
 }
 
 void register_box_requests() {

@@ -32,7 +32,9 @@ bool renaming_possible();
 void rename_through_text_window(int number, const std::string& old_sjis,
                                 const std::function<void(const std::string& line_sjis)>& apply);
 
-// Tells the user that a box window could not be destroyed.
-void show_destroy_error(const char* text, const char* caption);
+// Closes a box's window, forgetting the box first: 1 when there is no box,
+// 2 (after an error box with `error_text` and `error_caption`) when its
+// window is already gone, 0 when it was destroyed.
+int close_box_window(plat::Hwnd box, void (*forget_box)(), const char* error_text, const char* error_caption);
 
 }  // namespace mav

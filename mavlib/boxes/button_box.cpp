@@ -275,15 +275,7 @@ int MAV_OpenButtonBox(int x, int y, int nx, int ny) {
 }
 
 int MAV_CloseButtonBox(void) {
-    plat::Hwnd box = bb().box;
-    if (!box) return 1;
-    forget_box();
-    if (!plat::is_window(box)) {
-        show_destroy_error("DestroyWindow[BB] error", "MAVLIB error!");
-        return 2;
-    }
-    plat::destroy_window(box);
-    return 0;
+    return close_box_window(bb().box, forget_box, "DestroyWindow[BB] error", "MAVLIB error!");
 }
 
 int MAV_SetButtonBoxTitle(int i, const char* title) {

@@ -295,15 +295,7 @@ int MAV_OpenInputBox(int x, int y, int items) {
 }
 
 int MAV_CloseInputBox(void) {
-    plat::Hwnd box = ib().box;
-    if (!box) return 1;
-    forget_box();
-    if (!plat::is_window(box)) {
-        show_destroy_error("DestroyWindow[IB] Error", "MAVLIB Error!");
-        return 2;
-    }
-    plat::destroy_window(box);
-    return 0;
+    return close_box_window(ib().box, forget_box, "DestroyWindow[IB] Error", "MAVLIB Error!");
 }
 
 int MAV_SetInputBoxTitle(int i, const char* title) {

@@ -305,4 +305,11 @@ std::u32string utf8_to_utf32(std::string_view utf8) {
     return out;
 }
 
+std::string utf32_to_utf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t cp : text) append_utf8(out, cp);
+    return out;
+}
+
 }  // namespace plat

@@ -28,49 +28,9 @@ struct ButtonState {
     bool pressed = false;    // drawn pressed
 };
 
-// Never destroyed: a thread may still handle its controls while the process ends.
-struct Table {
-    std::mutex m;
-    std::unordered_map<std::uint32_t, ButtonState> states;
-};
-Table& table() {
-    static Table* t = new Table;
-    return *t;
-}
-
-ButtonState state_of(Hwnd h) {
-    std::lock_guard lock(table().m);
-    auto it = table().states.find(h.id);
-    return it == table().states.end() ? ButtonState{} : it->second;
-}
-
-void store_state(Hwnd h, const ButtonState& st) {
-    std::lock_guard lock(table().m);
-    auto it = table().states.find(h.id);
-    if (it != table().states.end()) it->second = st;
-}
-
-std::string encode(std::u32string_view text) {
-    std::string out;
-    for (char32_t cp : text) {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+ui::ControlStates<ButtonState>& states() { return ui::ControlStates<ButtonState>::instance(); }
+ButtonState state_of(Hwnd h) { return states().get(h); }
+void store_state(Hwnd h, const ButtonState& st) { states().put(h, st); }
 
 // The caption as lines that fit `width`: its own line breaks first, then
 // breaks at the last blank that fits, or inside a word too long for a line.
@@ -84,14 +44,14 @@ std::vector<std::string> layout_lines(std::string_view caption, int width) {
             std::size_t fit = 0;
             while (fit < p.size() && w + font.advance(p[fit]) <= width) w += font.advance(p[fit++]);
             if (fit >= p.size()) {
-                out.push_back(encode(p));
+                out.push_back(utf32_to_utf8(p));
                 return;
             }
             std::size_t cut = fit;
             std::size_t blank = p.rfind(U' ', fit);
             if (blank != std::u32string::npos && blank > 0) cut = blank;
             if (cut == 0) cut = 1;  // not even one character fits: one per line
-            out.push_back(encode(std::u32string_view(p).substr(0, cut)));
+            out.push_back(utf32_to_utf8(std::u32string_view(p).substr(0, cut)));
             std::size_t next = cut;
             while (next < p.size() && p[next] == U' ') ++next;
             p.erase(0, next);
@@ -190,15 +150,12 @@ void set_pressed(Hwnd h, ButtonState& st, bool pressed) {
 bool button_proc(Message& m) {
     Hwnd h = m.window;
     switch (m.kind) {
-    case MsgKind::Create: {
-        std::lock_guard lock(table().m);
-        table().states[h.id] = ButtonState{};
+    case MsgKind::Create:
+        states().add(h);
         return true;
-    }
     case MsgKind::Destroy: {
         if (capture_window() == h) release_capture();
-        std::lock_guard lock(table().m);
-        table().states.erase(h.id);
+        states().remove(h);
         return true;
     }
     case MsgKind::Paint:

@@ -32,52 +32,9 @@ struct EditState {
     bool dragging = false;
 };
 
-// Never destroyed: a thread may still handle its controls while the process ends.
-struct Table {
-    std::mutex m;
-    std::unordered_map<std::uint32_t, EditState> states;
-};
-Table& table() {
-    static Table* t = new Table;
-    return *t;
-}
-
-// A copy of a field's state; a field that is gone reads as all zeros.
-EditState state_of(Hwnd h) {
-    std::lock_guard lock(table().m);
-    auto it = table().states.find(h.id);
-    return it == table().states.end() ? EditState{} : it->second;
-}
-
-void store_state(Hwnd h, const EditState& st) {
-    std::lock_guard lock(table().m);
-    auto it = table().states.find(h.id);
-    if (it != table().states.end()) it->second = st;
-}
-
-std::string to_utf8(std::u32string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char32_t cp : text) {
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+ui::ControlStates<EditState>& states() { return ui::ControlStates<EditState>::instance(); }
+EditState state_of(Hwnd h) { return states().get(h); }
+void store_state(Hwnd h, const EditState& st) { states().put(h, st); }
 
 std::u32string text_of(Hwnd h) { return utf8_to_utf32(window_text(h)); }
 
@@ -153,7 +110,7 @@ void paint(Hwnd h, Dc& outer) {
     int x0 = kTextInset - st.scroll;
     int y0 = (client.height() - FixedFont::kCellHeight) / 2;
     dc.set_text_color(ui::kText);
-    dc.draw_text({x0, y0}, to_utf8(text));
+    dc.draw_text({x0, y0}, utf32_to_utf8(text));
 
     int s = std::min(st.caret, st.anchor), e = std::max(st.caret, st.anchor);
     if (focused && s < e) {
@@ -161,7 +118,7 @@ void paint(Hwnd h, Dc& outer) {
                      ui::kHighlight);
         dc.set_text_color(ui::kHighlightText);
         dc.draw_text({x0 + x[std::size_t(s)], y0},
-                     to_utf8(std::u32string_view(text).substr(std::size_t(s), std::size_t(e - s))));
+                     utf32_to_utf8(std::u32string_view(text).substr(std::size_t(s), std::size_t(e - s))));
     }
     if (focused) {
         int cx = x0 + x[std::size_t(st.caret)];
@@ -211,7 +168,7 @@ void replace_selection(Hwnd h, EditState& st, std::u32string insert) {
     st.caret = st.anchor = int(s + insert.size());
     keep_caret_visible(h, st, text);
     store_state(h, st);
-    set_window_text(h, to_utf8(text));
+    set_window_text(h, utf32_to_utf8(text));
     invalidate(h);
     notify_parent(h, notify::Change);
 }
@@ -226,7 +183,7 @@ std::u32string selected_text(Hwnd h, const EditState& st) {
 
 void copy_selection(Hwnd h, const EditState& st) {
     std::u32string sel = selected_text(h, st);
-    if (!sel.empty()) clipboard::set_text(utf8_to_utf16(to_utf8(sel)));
+    if (!sel.empty()) clipboard::set_text(utf8_to_utf16(utf32_to_utf8(sel)));
 }
 
 // The clipboard's first line, without control characters.
@@ -324,14 +281,11 @@ void on_key(Hwnd h, const Message& m) {
 bool edit_proc(Message& m) {
     Hwnd h = m.window;
     switch (m.kind) {
-    case MsgKind::Create: {
-        std::lock_guard lock(table().m);
-        table().states[h.id] = EditState{};
+    case MsgKind::Create:
+        states().add(h);
         return true;
-    }
     case MsgKind::Destroy: {
-        std::lock_guard lock(table().m);
-        table().states.erase(h.id);
+        states().remove(h);
         return true;
     }
     case MsgKind::Paint:

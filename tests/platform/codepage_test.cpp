@@ -139,6 +139,15 @@ TEST(Codepage, Utf8DecodesAllLengths) {
     EXPECT_EQ(utf8_to_utf32("\xF4\x8F\xBF\xBF"), U"\U0010FFFF");
 }
 
+TEST(Codepage, CodePointsEncodeToUtf8OfEveryLength) {
+    EXPECT_EQ(plat::utf32_to_utf8(U"A\u00e9\u65e5\U0001F600"), "A\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
+    EXPECT_EQ(plat::utf32_to_utf8(U"\U0010FFFF"), "\xF4\x8F\xBF\xBF");
+    // Values that are not characters become U+FFFD, never bytes that decode to something else.
+    EXPECT_EQ(plat::utf32_to_utf8(std::u32string{char32_t(0xD800), char32_t(0x110000), U'x'}),
+              "\xEF\xBF\xBD\xEF\xBF\xBDx");
+    EXPECT_EQ(plat::utf32_to_utf8(U""), "");
+}
+
 TEST(Codepage, Utf8RejectsOverlongForms) {
     EXPECT_EQ(utf8_to_utf32("\xC0\xAF"), U"\uFFFD\uFFFD");
     EXPECT_EQ(utf8_to_utf32("\xC1\xBF"), U"\uFFFD\uFFFD");

@@ -23,6 +23,8 @@ std::string utf16_to_utf8(std::u16string_view text);
 
 // Decodes UTF-8 into code points (invalid sequences become U+FFFD).
 std::u32string utf8_to_utf32(std::string_view utf8);
+// Encodes code points as UTF-8 (surrogates and values past U+10FFFF become U+FFFD).
+std::string utf32_to_utf8(std::u32string_view text);
 
 // Length of the longest prefix of `text` that has at most `max_units` units and
 // does not end between the two halves of a surrogate pair.
