@@ -239,6 +239,7 @@ ScriptParse parse_script(const std::string& text) {
         else if (verb == "stop") { a.kind = ScriptAction::Stop; if (!no_arg()) return out; }
         else if (verb == "exit") { a.kind = ScriptAction::Exit; if (!no_arg()) return out; }
         else if (verb == "idle") { a.kind = ScriptAction::Idle; if (!no_arg()) return out; }
+        else if (verb == "wait-input") { a.kind = ScriptAction::WaitInput; if (!no_arg()) return out; }
         else if (verb == "key") {
             a.kind = ScriptAction::Key;
             if (!need_arg("a key name")) return out;
@@ -355,6 +356,16 @@ void run_script(const std::vector<ScriptAction>& actions) {
         case ScriptAction::Idle:
             if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle within 10 s");
             break;
+        case ScriptAction::WaitInput: {
+            // Typing before the program asks for a line would lose the keys.
+            double end = plat::monotonic_ms() + 10000;
+            while (frame().input_pending.load() == 0 && frame().quit_state.load() == kQuitRunning &&
+                   plat::monotonic_ms() < end)
+                plat::sleep_ms(2);
+            if (frame().input_pending.load() == 0) say(a, "no line input started within 10 s");
+            else plat::driver::wait_idle(10000);
+            break;
+        }
         case ScriptAction::Screenshot: take_screenshot(a); break;
         case ScriptAction::Drop: {
             std::string path = plat::to_native_path(a.arg);

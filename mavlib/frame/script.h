@@ -8,7 +8,7 @@
 namespace mav {
 
 struct ScriptAction {
-    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field };
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, WaitInput, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field };
     Kind kind = Start;
     std::string arg;  // field: the text to enter
     int number = 0;  // wait: milliseconds; field: the field's row

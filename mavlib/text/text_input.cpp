@@ -174,12 +174,14 @@ int MAV_InputText(char* buf) {
     if (no < 0 || no >= kTextSlots || !buf) return 1;
     TextWindow& tw = text_window(no);
     if (!tw.open.load()) return 1;
+    // Pending before the window takes the focus: keys that reach it once it
+    // has the focus are the line's.
+    frame().input_pending = no + 1;
     plat::set_foreground(tw.window);
     buf[0] = '\0';
     show_status("Input text");
 
     double last_blink = plat::monotonic_ms();
-    frame().input_pending = no + 1;
     LineEditor ed{tw, {}, {}, true};
     ed.draw_cursor(true);
     int result = 0;

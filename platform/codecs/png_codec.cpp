@@ -84,25 +84,6 @@ const char* write_png_stream(std::FILE* fp, const Surface& s) {
     return nullptr;
 }
 
-std::string directory_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Creates a new file beside `path` for the image to be written to first.
-// Mode 0666 so the umask applies as it would to the file itself.
-int create_temp_beside(const std::string& path, std::string& temp) {
-    static std::atomic<unsigned> counter{0};
-    const std::string dir = directory_of(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = dir + ".png-save-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".tmp";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
 // ---- reading ----
 
 struct ReadState {
@@ -173,27 +154,9 @@ const char* read_png_pixels(ReadState& st, png_bytepp rows) {
 }  // namespace
 
 IoResult save_png(const Surface& surface, const std::string& path) {
-    if (surface.is_null()) return IoResult::failure("empty image");
-
-    std::string temp;
-    const int fd = create_temp_beside(path, temp);
-    if (fd < 0) return IoResult::failure("cannot open file for writing");
-    std::FILE* fp = ::fdopen(fd, "wb");
-    if (!fp) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return IoResult::failure("cannot open file for writing");
-    }
-
-    const char* error = write_png_stream(fp, surface);
-    if (!error && (std::fflush(fp) != 0 || ::fsync(fd) != 0)) error = "cannot write file";
-    if (std::fclose(fp) != 0 && !error) error = "cannot write file";
-    if (!error && std::rename(temp.c_str(), path.c_str()) != 0) error = "cannot write file";
-    if (error) {
-        ::unlink(temp.c_str());
-        return IoResult::failure(error);
-    }
-    return IoResult::success();
+    std::vector<std::uint8_t> bytes;
+    if (IoResult r = encode_png(surface, bytes); !r) return r;
+    return codec::write_file_replacing(path, bytes);
 }
 
 namespace {

@@ -134,7 +134,7 @@ TEST_F(X11Programs, TheXScreenShowsWhatTheHeadlessScreenshotsShow) {
             // Start: the text window takes the focus and reads a line; the
             // typed line and the program's answer stay in it.
             {"typed_line",
-             "start; idle; wait 500; type abc 123; key Enter",
+             "start; wait-input; type abc 123; key Enter",
              {xdotool({"mousemove", std::to_string(start.x), std::to_string(start.y), "click", "1"}),
               focus_on("TextWindow 0"), xdotool({"type", "abc 123"}), xdotool({"key", "Return"})}},
             {"open_menu", "rclick " + px + " " + py, {xdotool({"mousemove", px, py, "click", "3"})}},

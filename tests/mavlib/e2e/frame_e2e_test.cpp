@@ -77,6 +77,16 @@ TEST_F(FrameE2E, StartStopExitRunsEachEntryOnceOnTheUserThread) {
     EXPECT_EQ(lines[3].rfind("exit user-thread", 0), 0u);
 }
 
+// A script types only once the program asks for a line, so no key is lost
+// however long the program takes to get there.
+TEST_F(FrameE2E, WaitInputLetsAScriptTypeTheLineTheProgramAsksFor) {
+    RunResult r = run({"--headless", "--do", "start; wait-input; type Hello 42; key Enter; idle; stop; idle; exit"},
+                      {"MAV_TEST_TEXT=1"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(count("input-text 0 [Hello 42]"), 1) << read_file(log_);
+}
+
 TEST_F(FrameE2E, StartWhileRunningIsIgnoredAndStopWhileIdleIsClearedByTheNextStart) {
     RunResult r = run({"--headless", "--do",
                        "stop; wait 30; start; wait 100; start; wait 100; stop; idle; start; wait 100; stop; idle; exit"});

@@ -60,5 +60,6 @@ TEST(Script, RejectsWhatItCannotRun) {
     EXPECT_FALSE(parse_script("key Hyper").ok);
     EXPECT_FALSE(parse_script("screenshot").ok);
     EXPECT_FALSE(parse_script("start now").ok);
+    EXPECT_FALSE(parse_script("wait-input now").ok);
     EXPECT_TRUE(parse_script("  ;; \n").ok);
 }
