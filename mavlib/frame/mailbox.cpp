@@ -8,6 +8,7 @@ namespace mav {
 namespace {
 
 RequestHandler g_handlers[7] = {};
+std::atomic<int> g_work{0};
 
 RequestHandler handler_for(int code) {
     if (code < kReqCreateImage || code > kReqButtonBox) return nullptr;
@@ -55,6 +56,11 @@ bool wait_free_slot() {
 
 }  // namespace
 
+RequestWork::RequestWork() { g_work.fetch_add(1); }
+RequestWork::~RequestWork() { g_work.fetch_sub(1); }
+
+bool requests_in_progress() { return g_work.load() > 0 || request_slot().code.load(std::memory_order_acquire) != 0; }
+
 RequestSlot& request_slot() {
     static RequestSlot* s = new RequestSlot;
     return *s;
@@ -95,6 +101,7 @@ void serve_request() {
 }
 
 int post_create_image(int index, const char* name, int width, int height, int bits) {
+    RequestWork work;
     if (!wait_free_slot()) return kRequestAbandoned;
     RequestSlot& s = request_slot();
     s.index = index;
@@ -109,12 +116,14 @@ int post_create_image(int index, const char* name, int width, int height, int bi
 }
 
 void post_refresh(int index) {
+    RequestWork work;
     if (!wait_free_slot()) return;
     request_slot().index = index;
     post(kReqRefresh, false);
 }
 
 int post_load_image(int index, const char* path) {
+    RequestWork work;
     if (!wait_free_slot()) return kRequestAbandoned;
     RequestSlot& s = request_slot();
     s.index = index;
@@ -125,12 +134,14 @@ int post_load_image(int index, const char* path) {
 }
 
 void post_draw_bitmap(void* bitmap) {
+    RequestWork work;
     if (!wait_free_slot()) return;
     request_slot().bitmap = bitmap;
     post(kReqDrawBitmap, true);
 }
 
 void post_open_text(int index) {
+    RequestWork work;
     if (index >= 0 && index < kTextSlots) {
         plat::Hwnd open{windows().text[index].load()};
         if (open && plat::is_window(open)) {
@@ -146,6 +157,7 @@ void post_open_text(int index) {
 }
 
 void post_input_box(int count) {
+    RequestWork work;
     if (!wait_free_slot()) return;
     RequestSlot& s = request_slot();
     s.index = count;
@@ -154,6 +166,7 @@ void post_input_box(int count) {
 }
 
 void post_button_box(int nx, int ny) {
+    RequestWork work;
     if (!wait_free_slot()) return;
     RequestSlot& s = request_slot();
     s.width = nx;

@@ -48,6 +48,21 @@ void serve_request();
 using RequestHandler = void (*)(RequestSlot& slot);
 void set_request_handler(int code, RequestHandler handler);
 
+// While one lives, the window thread is in the middle of handing work to the
+// user thread (a post, or a run of posts that belong together).
+class RequestWork {
+public:
+    RequestWork();
+    ~RequestWork();
+    RequestWork(const RequestWork&) = delete;
+    RequestWork& operator=(const RequestWork&) = delete;
+};
+
+// True while a request waits in the slot or is being carried out, or a
+// RequestWork lives: the program is not idle although its window thread
+// sits waiting for messages.
+bool requests_in_progress();
+
 // The window thread's side, one poster per code.
 int post_create_image(int index, const char* name, int width, int height, int bits);
 void post_refresh(int index);

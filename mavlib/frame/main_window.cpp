@@ -258,6 +258,7 @@ void run_exit_sequence() {
 }
 
 void handle_dropped_files(const std::vector<std::string>& files) {
+    RequestWork work;  // one piece of work from the first create to the last restore
     int counter = 0;
     for (const std::string& given : files) {
         std::error_code ec;

@@ -9,6 +9,7 @@
 #include "boxes/boxes.h"
 #include "frame/commands.h"
 #include "frame/globals.h"
+#include "frame/mailbox.h"
 #include "frame/main_window.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
@@ -316,6 +317,7 @@ ScriptParse parse_script(const std::string& text) {
 }
 
 void run_script(const std::vector<ScriptAction>& actions) {
+    plat::driver::set_busy_check(&requests_in_progress);
     // A person waits for the program to finish setting up before acting.
     double ready_by = plat::monotonic_ms() + 30000;
     while (!frame().setup_done.load() && frame().quit_state.load() == kQuitRunning &&

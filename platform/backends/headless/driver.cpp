@@ -1,4 +1,5 @@
 // The driver: scripted input, idle detection, screen capture and dialog answers.
+#include <atomic>
 #include "plat/driver.h"
 
 #include <cstdio>
@@ -97,7 +98,10 @@ bool drop_files(Point p, std::vector<std::string> files) { return inject_drop_fi
 
 namespace {
 
+std::atomic<bool (*)()> g_busy_check{nullptr};
+
 bool all_queues_idle() {
+    if (auto busy = g_busy_check.load(); busy && busy()) return false;
     double now = monotonic_ms();
     for (auto& q : detail::live_queues()) {
         {
@@ -112,6 +116,8 @@ bool all_queues_idle() {
 }
 
 }  // namespace
+
+void set_busy_check(bool (*busy)()) { g_busy_check = busy; }
 
 bool wait_idle(int timeout_ms) {
     double deadline = monotonic_ms() + timeout_ms;

@@ -34,6 +34,11 @@ std::optional<Rect> open_menu_item(std::string_view text);
 // painting, stable for a short while. False on timeout.
 bool wait_idle(int timeout_ms = 5000);
 
+// A program's own test for work in progress that wait_idle must also wait
+// for: work a thread has handed to another thread while it sits waiting for
+// messages looks idle from its queue alone. nullptr removes it.
+void set_busy_check(bool (*busy)());
+
 // The whole screen (windows composed in z-order over the desktop) or one window.
 Surface capture_screen();
 Surface capture_window(Hwnd window);
