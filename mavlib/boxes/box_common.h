@@ -2,16 +2,21 @@
 // renaming through the current text window.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "plat/geometry.h"
 #include "plat/messages.h"
+#include "plat/window.h"
 
 namespace mav {
 
-inline constexpr std::size_t kBoxTextUnits = 255;  // window texts, plus a terminator: 256
+inline constexpr std::size_t kBoxTextUnits = 255;
+// Both boxes' windows: a caption with a close box, and a sizing border.
+inline constexpr std::uint32_t kBoxStyle = plat::style::Caption | plat::style::CloseBox | plat::style::SizingBorder;
+inline constexpr int kMaxCoordinate = 32767;  // window positions are kept within +-32767  // window texts, plus a terminator: 256
 
 // Shift-JIS from the program -> UTF-8 window text of at most 255 UTF-16 units.
 std::string window_text_from_sjis(std::string_view sjis);

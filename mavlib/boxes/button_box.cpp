@@ -18,10 +18,8 @@ namespace mav {
 
 namespace {
 
-constexpr std::uint32_t kBoxStyle = plat::style::Caption | plat::style::CloseBox | plat::style::SizingBorder;
 constexpr int kGap = 4;
 constexpr int kMaxClient = 8192;
-constexpr int kMaxCoordinate = 32767;
 // The minus key of the main keyboard, as the key code of the desktop the
 // library was designed on names it.
 constexpr int kMinusKey = 0xBD;

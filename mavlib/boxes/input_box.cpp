@@ -23,7 +23,6 @@ namespace mav {
 
 namespace {
 
-constexpr std::uint32_t kBoxStyle = plat::style::Caption | plat::style::CloseBox | plat::style::SizingBorder;
 constexpr int kRowPitch = 28;
 constexpr int kRowHeight = 24;
 constexpr int kTop = 4;
@@ -33,7 +32,6 @@ constexpr int kWidthExtra = 12;  // 4 before the label, 4 between, 4 after the f
 constexpr int kLabelIdBase = 1100;
 constexpr int kFieldIdBase = 1200;
 constexpr int kMaxWidth = 4096;
-constexpr int kMaxCoordinate = 32767;  // window positions are kept within +-32767
 constexpr std::size_t kValueSize = 256;
 constexpr const char* kBlanks = "                    ";  // twenty
 

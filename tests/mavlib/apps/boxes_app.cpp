@@ -12,22 +12,10 @@
 
 #include "boxes/boxes.h"
 #include "mavlib.h"
+#include "test_log.h"
 
 namespace {
 
-void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void log_line(const char* fmt, ...) {
-    const char* path = std::getenv("MAV_TEST_LOG");
-    if (!path) return;
-    FILE* f = std::fopen(path, "a");
-    if (!f) return;
-    va_list ap;
-    va_start(ap, fmt);
-    std::vfprintf(f, fmt, ap);
-    va_end(ap);
-    std::fputc('\n', f);
-    std::fclose(f);
-}
 
 bool env_is(const char* name, const char* value) {
     const char* v = std::getenv(name);

@@ -10,25 +10,10 @@
 
 #include "image/image_table.h"
 #include "mavlib.h"
+#include "test_log.h"
 
 namespace {
 
-std::mutex g_log_mutex;
-
-void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void log_line(const char* fmt, ...) {
-    const char* path = std::getenv("MAV_TEST_LOG");
-    if (!path) return;
-    std::lock_guard lock(g_log_mutex);
-    FILE* f = std::fopen(path, "a");
-    if (!f) return;
-    va_list ap;
-    va_start(ap, fmt);
-    std::vfprintf(f, fmt, ap);
-    va_end(ap);
-    std::fputc('\n', f);
-    std::fclose(f);
-}
 
 }  // namespace
 

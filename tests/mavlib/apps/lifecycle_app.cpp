@@ -13,6 +13,7 @@
 
 #include "frame/globals.h"
 #include "mavlib.h"
+#include "test_log.h"
 
 namespace {
 
@@ -22,22 +23,6 @@ const std::thread::id g_first_thread = std::this_thread::get_id();
 const MAV_ProgramOption kOptions[] = {{"--label", 1, "TEXT", "a label for this run"}};
 [[maybe_unused]] const int kDeclared = MAV_DeclareProgramOptions(kOptions, 1);
 
-std::mutex g_log_mutex;
-
-void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void log_line(const char* fmt, ...) {
-    const char* path = std::getenv("MAV_TEST_LOG");
-    if (!path) return;
-    std::lock_guard lock(g_log_mutex);
-    FILE* f = std::fopen(path, "a");
-    if (!f) return;
-    va_list ap;
-    va_start(ap, fmt);
-    std::vfprintf(f, fmt, ap);
-    va_end(ap);
-    std::fputc('\n', f);
-    std::fclose(f);
-}
 
 const char* which_thread() {
     return std::this_thread::get_id() == g_first_thread ? "window-thread" : "user-thread";
