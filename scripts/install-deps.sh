@@ -10,6 +10,7 @@ packages=(
   unifont
   libx11-dev libxext-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev
   xvfb xauth xdotool xclip
 )
 

@@ -168,6 +168,7 @@ int run_entry(int argc, char** argv) {
 
     start_signal_watch();
 
+    f.batch_run = opts.batch;
     // 7-8. The main window; its creation drops it in and starts the user thread.
     plat::Hwnd mw = create_main_window(f.instance, name);
     if (!mw) {
@@ -200,9 +201,9 @@ int run_entry(int argc, char** argv) {
         // The user thread is still running the program's code: end the process
         // without running destructors under its feet.
         std::fflush(nullptr);
-        _exit(0);
+        _exit(f.exit_code.load());
     }
-    return 0;
+    return f.exit_code.load();
 }
 
 }  // namespace mav

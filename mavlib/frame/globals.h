@@ -44,6 +44,10 @@ struct FrameState {
     std::atomic<int> pick_active{0};
     // Nonzero while a text window waits for a typed line.
     std::atomic<int> input_pending{0};
+    // A batch run: nobody watches the main window arrive.
+    std::atomic<bool> batch_run{false};
+    // What the process exits with once the Exit sequence is over.
+    std::atomic<int> exit_code{0};
 };
 
 FrameState& frame();

@@ -34,6 +34,13 @@ constexpr int kDropDistance = 55;
 constexpr int kDropOffsets[28] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -6, -5, -4, -3,
                                   -2, -1, 1, 2, 3, 4, 5, 6, -3, -2, -1, 1, 2, 3};
 constexpr int kDropStepMs = 20;
+
+constexpr int total_drop() {
+    int sum = 0;
+    for (int offset : kDropOffsets) sum += offset;
+    return sum;
+}
+static_assert(total_drop() == kDropDistance, "the drop ends where the window belongs");
 constexpr int kDropSettleMs = 500;
 
 std::string class_name_for(int instance) {
@@ -50,6 +57,12 @@ void wait_since(double base, int ms) {
 }
 
 void drop_in(plat::Hwnd h) {
+    if (frame().batch_run.load()) {
+        plat::Rect r = plat::window_rect(h);
+        plat::move_window(h, {r.left, r.top + kDropDistance});
+        plat::show_window(h, true);
+        return;
+    }
     double base = plat::monotonic_ms();
     for (int offset : kDropOffsets) {
         plat::Rect r = plat::window_rect(h);
@@ -294,3 +307,10 @@ void handle_dropped_files(const std::vector<std::string>& files) {
 }
 
 }  // namespace mav
+
+void MAV_RequestStart(void) { mav::request_start(); }
+
+void MAV_RequestExit(int code) {
+    mav::frame().exit_code = code;
+    mav::post_main_command(mav::kCmdExit);
+}

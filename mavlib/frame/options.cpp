@@ -23,6 +23,18 @@ std::vector<std::pair<std::string, std::string>>& values() {
     return *v;
 }
 
+// Declared options that make a run a batch run whenever they are given.
+std::vector<std::string>& batch_options() {
+    static std::vector<std::string>* v = new std::vector<std::string>;
+    return *v;
+}
+
+bool is_batch_option(const std::string& name) {
+    for (const auto& h : batch_options())
+        if (h == name) return true;
+    return false;
+}
+
 const DeclaredOption* find_declared(const std::string& name) {
     for (const auto& o : declared())
         if (o.name == name) return &o;
@@ -112,6 +124,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions
                 return fail(a + " takes no value");
             }
             out.program_values.emplace_back(a, v);
+            if (is_batch_option(a)) out.batch = out.headless = true;
         } else {
             return fail("unknown option '" + std::string(argv[i]) + "' (see --help)");
         }
@@ -156,6 +169,12 @@ int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count) {
         mav::declared().push_back({o.name, o.takes_value != 0, o.value_name ? o.value_name : "VALUE",
                                    o.help ? o.help : ""});
     }
+    return 0;
+}
+
+int MAV_DeclareBatchOption(const char* name) {
+    if (!name || !*name) return 1;
+    mav::batch_options().push_back(name);
     return 0;
 }
 

@@ -11,6 +11,7 @@ namespace mav {
 
 struct LibraryOptions {
     bool headless = false;
+    bool batch = false;  // a declared batch option was given
     bool help = false;
     plat::Size screen{1920, 1080};
     bool screen_given = false;

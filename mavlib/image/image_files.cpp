@@ -182,5 +182,6 @@ int MAV_SaveImage(int height, int width, int format, const char* name) {
     for (int y = 0; y < h; ++y) std::memcpy(out.row8(y), r->buffer.row8(y), row_bytes);
     if (indexed) out.palette() = r->buffer.palette();
     const std::string path = plat::to_native_path(save_name_with_extension(name, format));
-    return plat::save_image(out, path, plat::ImageFormat(format), g_jpeg_quality) ? 0 : 1;
+    // PNG is written for speed: programs save a picture per frame while they run.
+    return plat::save_image(out, path, plat::ImageFormat(format), g_jpeg_quality, plat::PngEffort::Fast) ? 0 : 1;
 }

@@ -30,6 +30,12 @@ int MAV_GetMilliseconds(void);
 int MAV_Pause(const char* message);
 /* MAVMAINWINDOW: brings the main window to the foreground. Other values: 1. */
 int MAV_SetForeground(int window);
+/* Asks for Start as the main window's menu does: UserMain runs as soon as the
+ * user thread is free (for a program that starts by itself). */
+void MAV_RequestStart(void);
+/* Ends the program as Exit does; the process then exits with `code`. Any
+ * thread. The last code given wins. */
+void MAV_RequestExit(int code);
 
 /* Loads a picture file (a path as the OS gives it) into a new image window,
  * as dropping it on the main window does: the lowest free slot from 0 up,
@@ -70,6 +76,10 @@ typedef struct MAV_ProgramOption {
     const char* help;
 } MAV_ProgramOption;
 int MAV_DeclareProgramOptions(const MAV_ProgramOption* options, int count);
+/* Makes a declared option one that turns the run into a batch run whenever
+ * it is given: headless, as --headless makes it, and the main window shows
+ * at once without dropping in. Returns 0, 1 for no name. */
+int MAV_DeclareBatchOption(const char* name);
 /* The value given for a declared option: its argument, "" for a flag given
  * without value, or NULL when absent. */
 const char* MAV_GetProgramOption(const char* name);

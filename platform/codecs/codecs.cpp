@@ -219,7 +219,7 @@ IoResult read_image_size(const std::string& path, Size& out) {
 }
 
 IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
-                      std::vector<std::uint8_t>& out) {
+                      std::vector<std::uint8_t>& out, PngEffort png_effort) {
     if (surface.is_null()) return IoResult::failure("empty image");
     std::vector<std::uint8_t> bytes;
     IoResult r = IoResult::failure("unknown image format");
@@ -227,7 +227,7 @@ IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quali
     case ImageFormat::Bmp: r = encode_bmp(surface, bytes); break;
     case ImageFormat::Jpeg: r = encode_jpeg(surface, std::clamp(jpeg_quality, 1, 100), bytes); break;
     case ImageFormat::Gif: r = encode_gif(surface, bytes); break;
-    case ImageFormat::Png: r = encode_png(surface, bytes); break;
+    case ImageFormat::Png: r = encode_png(surface, bytes, png_effort); break;
     case ImageFormat::Tiff: r = encode_tiff(surface, bytes); break;
     }
     if (!r) return r;
@@ -235,9 +235,10 @@ IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quali
     return IoResult::success();
 }
 
-IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format, int jpeg_quality) {
+IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format, int jpeg_quality,
+                    PngEffort png_effort) {
     std::vector<std::uint8_t> bytes;
-    if (IoResult r = encode_image(surface, format, jpeg_quality, bytes); !r) return r;
+    if (IoResult r = encode_image(surface, format, jpeg_quality, bytes, png_effort); !r) return r;
     return write_file_replacing(path, bytes);
 }
 

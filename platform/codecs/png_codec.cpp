@@ -7,6 +7,7 @@
 // target set in a function that has returned must not be used.
 #include <fcntl.h>
 #include <png.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,7 +50,7 @@ void set_rgb32_layout(png_structp png) {
 // ---- writing ----
 
 // Writes the whole image to fp. Returns null on success, else why not.
-const char* write_png_stream(std::FILE* fp, const Surface& s) {
+const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     if (!png) return "out of memory";
@@ -75,6 +76,10 @@ const char* write_png_stream(std::FILE* fp, const Surface& s) {
             pal[i] = {png_byte(red_of(c)), png_byte(green_of(c)), png_byte(blue_of(c))};
         }
         png_set_PLTE(png, info, pal, 256);
+    }
+    if (effort == PngEffort::Fast && !indexed) {
+        png_set_compression_strategy(png, Z_RLE);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
     }
     png_write_info(png, info);
     if (!indexed) set_rgb32_layout(png);
@@ -153,9 +158,9 @@ const char* read_png_pixels(ReadState& st, png_bytepp rows) {
 
 }  // namespace
 
-IoResult save_png(const Surface& surface, const std::string& path) {
+IoResult save_png(const Surface& surface, const std::string& path, PngEffort effort) {
     std::vector<std::uint8_t> bytes;
-    if (IoResult r = encode_png(surface, bytes); !r) return r;
+    if (IoResult r = encode_png(surface, bytes, effort); !r) return r;
     return codec::write_file_replacing(path, bytes);
 }
 
@@ -214,13 +219,13 @@ IoResult load_png(const std::string& path, Surface& out) {
     return read_png(fp, out);
 }
 
-IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out) {
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort) {
     if (surface.is_null()) return IoResult::failure("empty image");
     char* buffer = nullptr;
     std::size_t length = 0;
     std::FILE* fp = ::open_memstream(&buffer, &length);
     if (!fp) return IoResult::failure("out of memory");
-    const char* error = write_png_stream(fp, surface);
+    const char* error = write_png_stream(fp, surface, effort);
     if (std::fclose(fp) != 0 && !error) error = "out of memory";
     if (!error) out.assign(buffer, buffer + length);
     std::free(buffer);

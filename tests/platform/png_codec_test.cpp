@@ -166,6 +166,22 @@ TEST_F(PngTest, Rgb32RoundTrip) {
     EXPECT_EQ(files(), std::vector<std::string>{"rgb.png"}) << "no temporary left behind";
 }
 
+TEST_F(PngTest, FastEffortGivesTheSamePixels) {
+    // Runs, steps and noise, so that both filters and the run-length deflate have work.
+    Surface s = noise(203, 61);
+    for (int y = 0; y < 61; ++y)
+        for (int x = 0; x < 120; ++x) s.set_pixel(x, y, x < 60 ? 0x102030u * std::uint32_t(y % 4) : 0x00FF00u + std::uint32_t(x));
+    std::vector<std::uint8_t> small, fast;
+    ASSERT_TRUE(encode_png(s, small, PngEffort::Small).ok);
+    ASSERT_TRUE(encode_png(s, fast, PngEffort::Fast).ok);
+    EXPECT_NE(small, fast) << "the effort changes how the data is compressed";
+    Surface back;
+    ASSERT_TRUE(decode_png(fast.data(), fast.size(), back).ok);
+    ASSERT_EQ(back.size(), s.size());
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x) ASSERT_EQ(back.pixel(x, y), s.pixel(x, y) & 0xFFFFFF) << x << "," << y;
+}
+
 TEST_F(PngTest, Indexed8RoundTripKeepsPalette) {
     Surface s(5, 3, PixelFormat::Indexed8);  // odd width: rows are padded in memory
     for (int i = 0; i < 256; ++i) s.palette()[std::size_t(i)] = rgb(255 - i, i * 7, i ^ 0x5A);

@@ -17,8 +17,9 @@ int MAV_LoadImage(const char* name, int x, int y);
 /* Saves the top-left width x height pixels of the current image (black
  * beyond its edges) as format 0 BMP, 1 JPEG (quality 100), 2 GIF, 3 PNG or
  * 4 TIFF; 32-bit images as 24-bit colour, 8-bit images as 8-bit indexed
- * (JPEG: colour). The format's extension (".bmp", ".jpg", ".gif", ".png",
- * ".tif") is appended unless the name already ends in it, in any case.
+ * (JPEG: colour). PNG is compressed for speed rather than the smallest file.
+ * The format's extension (".bmp", ".jpg", ".gif", ".png", ".tif") is
+ * appended unless the name already ends in it, in any case.
  * Returns 0, 1 when encoding or writing failed, 2 when width or height is 0,
  * 3 without a current image. */
 int MAV_SaveImage(int height, int width, int format, const char* name);

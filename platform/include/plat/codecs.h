@@ -19,15 +19,22 @@ struct IoResult {
     explicit operator bool() const { return ok; }
 };
 
+// How hard PNG writing works at small files. Small: zlib's default level with
+// adaptive filters. Fast: run-length deflate with the Sub and Up filters,
+// about five times faster on colour pictures; the files are about as small
+// on fine patterns such as interleaved pictures and up to about 40 % larger
+// on smooth ones. Palette images are written the same way by both.
+enum class PngEffort { Small, Fast };
+
 // Writes an Rgb32 surface as a 24-bit PNG, or an Indexed8 surface as an
 // 8-bit palette PNG. `path` is a native (UTF-8 POSIX) path.
-IoResult save_png(const Surface& surface, const std::string& path);
+IoResult save_png(const Surface& surface, const std::string& path, PngEffort effort = PngEffort::Small);
 
 // Reads a PNG into an Rgb32 surface (alpha dropped, palettes and grey expanded).
 IoResult load_png(const std::string& path, Surface& out);
 
 // The same in memory: a whole PNG file's bytes.
-IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out);
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort = PngEffort::Small);
 IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out);
 
 // ---- every supported format ----
@@ -67,13 +74,13 @@ IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out,
 // The size load_image would give, from the headers alone.
 IoResult read_image_size(const std::string& path, Size& out);
 
-// jpeg_quality 1..100 (clamped), used by JPEG only. GIF from Rgb32 keeps the
+// jpeg_quality 1..100 (clamped), used by JPEG only; png_effort by PNG only. GIF from Rgb32 keeps the
 // exact colours when there are at most 256 of them and otherwise reduces to
 // 256 with libimagequant, each pixel taking the nearest of those colours (no
 // dithering).
 IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format,
-                    int jpeg_quality = kDefaultJpegQuality);
+                    int jpeg_quality = kDefaultJpegQuality, PngEffort png_effort = PngEffort::Small);
 IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
-                      std::vector<std::uint8_t>& out);
+                      std::vector<std::uint8_t>& out, PngEffort png_effort = PngEffort::Small);
 
 }  // namespace plat

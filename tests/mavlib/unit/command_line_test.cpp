@@ -2,6 +2,7 @@
 
 #include "frame/options.h"
 #include "frame/script.h"
+#include "mavlib.h"
 
 using namespace mav;
 
@@ -23,6 +24,18 @@ TEST(CommandLine, LibraryOptions) {
     LibraryOptions eq;
     ASSERT_TRUE(parse({"--screen=1024x768"}, eq).ok);
     EXPECT_EQ(eq.screen, (plat::Size{1024, 768}));
+}
+
+TEST(CommandLine, ABatchOptionMakesTheRunAHeadlessBatchRunOnlyWhenGiven) {
+    static const MAV_ProgramOption kBatch[] = {{"--batch-job", 0, "", "batch"}, {"--level", 1, "N", "level"}};
+    MAV_DeclareProgramOptions(kBatch, 2);
+    ASSERT_EQ(MAV_DeclareBatchOption("--batch-job"), 0);
+    LibraryOptions with, without;
+    ASSERT_TRUE(parse({"--level", "3", "--batch-job"}, with).ok);
+    EXPECT_TRUE(with.headless);
+    EXPECT_TRUE(with.batch);
+    ASSERT_TRUE(parse({"--level", "3"}, without).ok);
+    EXPECT_FALSE(without.headless || without.batch);
 }
 
 TEST(CommandLine, ClearErrors) {

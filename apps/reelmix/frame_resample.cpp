@@ -1,0 +1,80 @@
+#include "frame_resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "row_kernels.h"
+
+namespace reelmix {
+
+void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
+                ParallelRows* workers) {
+    if (!frame.data || !image) return;
+    const int w = std::min(frame.width, image_width);
+    const int h = std::min(frame.height, image_height);
+    auto rows = [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            const std::uint8_t* s = frame.data + std::size_t(y) * frame.stride;
+            kernels::bgr_to_rgb32(s, image + std::size_t(y) * std::size_t(image_width), w);
+        }
+    };
+    if (workers) workers->run(h, rows);
+    else rows(0, h);
+}
+
+void GridResampler::plan_columns(double xs, int cols, int src_width) {
+    if (xs == planned_xs_ && cols == planned_cols_ && src_width == planned_src_width_) return;
+    column_.resize(std::size_t(cols));
+    in_source_ = 0;
+    for (int x = 0; x < cols; ++x) {
+        const double c = std::trunc(x * xs);
+        column_[std::size_t(x)] = c >= 0 && c < src_width ? std::int32_t(c) : -1;
+        if (column_[std::size_t(x)] >= 0 && in_source_ == x) ++in_source_;
+    }
+    gather_blocks_ = kernels::gatherable_blocks(column_.data(), in_source_, src_width);
+    planned_xs_ = xs;
+    planned_cols_ = cols;
+    planned_src_width_ = src_width;
+}
+
+void GridResampler::fill(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst,
+                         int dst_width, int dst_height, double xs, double ys, int rows, long long cols,
+                         ParallelRows* workers) {
+    if (!src || !dst || dst_width <= 0) return;
+    rows = std::clamp(rows, 0, dst_height);
+    const int width = int(std::clamp<long long>(cols, 0, dst_width));
+    if (rows == 0 || width == 0) return;
+    plan_columns(xs, width, src_width);
+    auto part = [&](int first, int end) { fill_rows(src, src_width, src_height, dst, dst_width, ys, width, first, end); };
+    if (workers) workers->run(rows, part);
+    else part(0, rows);
+}
+
+void GridResampler::fill_rows(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst,
+                              int dst_width, double ys, int width, int first, int end) const {
+    const std::int32_t* column = column_.data();
+    long long previous_sy = -2;
+    for (int y = first; y < end; ++y) {
+        std::uint32_t* d = dst + std::size_t(y) * std::size_t(dst_width);
+        const double t = std::trunc(y * ys);
+        const long long sy = t >= 0 && t < src_height ? (long long)t : -1;
+        // Rows that read the same source row are the same: copy the one above
+        // (written by this thread: a range starts afresh).
+        if (sy == previous_sy) {
+            std::memcpy(d, d - dst_width, std::size_t(width) * 4);
+            continue;
+        }
+        previous_sy = sy;
+        if (sy < 0) {
+            std::memset(d, 0, std::size_t(width) * 4);
+            continue;
+        }
+        const std::uint32_t* s = src + std::size_t(sy) * std::size_t(src_width);
+        // Columns before the first one outside the source read it directly.
+        kernels::gather(s, column, d, in_source_, gather_blocks_);
+        for (int x = in_source_; x < width; ++x) d[x] = column[x] >= 0 ? s[column[x]] : 0;
+    }
+}
+
+}  // namespace reelmix

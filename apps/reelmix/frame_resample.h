@@ -1,0 +1,44 @@
+// The per-frame pixel work of reelmix on raw 0x00RRGGBB buffers: the movie
+// frame copied into "Camera", and "Camera" resampled into "work" by nearest
+// neighbour. Both give exactly the pixels of the per-pixel loops they stand
+// for, a row at a time.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "movie_source.h"
+#include "parallel_rows.h"
+
+namespace reelmix {
+
+// Pixel (x, y) of the image becomes the frame's blue, green, red bytes at
+// (x, y) as 0x00RRGGBB, for the part of the frame the image covers; the
+// frame's rows are read `stride` bytes apart. The rest of the image is left.
+// With `workers` the rows are shared out among their threads.
+void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
+                ParallelRows* workers = nullptr);
+
+// dst(x, y) = src(trunc(x * xs), trunc(y * ys)) for y < rows and x < cols
+// (both clipped to dst), 0 where that falls outside src. The column map is
+// kept between calls with the same scale and sizes, as a movie's frames have.
+// With `workers` the rows are shared out among their threads.
+class GridResampler {
+public:
+    void fill(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst, int dst_width,
+              int dst_height, double xs, double ys, int rows, long long cols, ParallelRows* workers = nullptr);
+
+private:
+    void plan_columns(double xs, int cols, int src_width);
+    void fill_rows(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst, int dst_width,
+                   double ys, int width, int first, int end) const;
+
+    std::vector<std::int32_t> column_;  // source column of each destination column
+    int in_source_ = 0;                 // leading columns whose source column exists
+    int gather_blocks_ = 0;             // of those, blocks of eight done at once
+    double planned_xs_ = -1;
+    int planned_cols_ = -1;
+    int planned_src_width_ = -1;
+};
+
+}  // namespace reelmix

@@ -1,0 +1,427 @@
+// reelmix: plays a movie whose frames hold nine views of a scene in a 3 x 3
+// grid and shows each frame interleaved for a lenticular sheet. "AA" and
+// "rev" switch anti-aliasing and the lens mode, "REC" records one pass of the
+// movie as numbered PNG files; the input box sets the output size, the
+// number of views and the pitch while the movie runs. --export records one
+// pass without pacing, headless, and exits.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "export_progress.h"
+#include "lenticular/interleave.h"
+#include "mavlib.h"
+#include "movie_source.h"
+#include "plat/codepage.h"
+#include "plat/paths.h"
+#include "png_recorder.h"
+#include "work_images.h"
+
+using namespace reelmix;
+
+namespace {
+
+const MAV_ProgramOption kOptions[] = {
+    {"--movie", 1, "FILE", "movie to play (3 x 3 views per frame) instead of asking for one"},
+    {"--export", 0, "", "with --movie: record one pass of the movie without pacing, headless, then exit"},
+    {"--out", 1, "DIR", "folder for the recorded frames instead of c:\\bmp (it must exist)"},
+};
+[[maybe_unused]] const int kDeclared = MAV_DeclareProgramOptions(kOptions, 3);
+[[maybe_unused]] const int kExportIsBatch = MAV_DeclareBatchOption("--export");
+
+constexpr int kMaxWidth = 1920;
+constexpr int kMaxHeight = 1240;
+constexpr int kFrameWaitMs = 41;  // the only pacing of playback
+constexpr std::size_t kNameBuffer = 260;
+constexpr int kButtons = 5;
+enum Button { kAA = 0, kRev = 1, kRec = 4 };
+
+// What the input box edits; the last-read copies have the same shape.
+struct Settings {
+    int W = 800;
+    int H = 480;
+    int pic_num = 9;
+    int view_num = 6;
+    double pitch = 17.381;
+};
+
+struct Export {
+    std::string folder;  // where the files go, for messages
+    int total = 0;
+    std::unique_ptr<PngRecorder> recorder;
+    std::unique_ptr<ExportProgress> progress;
+    bool done = false;    // one pass is recorded (or given up)
+    int exit_code = 0;
+};
+
+struct State {
+    std::unique_ptr<MovieSource> movie;
+    char name[kNameBuffer] = {};
+    std::string record_prefix;  // "c:\bmp\file_" or the --out folder's
+    Settings now;
+    Settings last_read;
+    int AA = 1;
+    int lenticular = 0;
+    int resize_pending = 0;
+    int frame_counter = 0;
+    int recording = 0;
+    int Wf = 0, Hf = 0;
+    double xs = 0, ys = 0;
+    GridResampler resampler;
+    std::optional<Export> batch;  // --export
+};
+
+State* g = nullptr;
+
+LenticularParams params() {
+    LenticularParams p;
+    p.pitch = g->now.pitch;
+    p.view_num = g->now.view_num;
+    p.pic_num = g->now.pic_num;
+    p.gap = 0;
+    p.pos = 0;
+    p.AA = g->AA;
+    p.lenticular = g->lenticular;
+    return p;
+}
+
+InterleaveTarget target() {
+    InterleaveTarget t;
+    t.source = kWork;
+    t.output = kOutput;
+    t.start_column = 0;
+    t.row_base = 0;
+    t.width = g->now.W;
+    t.height = g->now.H;
+    t.layout = ViewLayout::Grid3x3;
+    t.summary = SummaryKind::MovieStatus;
+    t.frame_counter = g->frame_counter;
+    t.recording = g->recording;
+    return t;
+}
+
+void compute_scales() {
+    g->xs = double(g->Wf / 3) / (3.0 * g->now.W);
+    g->ys = double(g->Hf / 3) / double(g->now.H);
+}
+
+// Rows 0..H-1 of "work" and the columns of pic_num tiles, after "work" was
+// resized (and so cleared).
+void refill_work() {
+    resample_into_work(g->resampler, g->xs, g->ys, g->now.H, 3LL * g->now.pic_num * g->now.W);
+}
+
+// Waits one frame period while the user thread's windows keep working.
+void frame_wait(int ms) {
+    const int start = MAV_GetMilliseconds();
+    for (;;) {
+        MAV_PumpMessages();
+        const int left = ms - int(unsigned(MAV_GetMilliseconds()) - unsigned(start));
+        if (left <= 0) return;
+        MAV_WaitMessages(left);
+    }
+}
+
+// ---- the input box ----
+
+// A value the pass would refuse is held back: the last valid one stays in use.
+bool pass_accepts(const Settings& s) {
+    LenticularParams p = params();
+    p.view_num = s.view_num;
+    p.pitch = s.pitch;
+    InterleaveTarget t = target();
+    return CheckInterleaveParams(p, t) == kInterleaveOk;
+}
+
+void take_size(int item, int limit, int& value, int& last) {
+    const int typed = MAV_GetInputBoxInt(item);
+    if (typed == last) return;
+    if (typed > limit) {
+        last = value;
+        MAV_SetInputBoxInt(item, value);
+        return;
+    }
+    last = typed;
+    // A size below 1, seen while the field is retyped, would leave images
+    // that every later call refuses.
+    if (typed < 1) return;
+    value = typed;
+    g->resize_pending = 1;
+}
+
+void read_input_box() {
+    Settings& s = g->now;
+    Settings& last = g->last_read;
+    if (int v = MAV_GetInputBoxInt(3); v != last.view_num) {
+        last.view_num = v;
+        Settings candidate = s;
+        candidate.view_num = v;
+        if (pass_accepts(candidate)) s.view_num = v;
+    }
+    if (int p = MAV_GetInputBoxInt(2); p != last.pic_num) {
+        last.pic_num = p;
+        s.pic_num = p;
+        compute_scales();
+        MAV_ResizeImage(kWork, 9 * s.W, 3 * s.H);
+        refill_work();
+        MAV_Refresh(MAV_GetCurrentImage());
+    }
+    if (double p = MAV_GetInputBoxDouble(4); p != last.pitch) {
+        last.pitch = p;
+        Settings candidate = s;
+        candidate.pitch = p;
+        if (pass_accepts(candidate)) s.pitch = p;
+    }
+    take_size(0, kMaxWidth, s.W, last.W);
+    take_size(1, kMaxHeight, s.H, last.H);
+    if (g->resize_pending) {
+        compute_scales();
+        MAV_ResizeImage(kWork, 9 * s.W, 3 * s.H);
+        refill_work();
+        MAV_ResizeImage(kOutput, s.W, s.H);
+        g->resize_pending = 0;
+    }
+}
+
+// ---- recording ----
+
+std::string record_name() {
+    char number[16];
+    std::snprintf(number, sizeof number, "%05d", g->frame_counter);
+    return g->record_prefix + number;
+}
+
+void export_failed(const std::string& message) {
+    Export& e = *g->batch;
+    if (e.progress) e.progress->interrupt();
+    std::fprintf(stderr, "reelmix: %s\n", message.c_str());
+    e.exit_code = 1;
+    e.done = true;
+}
+
+void record_frame() {
+    MAV_SelectImage(kOutput);
+    const std::string name = record_name();
+    MAV_Printf("%s", name.c_str());
+    const int w = MAV_GetImageWidth(kOutput), h = MAV_GetImageHeight(kOutput);
+    if (!g->batch) {
+        const int result = MAV_SaveImage(h, w, 3, name.c_str());
+        MAV_Printf("%d", result);
+        return;
+    }
+    // Export: the writer thread encodes while the next frame is composed.
+    Export& e = *g->batch;
+    plat::Surface picture(w, h);
+    const auto* px = static_cast<const std::uint32_t*>(mav_bits[kOutput]);
+    if (picture.is_null() || !px) return export_failed("the output image is gone; nothing more can be recorded");
+    for (int y = 0; y < h; ++y) std::memcpy(picture.row32(y), px + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
+    e.recorder->submit(std::move(picture), plat::to_native_path(plat::sjis_to_utf8(name + ".png")), g->frame_counter);
+    if (auto f = e.recorder->failure())
+        return export_failed("cannot save frame " + std::to_string(f->frame) + " as " + f->path + ": " + f->why);
+    e.progress->update(g->frame_counter + 1);
+}
+
+void start_recording() {
+    g->recording = 1;
+    g->movie->rewind();
+    g->frame_counter = 0;
+}
+
+// After the last frame the movie starts again and a recording ends.
+void end_of_movie() {
+    const bool was_recording = g->recording;
+    const bool empty = g->frame_counter == 0;
+    g->recording = 0;
+    g->movie->rewind();
+    g->frame_counter = 0;
+    if (g->batch && was_recording) {
+        if (empty) export_failed("the movie has no frame that can be decoded");
+        g->batch->done = true;
+    } else if (empty) {
+        frame_wait(kFrameWaitMs);  // a movie that gives no frame is not polled flat out
+    }
+}
+
+// Ends an export: the files written, the summary, the exit code.
+void finish_export() {
+    Export& e = *g->batch;
+    e.recorder->finish();
+    if (e.exit_code == 0) {
+        if (auto f = e.recorder->failure())
+            export_failed("cannot save frame " + std::to_string(f->frame) + " as " + f->path + ": " + f->why);
+        else
+            e.progress->finish(e.recorder->written(), e.folder);
+    }
+    MAV_RequestExit(e.exit_code);
+}
+
+// ---- one frame ----
+
+// The steps of one decoded frame. "REC" rewinds and takes the first frame
+// again: Restart (with `frame` now that frame) or MovieEnded when there is none.
+enum class FrameEnd { Done, Restart, MovieEnded };
+
+FrameEnd compose_frame(BgrFrame& frame) {
+    if (!g->batch) frame_wait(kFrameWaitMs);
+    show_frame(frame);
+    resample_into_work(g->resampler, g->xs, g->ys, 3 * g->now.H, 9LL * g->now.W);
+    MAV_Refresh(kWork);
+    for (int i = 0; i < kButtons; ++i) {
+        MAV_Printf("%s", "");  // pumps the thread's messages, prints nothing
+        if (!MAV_ButtonPressed(i)) continue;
+        if (i == kAA) g->AA = g->AA ? 0 : 1;
+        if (i == kRev) g->lenticular = g->lenticular ? 0 : 1;
+        if (i == kRec) {
+            start_recording();
+            if (!g->movie->next_frame(frame)) return FrameEnd::MovieEnded;
+            return FrameEnd::Restart;
+        }
+    }
+    read_input_box();
+    InterleaveViews(params(), target());
+    if (g->recording) record_frame();
+    g->frame_counter++;
+    return FrameEnd::Done;
+}
+
+void play() {
+    for (;;) {
+        BgrFrame frame;
+        if (!g->movie->next_frame(frame)) {
+            end_of_movie();
+        } else {
+            FrameEnd end;
+            while ((end = compose_frame(frame)) == FrameEnd::Restart) {
+            }
+            if (end == FrameEnd::MovieEnded) end_of_movie();
+        }
+        MAV_PumpMessages();
+        if (g->batch && g->batch->done) return finish_export();
+        if (MAV_StopRequested()) break;
+    }
+    if (g->batch) {
+        export_failed("the export was stopped after " + std::to_string(g->frame_counter) + " frames");
+        finish_export();
+    }
+}
+
+// ---- set-up ----
+
+void take_movie_name() {
+    if (const char* movie = MAV_GetProgramOption("--movie")) {
+        std::string sjis = plat::utf8_to_sjis(movie);
+        std::snprintf(g->name, sizeof g->name, "%s", sjis.c_str());
+        return;
+    }
+    g->name[0] = '\0';
+    MAV_OpenFileDialog(nullptr, g->name);
+}
+
+std::string movie_path() {
+    if (const char* movie = MAV_GetProgramOption("--movie")) return movie;
+    return plat::to_native_path(plat::sjis_to_utf8(g->name));
+}
+
+// Where recorded frames go: c:\bmp, or the --out folder.
+void choose_record_folder() {
+    const char* out = MAV_GetProgramOption("--out");
+    if (!out) {
+        g->record_prefix = "c:\\bmp\\file_";
+        return;
+    }
+    std::string folder = plat::utf8_to_sjis(out);
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    g->record_prefix = folder + "file_";
+}
+
+// --export checks what it can before it starts: a movie, a folder.
+bool prepare_export() {
+    Export& e = g->batch.emplace();
+    if (!MAV_GetProgramOption("--movie")) {
+        std::fprintf(stderr, "reelmix: --export needs --movie FILE\n");
+        e.exit_code = 2;
+        return false;
+    }
+    if (!g->movie->is_open()) {
+        std::fprintf(stderr, "reelmix: cannot open the movie '%s' (not a movie file, or no decoder for it)\n",
+                     movie_path().c_str());
+        e.exit_code = 1;
+        return false;
+    }
+    e.folder = std::filesystem::path(plat::to_native_path(plat::sjis_to_utf8(g->record_prefix))).parent_path();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(e.folder, ec)) {
+        std::fprintf(stderr, "reelmix: the folder for the frames does not exist: %s\n", e.folder.c_str());
+        e.exit_code = 1;
+        return false;
+    }
+    e.total = g->movie->frame_count();
+    e.recorder = std::make_unique<PngRecorder>();
+    e.progress = std::make_unique<ExportProgress>(stderr, e.total, isatty(STDERR_FILENO) != 0);
+    return true;
+}
+
+}  // namespace
+
+void UserSetup(void) {
+    g = new State;
+    g->movie = std::make_unique<MovieSource>();
+    MAV_OpenTextWindow(0, 672, 0, 152, 469);
+    MAV_SetForeground(MAVMAINWINDOW);
+    const bool batch = MAV_GetProgramOption("--export") != nullptr;
+    if (!batch || MAV_GetProgramOption("--movie")) {
+        take_movie_name();
+        if (!g->movie->open(movie_path()))
+            MAV_Printf("[%s] : Can't load .\n", g->name);
+        else
+            MAV_Printf("Start\x82\xf0\x83N\x83\x8a\x83" "b\x83N.\n");  // click Start
+    }
+    choose_record_folder();
+    MAV_OpenInputBox(422, 0, 5);
+    const Settings& s = g->now;
+    MAV_SetInputBoxTitle(0, "Width");
+    MAV_SetInputBoxInt(0, s.W);
+    MAV_SetInputBoxTitle(1, "Height");
+    MAV_SetInputBoxInt(1, s.H);
+    MAV_SetInputBoxTitle(2, "Pic_num");
+    MAV_SetInputBoxInt(2, s.pic_num);
+    MAV_SetInputBoxTitle(3, "View_num");
+    MAV_SetInputBoxInt(3, s.view_num);
+    MAV_SetInputBoxTitle(4, "Pitch");
+    MAV_SetInputBoxDouble(4, s.pitch);
+    if (batch) {
+        if (prepare_export()) MAV_RequestStart();
+        else MAV_RequestExit(g->batch->exit_code);
+    }
+}
+
+void UserMain(void) {
+    if (!g->movie->is_open()) {
+        // Nothing to play: the program stays responsive until Stop.
+        while (!MAV_StopRequested()) frame_wait(kFrameWaitMs);
+        return;
+    }
+    // A later Start finds the box open already; its buttons keep these titles.
+    MAV_OpenButtonBox(206, 0, 1, kButtons);
+    const char* titles[kButtons] = {"AA", "rev", "---", "---", "REC"};
+    for (int i = 0; i < kButtons; ++i) MAV_SetButtonBoxTitle(i, titles[i]);
+    g->Wf = g->movie->frame_width();
+    g->Hf = g->movie->frame_height();
+    create_images(g->Wf, g->Hf, g->now.W, g->now.H);
+    compute_scales();
+    MAV_PumpMessages();
+    if (MAV_StopRequested()) return;
+    if (g->batch) start_recording();
+    play();
+}
+
+void UserExit(void) {
+    if (!g) return;
+    if (g->batch && g->batch->recorder) g->batch->recorder->finish();
+    g->movie.reset();
+}
