@@ -196,6 +196,10 @@ std::string record_name() {
     return g->record_prefix + number;
 }
 
+std::string save_failure(const PngRecorder::Failure& f) {
+    return "cannot save frame " + std::to_string(f.frame) + " as " + f.path + ": " + f.why;
+}
+
 void export_failed(const std::string& message) {
     Export& e = *g->batch;
     if (e.progress) e.progress->interrupt();
@@ -221,8 +225,7 @@ void record_frame() {
     if (picture.is_null() || !px) return export_failed("the output image is gone; nothing more can be recorded");
     for (int y = 0; y < h; ++y) std::memcpy(picture.row32(y), px + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
     e.recorder->submit(std::move(picture), plat::to_native_path(plat::sjis_to_utf8(name + ".png")), g->frame_counter);
-    if (auto f = e.recorder->failure())
-        return export_failed("cannot save frame " + std::to_string(f->frame) + " as " + f->path + ": " + f->why);
+    if (auto f = e.recorder->failure()) return export_failed(save_failure(*f));
     e.progress->update(g->frame_counter + 1);
 }
 
@@ -253,7 +256,7 @@ void finish_export() {
     e.recorder->finish();
     if (e.exit_code == 0) {
         if (auto f = e.recorder->failure())
-            export_failed("cannot save frame " + std::to_string(f->frame) + " as " + f->path + ": " + f->why);
+            export_failed(save_failure(*f));
         else
             e.progress->finish(e.recorder->written(), e.folder);
     }
@@ -348,9 +351,7 @@ bool prepare_export() {
         return false;
     }
     if (!g->movie->is_open()) {
-        std::fprintf(stderr, "reelmix: cannot open the movie '%s' (not a movie file, or no decoder for it)\n",
-                     movie_path().c_str());
-        e.exit_code = 1;
+        e.exit_code = 1;  // said already
         return false;
     }
     e.folder = std::filesystem::path(plat::to_native_path(plat::sjis_to_utf8(g->record_prefix))).parent_path();
@@ -376,9 +377,13 @@ void UserSetup(void) {
     const bool batch = MAV_GetProgramOption("--export") != nullptr;
     if (!batch || MAV_GetProgramOption("--movie")) {
         take_movie_name();
-        if (!g->movie->open(movie_path()))
+        if (!g->movie->open(movie_path())) {
             MAV_Printf("[%s] : Can't load .\n", g->name);
-        else
+            // A movie named on the command line may have been mistyped: say so where it was typed.
+            if (MAV_GetProgramOption("--movie"))
+                std::fprintf(stderr, "reelmix: cannot open the movie '%s' (not a movie file, or no decoder for it)\n",
+                             movie_path().c_str());
+        } else
             MAV_Printf("Start\x82\xf0\x83N\x83\x8a\x83" "b\x83N.\n");  // click Start
     }
     choose_record_folder();

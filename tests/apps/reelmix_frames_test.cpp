@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -72,6 +73,11 @@ struct Case {
     int rows;            // resampled rows: 3H for a frame, H for a refill
     long long cols;      // 9W for a frame, 3 * pic_num * W for a refill
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.wf << "x" << c.hf << " frame (+" << c.padding << " bytes a row) to " << c.W << "x" << c.H << ", "
+        << c.rows << " rows of " << c.cols;
+}
 
 class FrameSteps : public ::testing::TestWithParam<Case> {
 protected:
