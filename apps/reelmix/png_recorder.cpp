@@ -21,15 +21,34 @@ PngRecorder::~PngRecorder() {
 
 void PngRecorder::submit(plat::Surface picture, std::string path, int frame) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return queue_.size() < depth_ || failure_; });
+    // A full queue means the writer is behind: the caller writes the oldest
+    // picture itself instead of waiting, so both threads encode.
+    while (queue_.size() >= depth_ && !failure_) write_oldest(lock);
     if (failure_) return;
     queue_.push_back({std::move(picture), std::move(path), frame});
     changed_.notify_all();
 }
 
+void PngRecorder::write_oldest(std::unique_lock<std::mutex>& lock) {
+    Job job = std::move(queue_.front());
+    queue_.pop_front();
+    ++busy_;
+    lock.unlock();
+    const plat::IoResult r = plat::save_png(job.picture, job.path, plat::PngEffort::Fast);
+    lock.lock();
+    --busy_;
+    if (r) {
+        ++written_;
+    } else if (!failure_) {
+        failure_ = Failure{job.frame, job.path, r.message};
+        queue_.clear();
+    }
+    changed_.notify_all();
+}
+
 void PngRecorder::finish() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return queue_.empty() && !busy_; });
+    changed_.wait(lock, [&] { return queue_.empty() && busy_ == 0; });
 }
 
 std::optional<PngRecorder::Failure> PngRecorder::failure() const {
@@ -47,20 +66,7 @@ void PngRecorder::run() {
     for (;;) {
         changed_.wait(lock, [&] { return !queue_.empty() || closing_; });
         if (queue_.empty()) return;  // closing, and nothing left to write
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
-        busy_ = true;
-        lock.unlock();
-        const plat::IoResult r = plat::save_png(job.picture, job.path, plat::PngEffort::Fast);
-        lock.lock();
-        busy_ = false;
-        if (r) {
-            ++written_;
-        } else if (!failure_) {
-            failure_ = Failure{job.frame, job.path, r.message};
-            queue_.clear();
-        }
-        changed_.notify_all();
+        write_oldest(lock);
     }
 }
 

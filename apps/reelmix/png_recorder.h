@@ -1,5 +1,6 @@
 // Writes recorded frames as PNG files on a thread of its own, so that the
 // next frame is decoded and composed while the last one is encoded.
+// Files may be finished out of order.
 #pragma once
 
 #include <condition_variable>
@@ -21,7 +22,8 @@ public:
         std::string why;
     };
 
-    // At most `queue_depth` pictures wait for the writer; submit blocks beyond.
+    // At most `queue_depth` pictures wait for the writer; beyond that submit
+    // writes the oldest one itself.
     explicit PngRecorder(int queue_depth = 2);
     ~PngRecorder();  // writes what is queued, then ends the thread
     PngRecorder(const PngRecorder&) = delete;
@@ -44,12 +46,14 @@ private:
         int frame = 0;
     };
     void run();
+    // Takes the oldest job and writes it with the lock released.
+    void write_oldest(std::unique_lock<std::mutex>& lock);
 
     const std::size_t depth_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> queue_;
-    bool busy_ = false;
+    int busy_ = 0;  // jobs being written
     bool closing_ = false;
     int written_ = 0;
     std::optional<Failure> failure_;

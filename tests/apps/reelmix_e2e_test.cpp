@@ -250,6 +250,12 @@ TEST_F(ReelmixE2E, ExportRefusesWhatItCannotDoWithOneLine) {
     EXPECT_NE(no_folder.exit_code, 0);
     EXPECT_NE(no_folder.err.find("does not exist"), std::string::npos) << no_folder.err;
     EXPECT_TRUE(names_in(out).empty());
+
+    fs::create_directories(out / "file_00003.png");  // frame 3 cannot be written
+    RunResult unsavable = run({"--movie", movie_, "--export", "--out", out.string()});
+    EXPECT_EQ(unsavable.exit_code, 1);
+    EXPECT_NE(unsavable.err.find("cannot save frame 3 as " + (out / "file_00003.png").string()), std::string::npos)
+        << unsavable.err;
 }
 
 TEST_F(ReelmixE2E, WithoutAMovieStartAndStopStillWork) {
