@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "backends/x11/x11_backend.h"
+#include "x11_backend.h"
 #include "plat/driver.h"
 #include "plat/platform.h"
 #include "plat/window.h"

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "codecs/codec_common.h"
+#include "codec_common.h"
 #include "decode_fuzzer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codecs/codec_common.h"
+#include "codec_common.h"
 
 namespace plat::codec {
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "codecs/codec_common.h"
+#include "codec_common.h"
 #include "plat/codecs.h"
 
 namespace plat {

@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "codecs/codec_common.h"
+#include "codec_common.h"
 
 namespace plat::codec {
 

@@ -1,11 +1,9 @@
-#include "core/backend.h"
+#include "backend_interface.h"
 
 #include <mutex>
 #include <vector>
 
 namespace plat::detail {
-
-std::unique_ptr<Backend> make_headless_backend(Size screen);
 
 namespace {
 
@@ -16,7 +14,7 @@ Backend* g_backend = nullptr;  // never freed: threads may still ask for it at e
 
 Backend& backend() {
     std::lock_guard lock(g_backend_mutex);
-    if (!g_backend) g_backend = make_headless_backend({1920, 1080}).release();
+    if (!g_backend) g_backend = make_default_backend().release();
     return *g_backend;
 }
 

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "core/backend.h"
+#include "backend_interface.h"
 #include "plat/codepage.h"
 
 namespace plat::clipboard {

@@ -1,8 +1,8 @@
 // Composes what a window shows: its own surface with its children's on top.
 #include <algorithm>
 
-#include "core/frame.h"
-#include "core/state.h"
+#include "decoration.h"
+#include "registry.h"
 
 namespace plat {
 
@@ -20,7 +20,7 @@ void compose_into(const detail::WindowPtr& w, Surface& out, Point at) {
         auto& r = detail::registry();
         std::lock_guard lock(r.m);
         if (!w->parent) {
-            detail::FrameLayout f = detail::frame_layout(w->style, w->menu != nullptr, w->rect.size());
+            detail::DecorationLayout f = detail::decoration_layout(w->style, w->menu != nullptr, w->rect.size());
             client_at = at.translated(f.client.left, f.client.top);
         }
         for (auto& [id, c] : r.windows)

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "core/frame.h"
-#include "core/state.h"
+#include "decoration.h"
+#include "registry.h"
 #include "plat/clock.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"

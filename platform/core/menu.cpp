@@ -1,7 +1,7 @@
 // Menu data and the menu bar of top-level windows.
 #include "plat/menu.h"
 
-#include "core/state.h"
+#include "registry.h"
 
 namespace plat {
 
@@ -40,7 +40,7 @@ void set_menu_bar(Hwnd h, MenuPtr menu) {
         w->menu = std::move(menu);
         w->invalid = Rect{0, 0, 1 << 20, 1 << 20};
     }
-    detail::redraw_frame(h);
+    detail::redraw_decoration(h);
 }
 
 MenuPtr menu_bar(Hwnd h) {

@@ -1,6 +1,6 @@
 #include "plat/metrics.h"
 
-#include "core/backend.h"
+#include "backend_interface.h"
 
 namespace plat {
 

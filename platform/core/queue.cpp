@@ -2,9 +2,9 @@
 // and the Paint messages a queue makes when it has nothing else.
 #include <algorithm>
 
-#include "core/backend.h"
-#include "core/frame.h"
-#include "core/state.h"
+#include "backend_interface.h"
+#include "decoration.h"
+#include "registry.h"
 #include "plat/clock.h"
 #include "plat/keys.h"
 
@@ -59,7 +59,7 @@ bool take_paint(const std::shared_ptr<ThreadQueue>& queue, Message& out) {
     }
     if (!best) return false;
     WindowData& w = *r.windows[best];
-    FrameLayout f = frame_layout(w.style, w.menu != nullptr, w.rect.size());
+    DecorationLayout f = decoration_layout(w.style, w.menu != nullptr, w.rect.size());
     Rect client{0, 0, f.client.width(), f.client.height()};
     Rect part = w.invalid.intersected(client);
     w.invalid = {};
@@ -121,6 +121,22 @@ bool has_pending_paint(const ThreadQueue& queue) {
 }  // namespace detail
 
 using namespace detail;
+
+bool message_queues_at_rest() {
+    // A thread that polls its empty queue now and then is resting between polls.
+    constexpr double kPollingRestMs = 30.0;
+    const double now = monotonic_ms();
+    for (auto& q : live_queues()) {
+        {
+            std::lock_guard lock(q->m);
+            if (!q->messages.empty()) return false;
+        }
+        if (has_pending_paint(*q)) return false;
+        const bool resting = q->waiting || q->dispatch_depth == 0 || now - q->last_empty_poll_ms < kPollingRestMs;
+        if (!resting) return false;
+    }
+    return true;
+}
 
 bool post_message(Message msg) {
     auto w = find_window_data(msg.window);
@@ -246,7 +262,7 @@ void run_paint(Message& msg, const WindowPtr& w) {
         {
             auto& r = registry();
             std::lock_guard lock(r.m);
-            FrameLayout f = frame_layout(w->style, w->menu != nullptr, w->rect.size());
+            DecorationLayout f = decoration_layout(w->style, w->menu != nullptr, w->rect.size());
             client_in_window = f.client;
             bg = w->background;
             fill = w->paint_background;
@@ -304,7 +320,7 @@ void default_handling(Message& msg) {
         destroy_window(msg.window);
         break;
     case MsgKind::NcLButtonDown:
-        run_frame_click(msg);
+        run_decoration_click(msg);
         break;
     default:
         break;
@@ -338,7 +354,7 @@ void update_window(Hwnd h) {
         auto& r = registry();
         std::lock_guard lock(r.m);
         if (w->invalid.is_empty()) return;
-        FrameLayout f = frame_layout(w->style, w->menu != nullptr, w->rect.size());
+        DecorationLayout f = decoration_layout(w->style, w->menu != nullptr, w->rect.size());
         m.rect = w->invalid.intersected({0, 0, f.client.width(), f.client.height()});
         w->invalid = {};
     }
@@ -370,7 +386,7 @@ WindowDc::WindowDc(Hwnd h) : window_(h) {
     {
         auto& r = registry();
         std::lock_guard lock(r.m);
-        client = frame_layout(w->style, w->menu != nullptr, w->rect.size()).client;
+        client = decoration_layout(w->style, w->menu != nullptr, w->rect.size()).client;
     }
     dc_.emplace(w->surface, client.top_left(), client.intersected(w->surface.rect()));
 }

@@ -2,9 +2,9 @@
 // activation and focus.
 #include <algorithm>
 
-#include "core/backend.h"
-#include "core/frame.h"
-#include "core/state.h"
+#include "backend_interface.h"
+#include "decoration.h"
+#include "registry.h"
 #include "plat/metrics.h"
 
 namespace plat {
@@ -31,7 +31,7 @@ Rect screen_rect_locked(const WindowData& w) {
     Rect pr = screen_rect_locked(p);
     Point origin = pr.top_left();
     if (!(p.style & style::Child)) {
-        FrameLayout f = frame_layout(p.style, p.menu != nullptr, pr.size());
+        DecorationLayout f = decoration_layout(p.style, p.menu != nullptr, pr.size());
         origin = origin.translated(f.client.left, f.client.top);
     }
     return w.rect.translated(origin.x, origin.y);
@@ -101,7 +101,7 @@ bool class_registered(std::string_view name) {
 }
 
 Rect adjust_window_rect(Rect client, std::uint32_t st, bool has_menu_bar) {
-    FrameInsets in = frame_insets(st, has_menu_bar);
+    DecorationInsets in = decoration_insets(st, has_menu_bar);
     return {client.left - in.left, client.top - in.top, client.right + in.right,
             client.bottom + in.bottom};
 }
@@ -241,7 +241,7 @@ void destroy_window(Hwnd h) {
         a.kind = MsgKind::Activate;
         a.flag = true;
         post_message(a);
-        redraw_frame(Hwnd{new_active});
+        redraw_decoration(Hwnd{new_active});
     }
 }
 
@@ -277,7 +277,7 @@ Rect client_rect(Hwnd h) {
     auto it = r.windows.find(h.id);
     if (it == r.windows.end()) return {};
     const WindowData& w = *it->second;
-    FrameLayout f = frame_layout(w.style, w.menu != nullptr, w.rect.size());
+    DecorationLayout f = decoration_layout(w.style, w.menu != nullptr, w.rect.size());
     return {0, 0, f.client.width(), f.client.height()};
 }
 
@@ -287,7 +287,7 @@ Point client_origin(Hwnd h) {
     auto it = r.windows.find(h.id);
     if (it == r.windows.end()) return {};
     const WindowData& w = *it->second;
-    FrameLayout f = frame_layout(w.style, w.menu != nullptr, w.rect.size());
+    DecorationLayout f = decoration_layout(w.style, w.menu != nullptr, w.rect.size());
     Rect sr = screen_rect_locked(w);
     return {sr.left + f.client.left, sr.top + f.client.top};
 }
@@ -366,7 +366,7 @@ void set_window_text(Hwnd h, std::string_view text) {
         it->second->title = std::string(text);
         top = it->second->parent == 0;
     }
-    if (top) redraw_frame(h);
+    if (top) redraw_decoration(h);
     invalidate(h);
 }
 
@@ -476,7 +476,7 @@ Hwnd window_at(Point screen) {
         auto& w = r.windows[*it];
         if (w->destroying || !(w->style & style::Visible)) continue;
         if (!w->rect.contains(screen)) continue;
-        FrameLayout f = frame_layout(w->style, w->menu != nullptr, w->rect.size());
+        DecorationLayout f = decoration_layout(w->style, w->menu != nullptr, w->rect.size());
         Rect client = f.client.translated(w->rect.left, w->rect.top);
         if (!client.contains(screen)) return Hwnd{*it};
         return Hwnd{child_at_locked(*it, screen)};
@@ -493,7 +493,7 @@ Hit hit_test(Hwnd h, Point screen) {
     Rect sr = screen_rect_locked(w);
     if (!sr.contains(screen)) return Hit::Nowhere;
     if (w.parent) return Hit::Client;
-    return frame_hit(w.style, w.menu != nullptr, sr.size(),
+    return decoration_hit(w.style, w.menu != nullptr, sr.size(),
                      Point{screen.x - sr.left, screen.y - sr.top});
 }
 
@@ -518,14 +518,14 @@ void set_foreground(Hwnd h) {
             deact.window = Hwnd{old_active};
             deact.flag = false;
             post_message(deact);
-            redraw_frame(Hwnd{old_active});
+            redraw_decoration(Hwnd{old_active});
         }
         Message act;
         act.kind = MsgKind::Activate;
         act.window = Hwnd{top};
         act.flag = true;
         post_message(act);
-        redraw_frame(Hwnd{top});
+        redraw_decoration(Hwnd{top});
     }
     notify_changed(Hwnd{top});
 }

@@ -1,4 +1,4 @@
-#include "ui/control_class.h"
+#include "control_class.h"
 
 #include <string>
 

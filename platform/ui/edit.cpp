@@ -13,8 +13,8 @@
 #include "plat/controls.h"
 #include "plat/keys.h"
 #include "plat/window.h"
-#include "ui/control_class.h"
-#include "ui/ui_colors.h"
+#include "control_class.h"
+#include "ui_colors.h"
 
 namespace plat {
 

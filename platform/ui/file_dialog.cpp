@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/backend.h"
+#include "backend_interface.h"
 #include "plat/controls.h"
 #include "plat/dialogs.h"
 #include "plat/keys.h"
@@ -16,7 +16,7 @@
 #include "plat/metrics.h"
 #include "plat/paths.h"
 #include "plat/window.h"
-#include "ui/ui_colors.h"
+#include "ui_colors.h"
 
 namespace fs = std::filesystem;
 
@@ -528,7 +528,7 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     st.filter_index = options.filter_index >= 1 && options.filter_index <= nfilters ? options.filter_index : 1;
     st.folder = start_folder(options.initial_dir);
 
-    detail::DialogInfo info{save ? "save" : "open", st.caption, st.folder};
+    detail::DialogInfo info{save ? detail::DialogKind::Save : detail::DialogKind::Open, st.caption, st.folder};
     if (auto answer = detail::backend().modal_opened(info)) {
         FileDialogResult r;
         r.filter_index = st.filter_index;
@@ -681,7 +681,7 @@ FileDialogResult save_file_dialog(Hwnd owner, const FileDialogOptions& options) 
 }
 
 int yes_no_box(Hwnd owner, std::string_view text, std::string_view caption) {
-    detail::DialogInfo info{"question", std::string(caption), std::string(text)};
+    detail::DialogInfo info{detail::DialogKind::Question, std::string(caption), std::string(text)};
     if (auto answer = detail::backend().modal_opened(info)) return answer->cancel ? kIdNo : kIdYes;
 
     static std::once_flag once;

@@ -1,8 +1,8 @@
 // Static text label.
 #include "plat/controls.h"
 #include "plat/window.h"
-#include "ui/control_class.h"
-#include "ui/ui_colors.h"
+#include "control_class.h"
+#include "ui_colors.h"
 
 namespace plat {
 

@@ -5,12 +5,12 @@
 #include <sstream>
 #include <vector>
 
-#include "core/backend.h"
+#include "backend_interface.h"
 #include "plat/dialogs.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
-#include "ui/ui_colors.h"
+#include "ui_colors.h"
 
 namespace plat {
 
@@ -129,7 +129,7 @@ void register_box_class() {
 }  // namespace
 
 int message_box(Hwnd owner, std::string_view text, std::string_view caption, MbIcon icon) {
-    detail::DialogInfo info{"message", std::string(caption), std::string(text)};
+    detail::DialogInfo info{detail::DialogKind::Message, std::string(caption), std::string(text)};
     if (detail::backend().modal_opened(info)) return kIdOk;
 
     BoxState st;

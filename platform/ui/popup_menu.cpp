@@ -5,12 +5,11 @@
 #include <mutex>
 #include <vector>
 
-#include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/menu.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
-#include "ui/ui_colors.h"
+#include "ui_colors.h"
 
 namespace plat {
 
@@ -221,7 +220,7 @@ int step_hot(const Level& lv, int dir) {
 
 }  // namespace
 
-std::optional<Rect> driver::open_menu_item(std::string_view text) {
+std::optional<Rect> find_open_menu_item(std::string_view text) {
     std::lock_guard lock(g_open_mutex);
     for (auto lv = g_open_levels.rbegin(); lv != g_open_levels.rend(); ++lv)
         for (const OpenItem& it : *lv)

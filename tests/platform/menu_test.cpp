@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame.h"
+#include "decoration.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/menu.h"
@@ -343,7 +343,7 @@ protected:
     // Screen rectangle of bar item `i`.
     Rect cell(int i) {
         Rect wr = window_rect(w);
-        auto layout = detail::frame_layout(window_style(w), true, wr.size());
+        auto layout = detail::decoration_layout(window_style(w), true, wr.size());
         auto cells = detail::menu_bar_cells(*bar, layout.menu_bar);
         return cells[std::size_t(i)].translated(wr.left, wr.top);
     }

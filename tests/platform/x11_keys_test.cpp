@@ -3,7 +3,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
-#include "backends/x11/x11_keys.h"
+#include "x11_keys.h"
 #include "plat/keys.h"
 #include "plat/window.h"
 

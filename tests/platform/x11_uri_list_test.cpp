@@ -1,7 +1,7 @@
 // text/uri-list as XDND sources send it.
 #include <gtest/gtest.h>
 
-#include "backends/x11/x11_uri_list.h"
+#include "x11_uri_list.h"
 
 using namespace plat::detail::x11;
 

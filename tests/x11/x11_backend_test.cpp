@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-#include "backends/x11/x11_backend.h"
+#include "x11_backend.h"
 #include "plat/controls.h"
 #include "plat/driver.h"
 #include "plat/input.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "backends/x11/x11_backend.h"
+#include "x11_backend.h"
 #include "plat/clipboard.h"
 #include "plat/codecs.h"
 #include "plat/codepage.h"

@@ -1,4 +1,6 @@
-#include "backends/headless/headless_backend.h"
+#include "headless_backend.h"
+
+#include "dialog_broker.h"
 
 namespace plat::detail {
 
@@ -10,7 +12,7 @@ public:
     bool headless() const override { return true; }
     Size screen_size() const override { return screen_; }
     Rect work_area() const override { return {0, 0, screen_.width, screen_.height}; }
-    std::optional<driver::DialogAnswer> modal_opened(const DialogInfo& info) override {
+    std::optional<ModalAnswer> modal_opened(const DialogInfo& info) override {
         return broker_modal_opened(info, false);
     }
 

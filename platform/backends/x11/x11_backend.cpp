@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "backends/headless/headless_backend.h"
-#include "backends/x11/x11_display.h"
+#include "dialog_broker.h"
+#include "x11_display.h"
 #include "plat/clock.h"
 
 #include <X11/XKBlib.h>
@@ -225,7 +225,7 @@ void X11Backend::window_destroyed(Hwnd h) {
     wake_locked();
 }
 
-std::optional<driver::DialogAnswer> X11Backend::modal_opened(const DialogInfo& info) {
+std::optional<ModalAnswer> X11Backend::modal_opened(const DialogInfo& info) {
     // A person answers, unless a script or test queued an answer.
     return broker_modal_opened(info, true);
 }
@@ -274,9 +274,10 @@ void X11Backend::run() {
         for (std::uint32_t id : destroyed) destroy_xwin(id);
         if (offer) publish_clipboard(*offer);
         start_next_read();
-        sync_windows(dirty);
-        sync_stacking();
-        sync_focus_and_grab();
+        const DisplaySnapshot snap = snapshot_for_display(dirty);
+        sync_windows(snap.windows);
+        sync_stacking(snap.z_order);
+        sync_focus_and_grab(snap.active, snap.capture_top);
         undo_wm_moves();
         const int present_due = present_all();
         check_timeouts();
@@ -394,55 +395,10 @@ void X11Backend::read_screen() {
 
 // ---- windows
 
-namespace {
-
-struct Snapshot {
-    std::uint32_t id = 0;
-    bool exists = false;
-    bool visible = false;
-    Rect rect;
-    std::uint32_t style = 0;
-    std::string title;
-    bool has_children = false;
-};
-
-}  // namespace
-
-void X11Backend::sync_windows(const std::unordered_set<std::uint32_t>& dirty) {
-    if (dirty.empty()) return;
-    std::vector<Snapshot> snaps;
-    {
-        auto& r = registry();
-        std::lock_guard lock(r.m);
-        std::unordered_set<std::uint32_t> tops;
-        for (std::uint32_t id : dirty) {
-            std::uint32_t top = top_level_of_locked(id);
-            if (!top) {
-                // Gone: drop its X window, if it was a top-level one.
-                if (wins_.count(id)) {
-                    Snapshot gone;
-                    gone.id = id;
-                    snaps.push_back(gone);
-                }
-                continue;
-            }
-            if (!tops.insert(top).second) continue;
-            const WindowData& w = *r.windows[top];
-            Snapshot s;
-            s.id = top;
-            s.exists = !w.destroying;
-            s.visible = visible_locked(w);
-            s.rect = w.rect;
-            s.style = w.style;
-            s.title = w.title;
-            for (auto& [cid, c] : r.windows)
-                if (c->parent == top && !c->destroying && (c->style & style::Visible)) s.has_children = true;
-            snaps.push_back(std::move(s));
-        }
-    }
-    for (const Snapshot& s : snaps) {
+void X11Backend::sync_windows(const std::vector<WindowSnapshot>& snaps) {
+    for (const WindowSnapshot& s : snaps) {
         if (!s.exists) {
-            destroy_xwin(s.id);
+            if (wins_.count(s.id)) destroy_xwin(s.id);
             continue;
         }
         bool want = s.visible && !s.rect.is_empty();
@@ -569,14 +525,10 @@ void X11Backend::set_title(XWin& w, const std::string& title) {
                     int(title.size()));
 }
 
-void X11Backend::sync_stacking() {
+void X11Backend::sync_stacking(const std::vector<std::uint32_t>& z_order) {
     std::vector<std::uint32_t> want;
-    {
-        auto& r = registry();
-        std::lock_guard lock(r.m);
-        for (std::uint32_t id : r.zorder)
-            if (wins_.count(id)) want.push_back(id);
-    }
+    for (std::uint32_t id : z_order)
+        if (wins_.count(id)) want.push_back(id);
     // Windows the core no longer orders (being destroyed) keep their place.
     std::vector<std::uint32_t> have;
     for (std::uint32_t id : stack_)
@@ -594,14 +546,7 @@ void X11Backend::sync_stacking() {
     stack_ = std::move(rest);
 }
 
-void X11Backend::sync_focus_and_grab() {
-    std::uint32_t active = 0, capture = 0;
-    {
-        auto& r = registry();
-        std::lock_guard lock(r.m);
-        active = r.active;
-        capture = r.capture ? top_level_of_locked(r.capture) : 0;
-    }
+void X11Backend::sync_focus_and_grab(std::uint32_t active, std::uint32_t capture) {
     if (active != focused_ || focus_dirty_) {
         focused_ = active;
         focus_dirty_ = false;
@@ -656,14 +601,7 @@ int X11Backend::present_all() {
 void X11Backend::present(XWin& w) {
     Size size = w.rect.size();
     if (!ensure_image(w, size)) return;
-    auto data = find_window_data(Hwnd{w.id});
-    if (!data) return;
-    if (w.has_children) {
-        copy_pixels(w, capture_window_pixels(Hwnd{w.id}));
-    } else {
-        SurfaceForPresenting surface(*data);
-        copy_pixels(w, data->surface);
-    }
+    if (!with_window_pixels(w.id, w.has_children, [&](const Surface& pixels) { copy_pixels(w, pixels); })) return;
     w.needs_present = false;
     if (w.shm_attached) {
         XShmPutImage(dpy_, w.xid, gc_, w.image, 0, 0, 0, 0, unsigned(size.width), unsigned(size.height), True);

@@ -39,7 +39,7 @@
 #include <memory>
 #include <string>
 
-#include "core/backend.h"
+#include "backend_interface.h"
 
 namespace plat::detail {
 

@@ -26,8 +26,8 @@
 // Platform headers before Xlib's, whose macros (None, Bool, ...) would
 // otherwise rewrite names in them. Files that include this one include any
 // other platform header before it.
-#include "backends/x11/x11_backend.h"
-#include "core/state.h"
+#include "backend_interface.h"
+#include "x11_backend.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
 #include "plat/codepage.h"
@@ -134,7 +134,7 @@ public:
     int screen_depth() const override;
     void window_changed(Hwnd h) override;
     void window_destroyed(Hwnd h) override;
-    std::optional<driver::DialogAnswer> modal_opened(const DialogInfo& info) override;
+    std::optional<ModalAnswer> modal_opened(const DialogInfo& info) override;
     void clipboard_changed(const ClipboardData& data) override;
     std::optional<ClipboardData> external_clipboard() override;
     void shutdown() override;
@@ -148,12 +148,12 @@ private:
     void drain_wake();
     void handle_events();
     void handle_event(XEvent& ev);
-    void sync_windows(const std::unordered_set<std::uint32_t>& dirty);
+    void sync_windows(const std::vector<WindowSnapshot>& snaps);
     XWin* create_xwin(std::uint32_t id, const Rect& rect, std::uint32_t style);
     void destroy_xwin(std::uint32_t id);
     void set_title(XWin& w, const std::string& title);
-    void sync_stacking();
-    void sync_focus_and_grab();
+    void sync_stacking(const std::vector<std::uint32_t>& z_order);
+    void sync_focus_and_grab(std::uint32_t active, std::uint32_t capture);
     void undo_wm_moves();
     int present_all();  // ms until a held-back present is due, or -1
     void present(XWin& w);

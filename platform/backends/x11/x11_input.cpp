@@ -1,7 +1,7 @@
 // Raw X input to the core: pointer, buttons, wheel and keys, at root
 // coordinates. The core routes it to the window that owns it.
-#include "backends/x11/x11_keys.h"
-#include "backends/x11/x11_display.h"
+#include "x11_keys.h"
+#include "x11_display.h"
 
 namespace plat::detail::x11 {
 

@@ -1,4 +1,4 @@
-#include "backends/x11/x11_keys.h"
+#include "x11_keys.h"
 
 #include <X11/keysym.h>
 

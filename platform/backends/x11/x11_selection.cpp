@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "plat/dib.h"
-#include "backends/x11/x11_uri_list.h"
-#include "backends/x11/x11_display.h"
+#include "x11_uri_list.h"
+#include "x11_display.h"
 
 #include <X11/Xatom.h>
 

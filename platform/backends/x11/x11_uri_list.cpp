@@ -1,4 +1,4 @@
-#include "backends/x11/x11_uri_list.h"
+#include "x11_uri_list.h"
 
 namespace plat::detail::x11 {
 

@@ -181,4 +181,10 @@ bool is_key_down(int key);
 // Blocks the calling thread until its queue has something or `timeout_ms` passes.
 void wait_for_messages(int timeout_ms);
 
+// True when every thread's queue is empty, no window waits for painting and
+// every thread is waiting for messages or between two dispatches (or polled
+// its empty queue within the last 30 ms): nothing is left to happen unless
+// new input comes.
+bool message_queues_at_rest();
+
 }  // namespace plat

@@ -1,4 +1,5 @@
-// Our window frames: their layout, hit-testing and drawing.
+// The decorations we draw around top-level windows (caption bar, borders,
+// close box, menu bar): their layout, hit-testing and drawing.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +12,11 @@
 
 namespace plat::detail {
 
-struct FrameInsets {
+struct DecorationInsets {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-struct FrameLayout {
+struct DecorationLayout {
     int border = 0;
     Rect caption;    // window coordinates; empty without a caption
     Rect close_box;  // empty without one
@@ -23,10 +24,10 @@ struct FrameLayout {
     Rect client;     // window coordinates
 };
 
-FrameInsets frame_insets(std::uint32_t style, bool has_menu);
-FrameLayout frame_layout(std::uint32_t style, bool has_menu, Size window);
+DecorationInsets decoration_insets(std::uint32_t style, bool has_menu);
+DecorationLayout decoration_layout(std::uint32_t style, bool has_menu, Size window);
 // Which part of a top-level window a point (window coordinates) is on.
-Hit frame_hit(std::uint32_t style, bool has_menu, Size window, Point p);
+Hit decoration_hit(std::uint32_t style, bool has_menu, Size window, Point p);
 // Cells of the menu bar's items, in the bar's coordinates.
 std::vector<Rect> menu_bar_cells(const Menu& menu, Rect bar);
 

@@ -1,4 +1,4 @@
-// The frame's modal loops, driven as a person would: dragging the caption,
+// The decoration's modal loops, driven as a person would: dragging the caption,
 // dragging borders, and the close box.
 #include <gtest/gtest.h>
 
@@ -20,12 +20,12 @@ namespace {
 
 constexpr Rect kStart{200, 150, 500, 350};
 
-class FrameLoop : public ::testing::Test {
+class MoveSizeLoop : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (class_registered("frame_loop_test")) return;
+        if (class_registered("move_size_loop_test")) return;
         WindowClass c;
-        c.name = "frame_loop_test";
+        c.name = "move_size_loop_test";
         register_class(c);
     }
 
@@ -45,7 +45,7 @@ protected:
               std::function<bool(Message&)> extra = nullptr) {
         Hwnd h = ui.run([&] {
             CreateParams p;
-            p.class_name = "frame_loop_test";
+            p.class_name = "move_size_loop_test";
             p.title = "Frame";
             p.style = st;
             p.rect = kStart;
@@ -86,7 +86,7 @@ int first_of(const std::vector<Message>& ms, MsgKind kind) {
 
 }  // namespace
 
-TEST_F(FrameLoop, DraggingTheCaptionMovesByTheMouseDelta) {
+TEST_F(MoveSizeLoop, DraggingTheCaptionMovesByTheMouseDelta) {
     Hwnd h = make();
     Point grip = point_on(h, Hit::Caption);
     ASSERT_EQ(hit_test(h, grip), Hit::Caption);
@@ -119,7 +119,7 @@ TEST_F(FrameLoop, DraggingTheCaptionMovesByTheMouseDelta) {
     EXPECT_EQ(window_rect(h), want);
 }
 
-TEST_F(FrameLoop, MovingHandlerDecidesThePositionButNotTheSize) {
+TEST_F(MoveSizeLoop, MovingHandlerDecidesThePositionButNotTheSize) {
     Hwnd h = make(style::Overlapped | style::Visible, [](Message& m) {
         if (m.kind != MsgKind::Moving) return false;
         // Snap to a 10-pixel grid, and try (in vain) to shrink the window.
@@ -137,7 +137,7 @@ TEST_F(FrameLoop, MovingHandlerDecidesThePositionButNotTheSize) {
     EXPECT_TRUE(rec->of(MsgKind::Size).empty());
 }
 
-TEST_F(FrameLoop, MovingCarriesCtrlWhileCtrlIsHeld) {
+TEST_F(MoveSizeLoop, MovingCarriesCtrlWhileCtrlIsHeld) {
     Hwnd h = make();
     Point grip = point_on(h, Hit::Caption);
     drag(grip, 5, 0);
@@ -159,7 +159,7 @@ TEST_F(FrameLoop, MovingCarriesCtrlWhileCtrlIsHeld) {
     EXPECT_EQ(window_rect(h), kStart.translated(25, 0));
 }
 
-TEST_F(FrameLoop, EscapeDuringADragPutsTheWindowBack) {
+TEST_F(MoveSizeLoop, EscapeDuringADragPutsTheWindowBack) {
     Hwnd h = make();
     Point grip = point_on(h, Hit::Caption);
     driver::press_button(grip);
@@ -178,7 +178,7 @@ TEST_F(FrameLoop, EscapeDuringADragPutsTheWindowBack) {
     EXPECT_EQ(window_rect(h), kStart);
 }
 
-TEST_F(FrameLoop, DraggingTheRightBorderSizes) {
+TEST_F(MoveSizeLoop, DraggingTheRightBorderSizes) {
     Hwnd h = make();
     Point edge = point_on(h, Hit::Right);
     ASSERT_EQ(hit_test(h, edge), Hit::Right);
@@ -198,7 +198,7 @@ TEST_F(FrameLoop, DraggingTheRightBorderSizes) {
     EXPECT_EQ(client_rect(h).width(), want.width() - 2 * metrics().sizing_frame);
 }
 
-TEST_F(FrameLoop, DraggingTheBottomBorderSizes) {
+TEST_F(MoveSizeLoop, DraggingTheBottomBorderSizes) {
     Hwnd h = make();
     Point edge = point_on(h, Hit::Bottom);
     ASSERT_EQ(hit_test(h, edge), Hit::Bottom);
@@ -210,7 +210,7 @@ TEST_F(FrameLoop, DraggingTheBottomBorderSizes) {
     EXPECT_EQ(rec->of(MsgKind::Size).back().rect, want);
 }
 
-TEST_F(FrameLoop, DraggingTheLeftBorderMovesTheLeftEdgeOnly) {
+TEST_F(MoveSizeLoop, DraggingTheLeftBorderMovesTheLeftEdgeOnly) {
     Hwnd h = make();
     Point edge = point_on(h, Hit::Left);
     ASSERT_EQ(hit_test(h, edge), Hit::Left);
@@ -223,7 +223,7 @@ TEST_F(FrameLoop, DraggingTheLeftBorderMovesTheLeftEdgeOnly) {
     EXPECT_EQ(rec->of(MsgKind::Move).back().rect, want);
 }
 
-TEST_F(FrameLoop, SizingStopsAtTheMinimumHoldingTheOppositeEdges) {
+TEST_F(MoveSizeLoop, SizingStopsAtTheMinimumHoldingTheOppositeEdges) {
     Hwnd h = make();
     Size min = metrics().min_window;
     Point corner = point_on(h, Hit::TopLeft);
@@ -246,7 +246,7 @@ TEST_F(FrameLoop, SizingStopsAtTheMinimumHoldingTheOppositeEdges) {
     EXPECT_EQ(window_rect(h), (Rect{kStart.left, kStart.top, kStart.left + min.width, kStart.bottom}));
 }
 
-TEST_F(FrameLoop, EscapeDuringSizingPutsTheSizeBack) {
+TEST_F(MoveSizeLoop, EscapeDuringSizingPutsTheSizeBack) {
     Hwnd h = make();
     Point edge = point_on(h, Hit::BottomRight);
     driver::press_button(edge);
@@ -263,7 +263,7 @@ TEST_F(FrameLoop, EscapeDuringSizingPutsTheSizeBack) {
     EXPECT_EQ(window_rect(h), kStart);
 }
 
-TEST_F(FrameLoop, WindowWithoutSizingBorderDoesNotSize) {
+TEST_F(MoveSizeLoop, WindowWithoutSizingBorderDoesNotSize) {
     Hwnd h = make(style::Caption | style::CloseBox | style::Visible);
     Point edge{kStart.left, (kStart.top + kStart.bottom) / 2};
     ASSERT_EQ(hit_test(h, edge), Hit::Border);
@@ -275,7 +275,7 @@ TEST_F(FrameLoop, WindowWithoutSizingBorderDoesNotSize) {
     EXPECT_TRUE(rec->of(MsgKind::Moving).empty());
 }
 
-TEST_F(FrameLoop, SizingHandlerThatKeepsTheCurrentRectRefusesResizing) {
+TEST_F(MoveSizeLoop, SizingHandlerThatKeepsTheCurrentRectRefusesResizing) {
     Hwnd h = make(style::Overlapped | style::Visible, [](Message& m) {
         if (m.kind != MsgKind::Sizing) return false;
         m.rect = window_rect(m.window);
@@ -288,7 +288,7 @@ TEST_F(FrameLoop, SizingHandlerThatKeepsTheCurrentRectRefusesResizing) {
     EXPECT_TRUE(rec->of(MsgKind::Size).empty());
 }
 
-TEST_F(FrameLoop, ClosingByTheCloseBoxDestroysTheWindow) {
+TEST_F(MoveSizeLoop, ClosingByTheCloseBoxDestroysTheWindow) {
     Hwnd h = make();
     Point box = point_on(h, Hit::CloseBox);
     ASSERT_EQ(hit_test(h, box), Hit::CloseBox);
@@ -298,7 +298,7 @@ TEST_F(FrameLoop, ClosingByTheCloseBoxDestroysTheWindow) {
     EXPECT_FALSE(is_window(h));
 }
 
-TEST_F(FrameLoop, ReleasingAwayFromTheCloseBoxDoesNotClose) {
+TEST_F(MoveSizeLoop, ReleasingAwayFromTheCloseBoxDoesNotClose) {
     Hwnd h = make();
     Point box = point_on(h, Hit::CloseBox);
     driver::press_button(box);

@@ -1,10 +1,10 @@
-// What a press on a window's frame does: the move and size loops, the close
+// What a press on a window's decoration does: the move and size loops, the close
 // box, and the menu bar. Each runs modally on the window's own thread, with
 // the mouse captured, until the button is released.
 #include <algorithm>
 
-#include "core/frame.h"
-#include "core/state.h"
+#include "decoration.h"
+#include "registry.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"
 
@@ -136,7 +136,7 @@ void set_hot_item(Hwnd h, int item) {
         std::lock_guard lock(r.m);
         w->hot_menu_item = item;
     }
-    redraw_frame(h);
+    redraw_decoration(h);
 }
 
 void menu_bar_click(Message& down) {
@@ -144,7 +144,7 @@ void menu_bar_click(Message& down) {
     MenuPtr menu = menu_bar(h);
     if (!menu) return;
     Rect wr = window_rect(h);
-    FrameLayout f = frame_layout(window_style(h), true, wr.size());
+    DecorationLayout f = decoration_layout(window_style(h), true, wr.size());
     Point p{down.screen_pos.x - wr.left, down.screen_pos.y - wr.top};
     std::vector<Rect> cells = menu_bar_cells(*menu, f.menu_bar);
     for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -178,7 +178,7 @@ void menu_bar_click(Message& down) {
 
 }  // namespace
 
-void run_frame_click(Message& msg) {
+void run_decoration_click(Message& msg) {
     if (window_style(msg.window) & style::Child) return;
     switch (msg.hit) {
     case Hit::Caption:

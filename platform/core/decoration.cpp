@@ -1,9 +1,9 @@
-#include "core/frame.h"
+#include "decoration.h"
 
 #include <algorithm>
 
-#include "core/backend.h"
-#include "core/state.h"
+#include "backend_interface.h"
+#include "registry.h"
 #include "plat/metrics.h"
 
 namespace plat::detail {
@@ -27,7 +27,7 @@ int border_of(std::uint32_t st) {
 
 }  // namespace
 
-FrameInsets frame_insets(std::uint32_t st, bool has_menu) {
+DecorationInsets decoration_insets(std::uint32_t st, bool has_menu) {
     if (st & style::Child) {
         int b = (st & style::ThinBorder) ? 1 : 0;
         return {b, b, b, b};
@@ -38,9 +38,9 @@ FrameInsets frame_insets(std::uint32_t st, bool has_menu) {
     return {b, top, b, b};
 }
 
-FrameLayout frame_layout(std::uint32_t st, bool has_menu, Size window) {
-    FrameLayout f;
-    FrameInsets in = frame_insets(st, has_menu);
+DecorationLayout decoration_layout(std::uint32_t st, bool has_menu, Size window) {
+    DecorationLayout f;
+    DecorationInsets in = decoration_insets(st, has_menu);
     f.border = in.left;
     int y = f.border;
     if (!(st & style::Child) && (st & style::Caption)) {
@@ -60,10 +60,10 @@ FrameLayout frame_layout(std::uint32_t st, bool has_menu, Size window) {
     return f;
 }
 
-Hit frame_hit(std::uint32_t st, bool has_menu, Size window, Point p) {
+Hit decoration_hit(std::uint32_t st, bool has_menu, Size window, Point p) {
     Rect whole{0, 0, window.width, window.height};
     if (!whole.contains(p)) return Hit::Nowhere;
-    FrameLayout f = frame_layout(st, has_menu, window);
+    DecorationLayout f = decoration_layout(st, has_menu, window);
     if (f.client.contains(p)) return Hit::Client;
     if (f.close_box.contains(p)) return Hit::CloseBox;
     if (f.caption.contains(p)) return Hit::Caption;
@@ -136,7 +136,7 @@ void draw_close_box(Dc& dc, const Rect& box) {
 
 }  // namespace
 
-void redraw_frame(Hwnd h) {
+void redraw_decoration(Hwnd h) {
     auto w = find_window_data(h);
     if (!w) return;
     std::uint32_t st;
@@ -165,10 +165,10 @@ void redraw_frame(Hwnd h) {
         Surface& s = w->surface;
         if (s.is_null()) return;
         Dc dc(s);
-        FrameLayout f = frame_layout(st, menu != nullptr, s.size());
+        DecorationLayout f = decoration_layout(st, menu != nullptr, s.size());
         Rect whole = s.rect();
         if (f.border > 0) {
-            // Outer frame: raised edge, then button face.
+            // Outer edge: raised, then button face.
             Rect inner = whole;
             for (int i = 0; i < f.border; ++i) {
                 Color tl = i == 0 ? kFace : (i == 1 ? kLight : kFace);
@@ -220,7 +220,7 @@ void resize_surface(Hwnd h) {
             w->surface.fill(bg);
         }
     }
-    redraw_frame(h);
+    redraw_decoration(h);
 }
 
 }  // namespace plat::detail

@@ -1,5 +1,5 @@
-// Internal state of the window system: the window registry, the classes and
-// the per-thread queues. Only platform code includes this.
+// The window registry (windows, classes, z-order, focus) and the per-thread
+// message queues. Only the core includes this.
 //
 // Locking: the registry mutex guards the tables and every WindowData field
 // except the surface, which has its own (recursive) lock because window
@@ -58,7 +58,7 @@ struct WindowData {
     int hot_menu_item = -1;
 
     std::recursive_mutex surface_mutex;
-    Surface surface;  // the whole window, frame included
+    Surface surface;  // the whole window, decoration included
     // A thread drawing back to back would take the surface again the moment
     // it lets go, and a backend waiting to present it would rarely get in:
     // a waiting presenter makes new drawing wait until it has had its turn.
@@ -116,17 +116,17 @@ Rect screen_rect_locked(const WindowData& w);
 bool visible_locked(const WindowData& w);
 std::uint32_t top_level_of_locked(std::uint32_t id);
 
-// Redraws the frame of a top-level window into its surface.
-void redraw_frame(Hwnd h);
-// Reallocates the surface after a size change, redraws the frame and
+// Redraws the decoration of a top-level window into its surface.
+void redraw_decoration(Hwnd h);
+// Reallocates the surface after a size change, redraws the decoration and
 // invalidates the client area.
 void resize_surface(Hwnd h);
 
 // True while any window of `queue` waits for painting.
 bool has_pending_paint(const ThreadQueue& queue);
 
-// Runs the default handling of frame clicks (move, size, close box, menu bar).
-void run_frame_click(Message& msg);
+// Runs the default handling of clicks on the decoration (move, size, close box, menu bar).
+void run_decoration_click(Message& msg);
 
 // Raises within the z-order (keeping topmost windows above); lock held.
 void raise_locked(std::uint32_t id);

@@ -1,19 +1,25 @@
+// The one place that knows the backends: init_platform picks one, and a
+// process that never calls it gets the headless backend.
 #include "plat/platform.h"
 
 #include <atomic>
 
-#include "backends/x11/x11_backend.h"
-#include "core/backend.h"
+#include "backend_interface.h"
+#include "headless/headless_backend.h"
+#include "x11/x11_backend.h"
 
 namespace plat {
 
-namespace detail {
-std::unique_ptr<Backend> make_headless_backend(Size screen);
-}
-
 namespace {
 std::atomic<bool> g_ready{false};
-}
+constexpr Size kDefaultScreen{1920, 1080};
+}  // namespace
+
+namespace detail {
+
+std::unique_ptr<Backend> make_default_backend() { return make_headless_backend(kDefaultScreen); }
+
+}  // namespace detail
 
 bool init_platform(const PlatformOptions& options, std::string& error) {
     if (options.screen.width < 320 || options.screen.height < 200 || options.screen.width > 16384 ||
