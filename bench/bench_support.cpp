@@ -1,6 +1,6 @@
 #include "bench_support.h"
 
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/window.h"
 

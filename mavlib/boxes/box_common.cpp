@@ -1,7 +1,7 @@
 #include "boxes/box_common.h"
 
 #include "boxes/boxes.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/pump.h"
 #include "mavlib.h"

@@ -6,7 +6,7 @@
 
 #include "boxes/box_common.h"
 #include "boxes/boxes.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/snapping.h"
 #include "mav/boxes.h"
 #include "mavlib.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "image/image_files.h"
 #include "mavlib.h"
 #include "plat/codecs.h"

@@ -12,7 +12,7 @@
 
 #include "boxes/boxes.h"
 #include "frame/commands.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/main_window.h"
 #include "frame/options.h"
 #include "frame/script.h"
@@ -24,7 +24,7 @@
 #include "plat/instance.h"
 #include "plat/platform.h"
 #include "plat/window.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "text/text_window.h"
 
 int mav_entry(int argc, char** argv) { return mav::run_entry(argc, argv); }

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/codepage.h"

@@ -1,6 +1,6 @@
 #include "frame/mailbox.h"
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "plat/window.h"
 
 namespace mav {

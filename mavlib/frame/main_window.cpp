@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "frame/commands.h"
-#include "frame/dialogues.h"
-#include "frame/globals.h"
+#include "frame/main_window_dialogues.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "frame/status_line.h"

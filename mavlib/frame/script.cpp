@@ -8,7 +8,7 @@
 
 #include "boxes/boxes.h"
 #include "frame/commands.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
 #include "plat/clock.h"
@@ -279,9 +279,10 @@ ScriptParse parse_script(const std::string& text) {
             char* end = nullptr;
             long n = std::strtol(rest.c_str(), &end, 10);
             if (rest.empty() || end == rest.c_str() || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))) ||
-                n < 0 || n >= 30) {
+                n < 0 || n >= kInputBoxMaxItems) {
                 out.ok = false;
-                out.error = "field needs a field number from 0 to 29 and the text, not '" + rest + "'";
+                out.error = "field needs a field number from 0 to " + std::to_string(kInputBoxMaxItems - 1) +
+                            " and the text, not '" + rest + "'";
                 return out;
             }
             a.number = int(n);

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
 

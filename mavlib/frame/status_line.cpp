@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "plat/codepage.h"
 #include "plat/window.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "mavlib.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"

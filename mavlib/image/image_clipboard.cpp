@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/status_line.h"
 #include "image/image_table.h"

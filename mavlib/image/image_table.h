@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "plat/gfx.h"
 #include "plat/messages.h"
 

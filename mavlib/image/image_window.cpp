@@ -10,7 +10,7 @@
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "image/image_files.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/codepage.h"

@@ -200,8 +200,8 @@ int MAV_InputText(char* buf) {
             if (tw.log_state == 1 && tw.log_file) std::fprintf(tw.log_file, "%s\n", buf);
             break;
         }
-        int req = g_request.exchange(0);
-        if (req == 1) {
+        const int req = g_request.exchange(kNoRequest);
+        if (req == kRecall) {
             for (char16_t u : g_recall) {
                 plat::Message m;
                 m.window = tw.window;
@@ -209,7 +209,7 @@ int MAV_InputText(char* buf) {
                 m.ch = u;
                 plat::post_message(m);
             }
-        } else if (req == 2) {
+        } else if (req == kPaste) {
             paste_first_line();
         }
         if (frame().input_pending.load() == 0) {

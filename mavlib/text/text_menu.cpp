@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "frame/commands.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/dialogs.h"
 #include "plat/keys.h"

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "plat/gfx.h"
 #include "plat/messages.h"
 

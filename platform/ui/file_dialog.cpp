@@ -425,7 +425,7 @@ bool combo_proc(Message& m) {
     case MsgKind::KeyDown:
         if (m.key == key::Up) set_filter(*st, st->filter_index - 1);
         else if (m.key == key::Down && !m.ctrl) set_filter(*st, st->filter_index + 1);
-        else if (m.key == key::F1 + 3 || m.key == key::Space) drop_down(*st);  // F4, as drop-downs do
+        else if (m.key == key::F4 || m.key == key::Space) drop_down(*st);  // as drop-downs do
         return true;
     case MsgKind::Char:
         return true;

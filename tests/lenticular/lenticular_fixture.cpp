@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/window.h"
 #include "text/text_window.h"

@@ -31,7 +31,8 @@ inline constexpr int NumpadAdd = 0x6B;
 inline constexpr int NumpadSubtract = 0x6D;
 inline constexpr int NumpadDecimal = 0x6E;
 inline constexpr int NumpadDivide = 0x6F;
-inline constexpr int F1 = 0x70;  // F1..F12 are consecutive
+inline constexpr int F1 = 0x70;  // F1..F24 are consecutive
+inline constexpr int F4 = F1 + 3;
 inline constexpr int Count = 0x100;
 }  // namespace key
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "test_log.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "boxes/boxes.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "mavlib.h"
 #include "plat/clock.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "image/image_clipboard.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"

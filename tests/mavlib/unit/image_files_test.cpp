@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "drawing_test_support.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
 #include "image/image_files.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/clock.h"

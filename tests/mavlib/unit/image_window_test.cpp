@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "frame/mailbox.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/driver.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "plat/clock.h"
 #include "plat/window.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame/commands.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
 #include "plat/clock.h"

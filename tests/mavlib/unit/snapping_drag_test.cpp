@@ -2,7 +2,7 @@
 // with Ctrl held.
 #include <gtest/gtest.h>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/snapping.h"
 #include "plat/driver.h"
 #include "plat/keys.h"

@@ -6,7 +6,7 @@
 #include <future>
 #include <string>
 
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/clock.h"

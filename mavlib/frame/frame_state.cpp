@@ -1,4 +1,4 @@
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 
 namespace mav {
 

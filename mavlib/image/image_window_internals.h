@@ -1,4 +1,5 @@
-// Internals shared by the image window code.
+// Internals of the image windows: zoom fitting, creation, captions, drawing
+// the buffer, the window procedure and the requests it serves.
 #pragma once
 
 #include <string>

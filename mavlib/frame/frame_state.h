@@ -1,6 +1,7 @@
-// Process-wide state of the frame: plain tables and flags, shared between the
-// window thread and the user thread. Flags are atomics so that the two threads
-// see each other's writes; nothing else about them changes.
+// Process-wide state of the application frame (start-up, main window, user
+// thread): plain tables and flags, shared between the window thread and the
+// user thread. Flags are atomics so that the two threads see each other's
+// writes; nothing else about them changes.
 #pragma once
 
 #include <atomic>

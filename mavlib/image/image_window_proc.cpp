@@ -1,11 +1,11 @@
 // The image window's procedure: paint from the buffer, zoom keys and wheel,
 // the stretch-mode toggle, keys passed on to the main window, and the mouse
 // state programs may read.
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/snapping.h"
 #include "image/image_clipboard.h"
 #include "image/image_files.h"
-#include "image/image_proc.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/keys.h"
 #include "plat/window.h"

@@ -1,10 +1,10 @@
-#include "frame/dialogues.h"
+#include "frame/main_window_dialogues.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "frame/commands.h"
-#include "frame/globals.h"
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "mavlib.h"
 #include "plat/window.h"
