@@ -1,18 +1,22 @@
-// Fuzz target for the decoders written here, BMP and ICO: every input goes
-// through both decoders and both header-only size readers. Beyond surviving,
-// a decoded picture must agree with what the size reader says about the same
-// bytes, every pixel of it must be readable and a 0x00RRGGBB word where it is
-// colour, an indexed picture must report a palette size it can hold, and the
-// picture must come back unchanged through our BMP encoder and decoder. A
-// broken rule aborts, so the fuzzer and the corpus replay both report it as
-// a crash.
+// Fuzz target for the decoders written here, BMP and ICO, and the packed-DIB
+// reader over the BMP one: every input goes through both decoders and both
+// header-only size readers, and through the DIB reader as it is and without
+// its first 14 bytes. Beyond surviving, a decoded picture must agree with
+// what the size reader says about the same bytes, every pixel of it must be
+// readable and a 0x00RRGGBB word where it is colour, an indexed picture must
+// report a palette size it can hold, and the picture must come back
+// unchanged through our BMP encoder and decoder. A BMP file whose rows lie
+// where a packed DIB's would must read the same both ways. A broken rule
+// aborts, so the fuzzer and the corpus replay both report it as a crash.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "codec_common.h"
 #include "decode_fuzzer.h"
+#include "plat/dib.h"
 
 namespace {
 
@@ -89,6 +93,40 @@ void check_decoded(const Decoded& d, const IoResult& size_result, Size size, boo
     if (std::uint64_t(s.width()) * std::uint64_t(s.height()) <= kRoundTripPixels) check_bmp_round_trip(s);
 }
 
+// A packed DIB: read_info agrees with to_surface, which writes nothing on failure.
+void check_packed_dib(const std::uint8_t* data, std::size_t size) {
+    Decoded d;
+    dib::Info info;
+    const bool ok = dib::to_surface(data, size, d.surface, &info);
+    dib::Info header;
+    const bool header_ok = dib::read_info(data, size, header);
+    if (!ok) {
+        require(d.surface.is_null(), "failed DIB read wrote its output");
+        return;
+    }
+    require(header_ok, "DIB header refused for a DIB that reads");
+    require(header.width == info.width && header.height == info.height && header.bits == info.bits &&
+                header.top_down == info.top_down && header.palette_entries == info.palette_entries,
+            "DIB header and DIB read disagree");
+    require(info.width == d.surface.width() && info.height == d.surface.height(), "DIB size and picture disagree");
+    require((info.bits <= 8) == (d.surface.format() == PixelFormat::Indexed8), "DIB depth and picture disagree");
+    d.palette_entries = info.palette_entries;
+    Size sz{info.width, info.height};
+    check_decoded(d, IoResult::success(), sz, true);
+}
+
+// A BMP file that decodes, with its rows right after the declared colour
+// table, reads the same as the packed DIB after its file header.
+void check_bmp_as_packed_dib(const std::uint8_t* data, std::size_t size, const Surface& from_file) {
+    constexpr std::size_t kFileHeader = 14;
+    DibLayout l;
+    if (!locate_dib(data + kFileHeader, size - kFileHeader, kRowsAfterTable, 1, l).ok) return;
+    if (le32(data + 10) != kFileHeader + l.pixel_offset) return;
+    Surface s;
+    require(dib::to_surface(data + kFileHeader, size - kFileHeader, s), "packed DIB refused what the BMP read");
+    require(same_pixels(s, from_file), "packed DIB and BMP file read differently");
+}
+
 }  // namespace
 
 int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
@@ -102,6 +140,7 @@ int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
         const IoResult sr = bmp_size(src, sz);
         if (r.ok) {
             check_decoded(d, sr, sz, true);
+            check_bmp_as_packed_dib(data, size, d.surface);
             ++decoded;
         } else {
             require(d.surface.is_null(), "failed BMP decode wrote its output");
@@ -123,6 +162,8 @@ int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
             require(!r.message.empty(), "ICO failure without a message");
         }
     }
+    check_packed_dib(data, size);
+    if (size > 14) check_packed_dib(data + 14, size - 14);
     return decoded;
 }
 

@@ -66,7 +66,7 @@ def palette(n):
     return b"".join(quad((i * 53) & 0xFF, (i * 97) & 0xFF, (i * 29) & 0xFF) for i in range(n))
 
 
-def rgb_rows(w, h, bpp, top_down=False):
+def rgb_rows(w, h, bpp, top_down=False, five_five_five=False):
     out = b""
     ys = range(h) if top_down else reversed(range(h))
     for y in ys:
@@ -77,6 +77,8 @@ def rgb_rows(w, h, bpp, top_down=False):
                 row += bytes([b, g, r])
             elif bpp == 32:
                 row += bytes([b, g, r, 0xFF])
+            elif bpp == 16 and five_five_five:
+                row += le16(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3))
             elif bpp == 16:  # 5-6-5
                 row += le16(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3))
         out += pad(row)
@@ -123,6 +125,8 @@ def corpus():
                                         b"".join(pad(bytes([y * 3 + x for x in range(3)])) for y in range(3)))
     files["bmp-16bit-565.bmp"] = bmp(info_header(4, 3, 16, compression=3), le32(0xF800) + le32(0x07E0) + le32(0x001F),
                                      rgb_rows(4, 3, 16))
+    # 16-bit without bit fields: 5-5-5, top-down.
+    files["bmp-16bit-555-topdown.bmp"] = bmp(info_header(5, -2, 16), b"", rgb_rows(5, 2, 16, True, True))
     files["bmp-24bit.bmp"] = bmp(info_header(5, 3, 24), b"", rgb_rows(5, 3, 24))
     files["bmp-24bit-topdown.bmp"] = bmp(info_header(3, -4, 24), b"", rgb_rows(3, 4, 24, top_down=True))
     files["bmp-32bit.bmp"] = bmp(info_header(4, 4, 32), b"", rgb_rows(4, 4, 32))

@@ -3,6 +3,7 @@
 // pictures with or without bit fields, and 24-bit ones; bottom-up or
 // top-down; the OS/2 core header and the Windows headers up to version 5.
 // Writes 24-bit bottom-up from Rgb32 and 8-bit with 256 entries from Indexed8.
+// The DIB part is shared with icons (ico_codec.cpp) and packed DIBs (dib.cpp).
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -17,19 +18,6 @@ namespace {
 constexpr std::size_t kFileHeader = 14;
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
 constexpr std::uint32_t kPixelsPerMetre = 2834;  // 72 dpi
-
-struct DibInfo {
-    std::uint32_t header_size = 0;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;  // after the divisor
-    bool top_down = false;
-    int bpp = 0;
-    std::uint32_t compression = kBiRgb;
-    std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue
-    std::uint64_t palette_offset = 0;    // from the DIB's start
-    int palette_count = 0;
-    int palette_entry_size = 4;
-};
 
 const IoResult kTruncated = IoResult::failure("truncated BMP file");
 const IoResult kCorrupt = IoResult::failure("corrupt BMP data");
@@ -108,9 +96,11 @@ IoResult parse_dib(const ByteSource& src, std::uint64_t offset, int height_divis
         info.masks[2] = 0x0000FF;
     }
     info.palette_offset = after - offset;
+    info.table_entries = clr_used;
     if (bpp <= 8) {
         const std::uint32_t full = 1u << bpp;
         info.palette_count = int(clr_used == 0 || clr_used > full ? full : clr_used);
+        if (clr_used == 0) info.table_entries = full;
     }
     return IoResult::success();
 }
@@ -189,114 +179,146 @@ IoResult dib_size(const ByteSource& src, std::uint64_t offset, int height_diviso
     return IoResult::success();
 }
 
-IoResult decode_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
-                    Decoded& out, DibExtras* extras) {
+IoResult locate_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
+                    DibLayout& out) {
     MemorySource src(dib, size);
     DibInfo info;
     if (IoResult r = parse_dib(src, 0, height_divisor, info); !r) return r;
-    const std::uint64_t palette_end =
-        info.palette_offset + std::uint64_t(info.palette_count) * std::uint64_t(info.palette_entry_size);
+    const std::uint64_t entry = std::uint64_t(info.palette_entry_size);
+    const std::uint64_t palette_end = info.palette_offset + std::uint64_t(info.palette_count) * entry;
     if (palette_end > size) return kTruncated;
+    std::uint64_t start = pixel_offset;
+    if (pixel_offset == kRowsAfterTable) start = info.palette_offset + info.table_entries * entry;
     // A pixel offset inside the headers is a writer's mistake: the rows
     // follow the colour table then.
-    if (pixel_offset < palette_end) pixel_offset = std::size_t(palette_end);
-    if (pixel_offset > size) return kTruncated;
+    if (start < palette_end) start = palette_end;
+    if (start > size) return kTruncated;
 
-    const int w = int(info.width);
-    const int h = int(info.height);
-    const bool indexed = info.bpp <= 8;
-    const std::uint8_t* pixels = dib + pixel_offset;
-    const std::size_t available = size - pixel_offset;
+    const std::uint64_t pixels = std::uint64_t(info.width) * info.height;
+    const std::uint64_t available = size - start;
     const bool rle = info.compression == kBiRle8 || info.compression == kBiRle4;
     const std::uint64_t stride = row_stride(info.width, info.bpp);
-    // Checked before the picture is allocated: plain rows must all be there,
+    // Checked before any picture is allocated: plain rows must all be there,
     // and run-length data cannot stand for more than 4096 pixels a byte.
-    if (!rle && stride * h > available) return kTruncated;
-    if (rle && !plausible(std::uint64_t(w) * std::uint64_t(h), available, 4096)) return kTruncated;
-    Surface s(w, h, indexed ? PixelFormat::Indexed8 : PixelFormat::Rgb32);
-    if (s.is_null()) return IoResult::failure("image too large");
+    if (!rle && stride * info.height > available) return kTruncated;
+    if (rle && !plausible(pixels, available, 4096)) return kTruncated;
+    out.info = info;
+    out.pixel_offset = std::size_t(start);
+    out.stride = stride;
+    out.rle = rle;
+    return IoResult::success();
+}
 
-    if (indexed) {
-        s.palette().fill(0);
-        for (int i = 0; i < info.palette_count; ++i) {
-            const std::uint8_t* e = dib + info.palette_offset + std::size_t(i) * std::size_t(info.palette_entry_size);
-            s.palette()[std::size_t(i)] = rgb(e[2], e[1], e[0]);
+namespace {
+
+void read_palette(const std::uint8_t* dib, const DibInfo& info, Surface& s) {
+    s.palette().fill(0);
+    for (int i = 0; i < info.palette_count; ++i) {
+        const std::uint8_t* e = dib + info.palette_offset + std::size_t(i) * std::size_t(info.palette_entry_size);
+        s.palette()[std::size_t(i)] = rgb(e[2], e[1], e[0]);
+    }
+}
+
+// The colour channels of 16 and 32-bit pixels.
+struct Masks {
+    Channel red, green, blue;
+    explicit Masks(const DibInfo& info) : red(info.masks[0]), green(info.masks[1]), blue(info.masks[2]) {}
+    Color operator()(std::uint32_t v) const { return (red(v) << 16) | (green(v) << 8) | blue(v); }
+};
+
+// One stored row into picture row `y`.
+void read_row(const std::uint8_t* src, int bpp, const Masks& masks, int y, Surface& s) {
+    const int w = s.width();
+    switch (bpp) {
+    case 1:
+    case 2:
+    case 4: {
+        std::uint8_t* dst = s.row8(y);
+        const int per_byte = 8 / bpp;
+        const std::uint8_t mask = std::uint8_t((1u << bpp) - 1);
+        for (int x = 0; x < w; ++x) {
+            const int shift = 8 - bpp * (x % per_byte + 1);
+            dst[x] = std::uint8_t((src[x / per_byte] >> shift) & mask);
+        }
+        break;
+    }
+    case 8:
+        std::memcpy(s.row8(y), src, std::size_t(w));
+        break;
+    case 16: {
+        std::uint32_t* dst = s.row32(y);
+        for (int x = 0; x < w; ++x) dst[x] = masks(le16(src + 2 * x));
+        break;
+    }
+    case 24: {
+        std::uint32_t* dst = s.row32(y);
+        for (int x = 0; x < w; ++x) dst[x] = rgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+        break;
+    }
+    case 32: {
+        std::uint32_t* dst = s.row32(y);
+        for (int x = 0; x < w; ++x) dst[x] = masks(le32(src + 4 * x));
+        break;
+    }
+    }
+}
+
+void read_rows(const std::uint8_t* pixels, const DibLayout& l, Surface& s) {
+    const Masks masks(l.info);
+    const int h = s.height();
+    for (int row = 0; row < h; ++row) {
+        const int y = l.info.top_down ? row : h - 1 - row;
+        read_row(pixels + std::size_t(l.stride) * std::size_t(row), l.info.bpp, masks, y, s);
+    }
+}
+
+// An icon's alpha bytes (32-bit pictures) and the AND mask after the colour
+// rows, both in picture order; a short mask is left out.
+void read_icon_extras(const std::uint8_t* pixels, std::uint64_t available, const DibLayout& l, DibExtras& extras) {
+    const int w = int(l.info.width);
+    const int h = int(l.info.height);
+    const auto picture_row = [&](int row) { return std::size_t(l.info.top_down ? row : h - 1 - row) * w; };
+    extras.alpha.clear();
+    extras.and_mask.clear();
+    const std::size_t count = std::size_t(w) * std::size_t(h);
+    if (l.info.bpp == 32) {
+        extras.alpha.resize(count);
+        for (int row = 0; row < h; ++row) {
+            const std::uint8_t* src = pixels + std::size_t(l.stride) * std::size_t(row);
+            std::uint8_t* dst = extras.alpha.data() + picture_row(row);
+            for (int x = 0; x < w; ++x) dst[x] = src[4 * x + 3];
         }
     }
+    const std::uint64_t mask_stride = row_stride(l.info.width, 1);
+    const std::uint64_t start = l.stride * h;
+    if (start + mask_stride * h > available) return;
+    extras.and_mask.resize(count);
+    for (int row = 0; row < h; ++row) {
+        const std::uint8_t* m = pixels + start + mask_stride * std::uint64_t(row);
+        std::uint8_t* dst = extras.and_mask.data() + picture_row(row);
+        for (int x = 0; x < w; ++x) dst[x] = (m[x / 8] >> (7 - x % 8)) & 1;
+    }
+}
 
-    if (rle) {
+}  // namespace
+
+IoResult decode_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
+                    Decoded& out, DibExtras* extras) {
+    DibLayout l;
+    if (IoResult r = locate_dib(dib, size, pixel_offset, height_divisor, l); !r) return r;
+    const DibInfo& info = l.info;
+    const bool indexed = info.bpp <= 8;
+    Surface s(int(info.width), int(info.height), indexed ? PixelFormat::Indexed8 : PixelFormat::Rgb32);
+    if (s.is_null()) return IoResult::failure("image too large");
+    if (indexed) read_palette(dib, info, s);
+
+    const std::uint8_t* pixels = dib + l.pixel_offset;
+    const std::size_t available = size - l.pixel_offset;
+    if (l.rle) {
         if (IoResult r = decode_rle(pixels, available, info.compression == kBiRle4, info.top_down, s); !r) return r;
     } else {
-        const Channel red(info.masks[0]), green(info.masks[1]), blue(info.masks[2]);
-        for (int row = 0; row < h; ++row) {
-            const std::uint8_t* src_row = pixels + std::size_t(stride) * std::size_t(row);
-            const int y = info.top_down ? row : h - 1 - row;
-            switch (info.bpp) {
-            case 1:
-            case 2:
-            case 4: {
-                std::uint8_t* dst = s.row8(y);
-                const int per_byte = 8 / info.bpp;
-                const std::uint8_t mask = std::uint8_t((1u << info.bpp) - 1);
-                for (int x = 0; x < w; ++x) {
-                    const int shift = 8 - info.bpp * (x % per_byte + 1);
-                    dst[x] = std::uint8_t((src_row[x / per_byte] >> shift) & mask);
-                }
-                break;
-            }
-            case 8:
-                std::memcpy(s.row8(y), src_row, std::size_t(w));
-                break;
-            case 16: {
-                std::uint32_t* dst = s.row32(y);
-                for (int x = 0; x < w; ++x) {
-                    const std::uint32_t v = le16(src_row + 2 * x);
-                    dst[x] = (red(v) << 16) | (green(v) << 8) | blue(v);
-                }
-                break;
-            }
-            case 24: {
-                std::uint32_t* dst = s.row32(y);
-                for (int x = 0; x < w; ++x) {
-                    const std::uint8_t* q = src_row + 3 * x;
-                    dst[x] = rgb(q[2], q[1], q[0]);
-                }
-                break;
-            }
-            case 32: {
-                std::uint32_t* dst = s.row32(y);
-                for (int x = 0; x < w; ++x) {
-                    const std::uint32_t v = le32(src_row + 4 * x);
-                    dst[x] = (red(v) << 16) | (green(v) << 8) | blue(v);
-                }
-                break;
-            }
-            }
-        }
-        if (extras) {
-            extras->alpha.clear();
-            extras->and_mask.clear();
-            const std::size_t count = std::size_t(w) * std::size_t(h);
-            if (info.bpp == 32) {
-                extras->alpha.resize(count);
-                for (int row = 0; row < h; ++row) {
-                    const std::uint8_t* src_row = pixels + std::size_t(stride) * std::size_t(row);
-                    std::uint8_t* dst = extras->alpha.data() + std::size_t(info.top_down ? row : h - 1 - row) * w;
-                    for (int x = 0; x < w; ++x) dst[x] = src_row[4 * x + 3];
-                }
-            }
-            // The AND mask follows the colour rows; a short one is left out.
-            const std::uint64_t mask_stride = row_stride(info.width, 1);
-            const std::uint64_t start = stride * h;
-            if (start + mask_stride * h <= available) {
-                extras->and_mask.resize(count);
-                for (int row = 0; row < h; ++row) {
-                    const std::uint8_t* m = pixels + start + mask_stride * std::uint64_t(row);
-                    std::uint8_t* dst = extras->and_mask.data() + std::size_t(info.top_down ? row : h - 1 - row) * w;
-                    for (int x = 0; x < w; ++x) dst[x] = (m[x / 8] >> (7 - x % 8)) & 1;
-                }
-            }
-        }
+        read_rows(pixels, l, s);
+        if (extras) read_icon_extras(pixels, available, l, *extras);
     }
     out.surface = std::move(s);
     out.palette_entries = indexed ? info.palette_count : 0;

@@ -109,8 +109,41 @@ struct DibExtras {
     std::vector<std::uint8_t> and_mask;
 };
 
+// What a DIB header declares, checked against the picture limits.
+struct DibInfo {
+    std::uint32_t header_size = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;  // after the divisor
+    bool top_down = false;
+    int bpp = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue
+    std::uint64_t palette_offset = 0;    // from the DIB's start
+    int palette_count = 0;               // entries used: at most 2^bpp, 0 above 8 bits
+    std::uint64_t table_entries = 0;     // entries the header declares (biClrUsed, or 2^bpp when 0)
+    int palette_entry_size = 4;
+};
+
+// Where the rows of a DIB start when no file header says: right after the
+// colour table its header declares, as in a packed DIB (the clipboard's).
+inline constexpr std::size_t kRowsAfterTable = std::size_t(-1);
+
+// A DIB checked against its data: the colour table and, for plain rows,
+// every row are there; run-length data is only checked for plausibility.
+struct DibLayout {
+    DibInfo info;
+    std::size_t pixel_offset = 0;  // where the rows start, from the DIB's start
+    std::uint64_t stride = 0;      // bytes per plain row
+    bool rle = false;
+};
+
 // A BMP's pixels after its 14-byte file header: a DIB (header, colour table,
 // rows). `height_divisor` is 2 for icons, whose DIB height counts the mask too.
+// `pixel_offset` is where the rows start: a file header's offset (less the
+// file header), or kRowsAfterTable; an offset inside the headers or the used
+// colour table means right after the used table.
+IoResult locate_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
+                    DibLayout& out);
 IoResult decode_dib(const std::uint8_t* dib, std::size_t size, std::size_t pixel_offset, int height_divisor,
                     Decoded& out, DibExtras* extras = nullptr);
 

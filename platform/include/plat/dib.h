@@ -1,10 +1,12 @@
 // Packed DIBs, the clipboard's image format, to and from surfaces.
 //
-// A packed DIB is a 40-byte info header (size, width, height, planes, bit
+// A packed DIB is a BMP file without its 14-byte file header: an info
+// header (40 bytes when we write one: size, width, height, planes, bit
 // count, compression, image size, resolution, colours used, colours
-// important; little-endian), a colour table of RGBQUAD entries (blue, green,
-// red, reserved) for palette pictures, then the rows, each padded to a
-// multiple of 4 bytes, bottom row first when the height is positive.
+// important; little-endian), bit masks or a colour table of RGBQUAD entries
+// (blue, green, red, reserved) where the picture has them, then the rows,
+// each padded to a multiple of 4 bytes, bottom row first when the height is
+// positive.
 #pragma once
 
 #include <cstddef>
@@ -42,21 +44,29 @@ struct Info {
     int width = 0;
     int height = 0;          // always positive
     bool top_down = false;   // the header's height was negative
-    int bits = 0;            // 1, 4, 8, 24 or 32
-    int palette_entries = 0; // colour-table entries of a palette picture, else 0
+    int bits = 0;            // 1, 2, 4, 8, 16, 24 or 32
+    int palette_entries = 0; // colour-table entries a palette picture uses, else 0
 };
 
-// Reads and checks the header against the data's size: uncompressed 1, 4,
-// 8, 24 and 32-bit DIBs (and 32-bit bit fields with the 0x00RRGGBB masks),
-// a header of 40 bytes or more, at most 32768 pixels a side and 2^28 pixels
-// in all, and enough bytes for the colour table and every row. The colour
-// table of a palette picture has biClrUsed entries, or 2^bits when that is
-// 0; a table after a 24 or 32-bit header (biClrUsed entries) is skipped.
+// Reading accepts exactly what the BMP codec reads in a BMP file (plat/codecs.h):
+// the OS/2 core header and the Windows headers up to version 5; 1, 2, 4 and
+// 8-bit palette pictures, also run-length coded (RLE8, RLE4); 16-bit
+// pictures (5-5-5 without bit fields, any masks with them, such as 5-6-5),
+// 24-bit, and 32-bit with or without bit fields of any masks; bottom-up or
+// top-down; at most 32768 pixels a side and 2^28 in all. The rows follow the
+// header, the bit masks after a 40-byte header with bit fields, and the
+// colour table the header declares: biClrUsed entries (2^bits for a palette
+// picture when 0), of which a palette picture uses at most 2^bits; a table
+// after a 16, 24 or 32-bit header is skipped.
+
+// Reads and checks the header against the data's size: the colour table and,
+// for plain rows, every row must be there. Run-length data is only checked
+// for what it could hold; to_surface finds whether its runs are whole.
 bool read_info(const std::uint8_t* data, std::size_t size, Info& out);
 
 // Decodes a DIB: palette pictures into an Indexed8 surface (the table's
 // entries, the rest of the 256 black), others into an Rgb32 one. False,
-// with `out` untouched, for anything read_info refuses.
+// with `out` untouched, for anything the reader refuses.
 bool to_surface(const std::uint8_t* data, std::size_t size, Surface& out, Info* info = nullptr);
 
 }  // namespace plat::dib
