@@ -4,6 +4,7 @@
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/pump.h"
+#include "frame/snapping.h"
 #include "mavlib.h"
 #include "plat/codepage.h"
 #include "plat/controls.h"
@@ -83,6 +84,45 @@ int close_box_window(plat::Hwnd box, void (*forget_box)(), const char* error_tex
     }
     plat::destroy_window(box);
     return 0;
+}
+
+std::optional<bool> handle_box_message(plat::Message& m, const BoxKind& kind) {
+    plat::Hwnd box = kind.open_box();
+    bool ours = box && m.window == box;
+    switch (m.kind) {
+    case plat::MsgKind::Move:
+    case plat::MsgKind::Moving:
+        return handle_snapping(m);
+    case plat::MsgKind::Size:
+        if (ours) kind.on_size();
+        return true;
+    case plat::MsgKind::Command:
+        if (!ours || kind.on_command(m)) return true;
+        if (m.command_id == kind.destroy_command) kind.close();
+        else if (m.command_id == kind.rename_command) kind.rename(*kind.rename_item);
+        return true;
+    case plat::MsgKind::Close:
+        if (ours) kind.close();
+        else plat::destroy_window(m.window);
+        return true;
+    case plat::MsgKind::RButtonDown:
+        if (!ours) return true;
+        if (m.non_client) {
+            popup_one_item(m.window, kind.destroy_item, kind.destroy_command, m.screen_pos);
+        } else {
+            *kind.rename_item = kind.item_at(m.pos);
+            popup_one_item(m.window, "Rename", kind.rename_command, m.screen_pos, !renaming_possible());
+        }
+        return true;
+    case plat::MsgKind::LButtonDblClk:
+        if (ours) kind.rename(kind.item_at(m.pos));
+        return true;
+    case plat::MsgKind::Destroy:
+        if (ours) kind.forget();
+        return true;
+    default:
+        return std::nullopt;
+    }
 }
 
 void register_box_requests() {

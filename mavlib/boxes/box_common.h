@@ -1,9 +1,11 @@
-// Pieces the two boxes share: text conversions, the one-item popup menus and
-// renaming through the current text window.
+// Pieces the two boxes share: text conversions, the one-item popup menus,
+// renaming through the current text window, and the window messages both
+// boxes handle alike.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,5 +43,29 @@ void rename_through_text_window(int number, const std::string& old_sjis,
 // 2 (after an error box with `error_text` and `error_caption`) when its
 // window is already gone, 0 when it was destroyed.
 int close_box_window(plat::Hwnd box, void (*forget_box)(), const char* error_text, const char* error_caption);
+
+// What the shared message handling needs to know of one box.
+struct BoxKind {
+    plat::Hwnd (*open_box)();                 // the box open now; empty when none is
+    void (*on_size)();                        // lays the box out after a size change
+    bool (*on_command)(const plat::Message&); // the box's own commands: false when it is not one
+    int (*close)();                           // MAV_CloseInputBox or MAV_CloseButtonBox
+    void (*forget)();                         // the box's window is being destroyed
+    const char* destroy_item;                 // the caption's popup item, and its command
+    int destroy_command;
+    int rename_command;                       // the command of the client area's "Rename"
+    int (*item_at)(plat::Point client);       // the item (row, button) at a client point
+    void (*rename)(int item);
+    int* rename_item;                         // the item the last "Rename" menu was opened on
+};
+
+// The messages both boxes handle alike: Move and Moving (snapping), Size,
+// Command (the box's own first, then the popup menus' Destroy and Rename),
+// Close, a right click (the Destroy menu on the frame, Rename on an item), a
+// double click (rename) and Destroy. Messages to a window of the class that
+// is not the open box are taken too, and only a Close acts on one (it is
+// destroyed). Returns what the procedure returns, or nullopt for a message
+// the box handles itself.
+std::optional<bool> handle_box_message(plat::Message& msg, const BoxKind& kind);
 
 }  // namespace mav

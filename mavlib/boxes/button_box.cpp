@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <optional>
 
 #include "boxes/box_common.h"
 #include "boxes/boxes.h"
 #include "frame/frame_state.h"
-#include "frame/snapping.h"
 #include "mav/boxes.h"
 #include "mavlib.h"
 #include "plat/controls.h"
@@ -155,16 +155,14 @@ int button_at(plat::Point p) {
     return column + s.nx * row;
 }
 
-void on_command(const plat::Message& m) {
+// A button's click; the popup menus' commands are left to the shared handling.
+bool on_command(const plat::Message& m) {
     ButtonBox& s = bb();
     int i = m.command_id - kButtonIdBase;
-    if (i >= 0 && i < s.count && m.notify == plat::notify::Clicked) {
-        add_press(i);
-        plat::set_focus(s.box);  // keys keep working in the box
-        return;
-    }
-    if (m.command_id == kCmdButtonBoxDestroy) MAV_CloseButtonBox();
-    else if (m.command_id == kCmdButtonBoxRename) rename_button(s.rename_button);
+    if (i < 0 || i >= s.count || m.notify != plat::notify::Clicked) return false;
+    add_press(i);
+    plat::set_focus(s.box);  // keys keep working in the box
+    return true;
 }
 
 void forget_box() {
@@ -175,20 +173,29 @@ void forget_box() {
     s.count = s.nx = s.ny = 0;
 }
 
+const BoxKind& button_box_kind() {
+    static const BoxKind kind{
+        .open_box = [] { return bb().box; },
+        .on_size = on_size,
+        .on_command = on_command,
+        .close = MAV_CloseButtonBox,
+        .forget = forget_box,
+        .destroy_item = "&Destroy\tCtrl+Q",
+        .destroy_command = kCmdButtonBoxDestroy,
+        .rename_command = kCmdButtonBoxRename,
+        .item_at = button_at,
+        .rename = rename_button,
+        .rename_item = &bb().rename_button,
+    };
+    return kind;
+}
+
 }  // namespace
 
 bool button_box_proc(plat::Message& m) {
+    if (std::optional<bool> handled = handle_box_message(m, button_box_kind())) return *handled;
     bool ours = bb().box && m.window == bb().box;
     switch (m.kind) {
-    case plat::MsgKind::Move:
-    case plat::MsgKind::Moving:
-        return handle_snapping(m);
-    case plat::MsgKind::Size:
-        if (ours) on_size();
-        return true;
-    case plat::MsgKind::Command:
-        if (ours) on_command(m);
-        return true;
     case plat::MsgKind::KeyDown:
         if (!ours) return true;
         if (g_parallax_keys.load()) parallax_key(m);
@@ -196,25 +203,6 @@ bool button_box_proc(plat::Message& m) {
         return true;
     case plat::MsgKind::Char:
         if (ours && g_parallax_keys.load()) parallax_char(m);
-        return true;
-    case plat::MsgKind::Close:
-        if (ours) MAV_CloseButtonBox();
-        else plat::destroy_window(m.window);
-        return true;
-    case plat::MsgKind::RButtonDown:
-        if (!ours) return true;
-        if (m.non_client) {
-            popup_one_item(m.window, "&Destroy\tCtrl+Q", kCmdButtonBoxDestroy, m.screen_pos);
-        } else {
-            bb().rename_button = button_at(m.pos);
-            popup_one_item(m.window, "Rename", kCmdButtonBoxRename, m.screen_pos, !renaming_possible());
-        }
-        return true;
-    case plat::MsgKind::LButtonDblClk:
-        if (ours) rename_button(button_at(m.pos));
-        return true;
-    case plat::MsgKind::Destroy:
-        if (ours) forget_box();
         return true;
     default:
         return false;

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "boxes/box_common.h"
 #include "boxes/boxes.h"
 #include "frame/frame_state.h"
-#include "frame/snapping.h"
 #include "mav/boxes.h"
 #include "mavlib.h"
 #include "plat/controls.h"
@@ -146,29 +146,21 @@ void rename_item(int item) {
     });
 }
 
-int item_at(int client_y) { return client_y < 0 ? -1 : client_y / kRowPitch; }
+int item_at(plat::Point client) { return client.y < 0 ? -1 : client.y / kRowPitch; }
 
-void on_command(const plat::Message& m) {
+// The fields' notices and Enter; the popup menus' commands are left to the
+// shared handling.
+bool on_command(const plat::Message& m) {
     if (m.source) {
         int i = field_index(m.source);
-        if (i < 0) return;
+        if (i < 0) return true;
         if (m.notify == plat::notify::SetFocus) ib().focused = m.source;
         else if (m.notify == plat::notify::KillFocus) take_value(i);
-        return;
+        return true;
     }
-    switch (m.command_id) {
-    case plat::kIdOk:  // Enter
-        take_value(field_index(ib().focused));
-        break;
-    case kCmdInputBoxDestroy:
-        MAV_CloseInputBox();
-        break;
-    case kCmdInputBoxRename:
-        rename_item(ib().rename_item);
-        break;
-    default:
-        break;
-    }
+    if (m.command_id != plat::kIdOk) return false;
+    take_value(field_index(ib().focused));  // Enter
+    return true;
 }
 
 void forget_box() {
@@ -186,14 +178,29 @@ void set_field(int i, const char* text) {
     plat::set_edit_text(ib().fields[i], window_text_from_sjis(text));
 }
 
+const BoxKind& input_box_kind() {
+    static const BoxKind kind{
+        .open_box = [] { return ib().box; },
+        .on_size = on_size,
+        .on_command = on_command,
+        .close = MAV_CloseInputBox,
+        .forget = forget_box,
+        .destroy_item = "Destroy",
+        .destroy_command = kCmdInputBoxDestroy,
+        .rename_command = kCmdInputBoxRename,
+        .item_at = item_at,
+        .rename = rename_item,
+        .rename_item = &ib().rename_item,
+    };
+    return kind;
+}
+
 }  // namespace
 
 bool input_box_proc(plat::Message& m) {
+    if (std::optional<bool> handled = handle_box_message(m, input_box_kind())) return *handled;
     bool ours = ib().box && m.window == ib().box;
     switch (m.kind) {
-    case plat::MsgKind::Move:
-    case plat::MsgKind::Moving:
-        return handle_snapping(m);
     case plat::MsgKind::Sizing:
         if (!ours) return false;
         {
@@ -204,37 +211,12 @@ bool input_box_proc(plat::Message& m) {
             ib().sizing_edge = m.hit;
         }
         return true;
-    case plat::MsgKind::Size:
-        if (ours) on_size();
-        return true;
     case plat::MsgKind::Activate:
         if (ours) on_activate(m.flag);
         return true;
     case plat::MsgKind::SetFocus:
         // A click on a label or between the rows: the focus stays in the fields.
         if (ours && plat::focus_window() == m.window) plat::set_focus(focused_or_first());
-        return true;
-    case plat::MsgKind::Command:
-        if (ours) on_command(m);
-        return true;
-    case plat::MsgKind::Close:
-        if (ours) MAV_CloseInputBox();
-        else plat::destroy_window(m.window);
-        return true;
-    case plat::MsgKind::RButtonDown:
-        if (!ours) return true;
-        if (m.non_client) {
-            popup_one_item(m.window, "Destroy", kCmdInputBoxDestroy, m.screen_pos);
-        } else {
-            ib().rename_item = item_at(m.pos.y);
-            popup_one_item(m.window, "Rename", kCmdInputBoxRename, m.screen_pos, !renaming_possible());
-        }
-        return true;
-    case plat::MsgKind::LButtonDblClk:
-        if (ours) rename_item(item_at(m.pos.y));
-        return true;
-    case plat::MsgKind::Destroy:
-        if (ours) forget_box();
         return true;
     default:
         return false;

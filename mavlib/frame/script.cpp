@@ -67,6 +67,27 @@ void say(const ScriptAction& a, const std::string& what) {
     std::fprintf(stderr, "script: %s: %s\n", a.text.c_str(), what.c_str());
 }
 
+bool program_exiting() { return frame().quit_state.load() != kQuitRunning; }
+
+// Whether the waits below also end when the program starts to exit.
+enum class UntilExit { Wait, Stop };
+
+// Asks `done` every `step_ms` until it holds (true) or `timeout_ms` has passed
+// (false); with UntilExit::Stop also until the program exits (false). `done`
+// is asked once more after the last step.
+template <typename Done>
+bool poll_until(int timeout_ms, int step_ms, Done done, UntilExit until_exit = UntilExit::Wait) {
+    double deadline = plat::monotonic_ms() + timeout_ms;
+    for (;;) {
+        if (done()) return true;
+        if (plat::monotonic_ms() >= deadline) return false;
+        if (until_exit == UntilExit::Stop && program_exiting()) return false;
+        plat::sleep_ms(step_ms);
+    }
+}
+
+plat::Point middle(const plat::Rect& r) { return {r.left + r.width() / 2, r.top + r.height() / 2}; }
+
 plat::Point main_client_centre() {
     plat::Hwnd mw = main_window();
     plat::Point o = plat::client_origin(mw);
@@ -86,21 +107,18 @@ void take_screenshot(const ScriptAction& a) {
 
 void choose_menu_item(const ScriptAction& a) {
     // The menu opens on the program's own thread: give it a moment.
-    double deadline = plat::monotonic_ms() + 5000;
     std::optional<plat::Rect> r;
-    while (!(r = plat::driver::open_menu_item(a.arg)) && plat::monotonic_ms() < deadline) plat::sleep_ms(5);
-    if (!r) {
+    if (!poll_until(5000, 5, [&] { return bool(r = plat::driver::open_menu_item(a.arg)); })) {
         say(a, "no open menu has that item");
         return;
     }
-    plat::driver::click({r->left + r->width() / 2, r->top + r->height() / 2});
+    plat::driver::click(middle(*r));
 }
 
 // Brings the box to the front when another window covers `target`, as a
 // person would before clicking into it.
 void uncover(plat::Hwnd box, plat::Hwnd target) {
-    plat::Rect r = plat::window_rect(target);
-    if (plat::window_at({r.left + r.width() / 2, r.top + r.height() / 2}) == target) return;
+    if (plat::window_at(middle(plat::window_rect(target))) == target) return;
     plat::set_foreground(box);
     plat::driver::wait_idle(2000);
 }
@@ -115,12 +133,9 @@ std::string caption_on_one_line(std::string text) {
 // looks for (it may still be opening its boxes when the script begins).
 template <typename Find>
 plat::Hwnd wait_for(Find find) {
-    double deadline = plat::monotonic_ms() + 5000;
-    for (;;) {
-        if (plat::Hwnd h = find()) return h;
-        if (plat::monotonic_ms() >= deadline || frame().quit_state.load() != kQuitRunning) return {};
-        plat::sleep_ms(5);
-    }
+    plat::Hwnd found;
+    poll_until(5000, 5, [&] { return bool(found = find()); }, UntilExit::Stop);
+    return found;
 }
 
 plat::Hwnd open_box(const std::atomic<std::uint32_t>& id) {
@@ -146,23 +161,36 @@ plat::Hwnd find_button(plat::Hwnd box, const std::string& name) {
     return {};
 }
 
-void press_button(const ScriptAction& a) {
+// Clicks into a control of a box as a person would: waits for `find` to show
+// it in the box open now (its id in `box_id`), brings the box to the front if
+// the control is covered, and clicks its middle. Says what is missing and
+// returns an empty handle when the box or the control is not there.
+template <typename Find>
+plat::Hwnd click_into_box(const ScriptAction& a, const std::atomic<std::uint32_t>& box_id, Find find,
+                          const char* no_box, const char* no_control) {
     plat::Hwnd target = wait_for([&] {
-        plat::Hwnd box = open_box(windows().button_box);
-        return box ? find_button(box, a.arg) : plat::Hwnd{};
+        plat::Hwnd box = open_box(box_id);
+        return box ? find(box) : plat::Hwnd{};
     });
-    plat::Hwnd box = open_box(windows().button_box);
+    plat::Hwnd box = open_box(box_id);
     if (!box) {
-        say(a, "no button box is open");
-        return;
+        say(a, no_box);
+        return {};
     }
     if (!target || plat::parent_of(target) != box) {
-        say(a, "no such button");
-        return;
+        say(a, no_control);
+        return {};
     }
     uncover(box, target);
-    plat::Rect r = plat::window_rect(target);
-    plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
+    plat::driver::click(middle(plat::window_rect(target)));
+    return target;
+}
+
+void press_button(const ScriptAction& a) {
+    plat::Hwnd target = click_into_box(
+        a, windows().button_box, [&](plat::Hwnd box) { return find_button(box, a.arg); }, "no button box is open",
+        "no such button");
+    if (!target) return;
     // The next action's keys go where the focus is after the click (back in the box).
     plat::driver::wait_idle(5000);
 }
@@ -178,26 +206,16 @@ std::vector<plat::Hwnd> fields_of(plat::Hwnd box) {
 // Enters text into a field of the input box as a person would: click into
 // it, select what it holds, type over it and press Enter.
 void fill_field(const ScriptAction& a) {
-    plat::Hwnd field = wait_for([&] {
-        std::vector<plat::Hwnd> fields = fields_of(open_box(windows().input_box));
-        return a.number < int(fields.size()) ? fields[std::size_t(a.number)] : plat::Hwnd{};
-    });
-    plat::Hwnd box = open_box(windows().input_box);
-    if (!box) {
-        say(a, "no input box is open");
-        return;
-    }
-    if (!field || plat::parent_of(field) != box) {
-        say(a, "the input box has no such field");
-        return;
-    }
-    uncover(box, field);
-    plat::Rect r = plat::window_rect(field);
-    plat::driver::click({r.left + r.width() / 2, r.top + r.height() / 2});
+    plat::Hwnd field = click_into_box(
+        a, windows().input_box,
+        [&](plat::Hwnd box) {
+            std::vector<plat::Hwnd> fields = fields_of(box);
+            return a.number < int(fields.size()) ? fields[std::size_t(a.number)] : plat::Hwnd{};
+        },
+        "no input box is open", "the input box has no such field");
+    if (!field) return;
     // Keys go where the focus is when they are pressed: wait for the click to land.
-    double deadline = plat::monotonic_ms() + 5000;
-    while (plat::focus_window() != field && plat::monotonic_ms() < deadline) plat::sleep_ms(2);
-    if (plat::focus_window() != field) {
+    if (!poll_until(5000, 2, [&] { return plat::focus_window() == field; })) {
         say(a, "the field did not take the focus");
         return;
     }
@@ -320,14 +338,11 @@ ScriptParse parse_script(const std::string& text) {
 void run_script(const std::vector<ScriptAction>& actions) {
     plat::driver::set_busy_check(&requests_in_progress);
     // A person waits for the program to finish setting up before acting.
-    double ready_by = plat::monotonic_ms() + 30000;
-    while (!frame().setup_done.load() && frame().quit_state.load() == kQuitRunning &&
-           plat::monotonic_ms() < ready_by)
-        plat::sleep_ms(2);
+    poll_until(30000, 2, [] { return frame().setup_done.load(); }, UntilExit::Stop);
     bool exited = false;
     for (std::size_t i = 0; i < actions.size() && !exited; ++i) {
         const ScriptAction& a = actions[i];
-        if (frame().quit_state.load() != kQuitRunning) return;
+        if (program_exiting()) return;
         // A dialog the action opens must find its answer already waiting.
         if (i + 1 < actions.size() && actions[i + 1].kind == ScriptAction::AnswerDialog) {
             const std::string& ans = actions[i + 1].arg;
@@ -352,8 +367,7 @@ void run_script(const std::vector<ScriptAction>& actions) {
         case ScriptAction::Type: plat::driver::type_text(a.arg); break;
         case ScriptAction::Wait: {
             // In slices, so that a program that exits meanwhile is not kept waiting.
-            double end = plat::monotonic_ms() + a.number;
-            while (plat::monotonic_ms() < end && frame().quit_state.load() == kQuitRunning) plat::sleep_ms(5);
+            poll_until(a.number, 5, [] { return false; }, UntilExit::Stop);
             break;
         }
         case ScriptAction::Idle:
@@ -361,12 +375,10 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         case ScriptAction::WaitInput: {
             // Typing before the program asks for a line would lose the keys.
-            double end = plat::monotonic_ms() + 10000;
-            while (frame().input_pending.load() == 0 && frame().quit_state.load() == kQuitRunning &&
-                   plat::monotonic_ms() < end)
-                plat::sleep_ms(2);
-            if (frame().input_pending.load() == 0) say(a, "no line input started within 10 s");
-            else plat::driver::wait_idle(10000);
+            if (poll_until(10000, 2, [] { return frame().input_pending.load() != 0; }, UntilExit::Stop))
+                plat::driver::wait_idle(10000);
+            else
+                say(a, "no line input started within 10 s");
             break;
         }
         case ScriptAction::Screenshot: take_screenshot(a); break;

@@ -1,5 +1,6 @@
-// What every standard control shares: its class, registered on first use,
-// and creating one as a visible child window.
+// What the windows of this layer share: their classes, registered on first
+// use; creating a standard control as a visible child window; the state
+// each control keeps; and where a window stands in a box or dialog.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,15 @@
 #include "plat/window.h"
 
 namespace plat::ui {
+
+// Registers `cls` unless a class of its name is there already. Every class of
+// this layer is registered so, on the first use of a window of it; two
+// threads racing to it register it once, the other one's call fails and
+// changes nothing.
+void ensure_class(const WindowClass& cls);
+
+// True when `h` is `root` or lies inside it.
+bool is_within(Hwnd root, Hwnd h);
 
 struct ControlClass {
     const char* name;

@@ -6,18 +6,11 @@
 #include "plat/dialogs.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "control_class.h"
 
 namespace plat {
 
 namespace {
-
-bool is_inside(Hwnd dialog, Hwnd h) {
-    for (int depth = 0; h && depth < 64; ++depth) {
-        if (h == dialog) return true;
-        h = parent_of(h);
-    }
-    return false;
-}
 
 bool takes_focus(Hwnd h) { return is_visible(h) && (is_edit(h) || is_button(h)); }
 
@@ -50,7 +43,7 @@ void focus_control(Hwnd h) {
 }  // namespace
 
 bool handle_dialog_key(Hwnd dialog, Message& msg) {
-    if (msg.kind != MsgKind::KeyDown || !dialog || !is_inside(dialog, msg.window)) return false;
+    if (msg.kind != MsgKind::KeyDown || !dialog || !ui::is_within(dialog, msg.window)) return false;
     Hwnd focused = msg.window;  // keys go to the window with the focus
     bool on_control = focused != dialog;
     switch (msg.key) {

@@ -1,10 +1,10 @@
-// The open-file and save-file dialogs and the Yes/No question they ask
-// before overwriting. Both run a modal loop on the calling thread, as the
-// message box does.
+// The open-file and save-file dialogs: the folder shown, the list of its
+// entries (file_list.cpp), the file-name field, the filter drop-down, and OK
+// and Cancel. They run a modal loop on the calling thread, as the message box
+// does, and ask with the Yes/No question (question_box.cpp) before
+// overwriting.
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,9 +13,12 @@
 #include "plat/dialogs.h"
 #include "plat/keys.h"
 #include "plat/menu.h"
-#include "plat/metrics.h"
 #include "plat/paths.h"
 #include "plat/window.h"
+#include "control_class.h"
+#include "file_list.h"
+#include "modal_box.h"
+#include "modal_loop.h"
 #include "ui_colors.h"
 
 namespace fs = std::filesystem;
@@ -27,64 +30,16 @@ namespace {
 constexpr const char* kDialogClass = "plat_filedlg";
 constexpr const char* kListClass = "plat_filelist";
 constexpr const char* kComboClass = "plat_filtercombo";
-constexpr const char* kQuestionClass = "plat_question";
 constexpr int kRowHeight = FixedFont::kCellHeight;
 constexpr int kListInset = 2;
 constexpr int kWheelRows = 3;
 constexpr Color kFolderYellow = 0xE8C44A;
 
-// ---- Shared pieces ----------------------------------------------------------
+// ---- Paths ------------------------------------------------------------------
 
-char lower(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
-
-bool less_no_case(const std::string& a, const std::string& b) {
-    std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        char x = lower(a[i]), y = lower(b[i]);
-        if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;  // names differing only in case keep a stable order
-}
-
-bool glob_match(std::string_view name, std::string_view pat) {
-    std::size_t n = 0, p = 0, star = std::string_view::npos, mark = 0;
-    while (n < name.size()) {
-        if (p < pat.size() && (pat[p] == '?' || lower(pat[p]) == lower(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pat.size() && pat[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pat.size() && pat[p] == '*') ++p;
-    return p == pat.size();
-}
-
-std::string trimmed(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return std::string(s.substr(b, e - b));
-}
-
-bool has_wildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
-
-// An absolute, lexically normal folder path without a trailing separator
-// (but "/" for the root).
-std::string normal_folder(const fs::path& p) {
-    std::error_code ec;
-    fs::path abs = p.is_absolute() ? p : fs::absolute(p, ec);
-    std::string s = abs.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s.empty() ? std::string("/") : s;
-}
+using ui::has_wildcard;
+using ui::normal_folder;
+using ui::trimmed;
 
 std::string start_folder(const std::string& initial) {
     std::error_code ec;
@@ -99,13 +54,9 @@ std::string resolve(const std::string& folder, std::string_view name) {
     return p.lexically_normal().string();
 }
 
-Point centred_on(Hwnd owner, Size outer) {
-    Rect area{0, 0, screen_size().width, screen_size().height};
-    if (owner && is_window(owner)) area = window_rect(owner);
-    return {std::max(0, area.left + (area.width() - outer.width) / 2),
-            std::max(0, area.top + (area.height() - outer.height) / 2)};
-}
+// ---- Drawing ----------------------------------------------------------------
 
+// The sunken edge of the list and the drop-down.
 void draw_sunken(Dc& dc, Rect r) {
     dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
     dc.vline(r.left, r.top, r.bottom - 1, ui::kShadow);
@@ -113,31 +64,6 @@ void draw_sunken(Dc& dc, Rect r) {
     dc.vline(r.left + 1, r.top + 1, r.bottom - 2, ui::kDark);
     dc.hline(r.left, r.right, r.bottom - 1, ui::kLight);
     dc.vline(r.right - 1, r.top, r.bottom, ui::kLight);
-}
-
-// Runs a modal loop until `done` holds or the window goes; a Quit seen on
-// the way is put back for the loop that waits for it. `pre` may take a
-// message before it is dispatched.
-template <typename Done, typename Pre>
-void modal_loop(Hwnd window, Done done, Pre pre) {
-    Message m;
-    while (!done() && is_window(window)) {
-        if (!get_message(m)) {
-            post_quit_message(int(m.param));
-            return;
-        }
-        if (pre(m)) continue;
-        translate_message(m);
-        dispatch_message(m);
-    }
-}
-
-bool inside(Hwnd root, Hwnd h) {
-    for (int depth = 0; h && depth < 64; ++depth) {
-        if (h == root) return true;
-        h = parent_of(h);
-    }
-    return false;
 }
 
 // ---- The file dialog's state --------------------------------------------------
@@ -453,27 +379,13 @@ bool dialog_proc(Message& m) {
 }
 
 void register_classes() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass dlg;
-        dlg.name = kDialogClass;
-        dlg.background = ui::kFace;
-        dlg.proc = dialog_proc;
-        register_class(dlg);
-        WindowClass list;
-        list.name = kListClass;
-        list.background = ui::kLight;
-        list.paint_background = false;
-        list.double_clicks = true;
-        list.proc = list_proc;
-        register_class(list);
-        WindowClass combo;
-        combo.name = kComboClass;
-        combo.background = ui::kLight;
-        combo.paint_background = false;
-        combo.proc = combo_proc;
-        register_class(combo);
-    });
+    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
+    ui::ensure_class({.name = kListClass,
+                      .proc = list_proc,
+                      .background = ui::kLight,
+                      .paint_background = false,
+                      .double_clicks = true});
+    ui::ensure_class({.name = kComboClass, .proc = combo_proc, .background = ui::kLight, .paint_background = false});
 }
 
 Hwnd create_child(Hwnd parent, const char* cls, Rect r, int id, DialogState* st) {
@@ -500,7 +412,7 @@ void tab(DialogState& st, bool backwards) {
 
 // The dialog's own keys, taken before the focused control sees them.
 bool dialog_key(DialogState& st, const Message& m) {
-    if (m.kind != MsgKind::KeyDown || !inside(st.dialog, m.window)) return false;
+    if (m.kind != MsgKind::KeyDown || !ui::is_within(st.dialog, m.window)) return false;
     switch (m.key) {
     case key::Escape:
         finish(st, false);
@@ -541,16 +453,8 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     register_classes();
     constexpr int kW = 460, kH = 316, kM = 10;
     constexpr int kFieldX = 124, kFieldW = 236, kButtonX = 370, kButtonW = 80;
-    std::uint32_t dlg_style = style::Caption | style::CloseBox | style::Visible;
-    Rect wr = adjust_window_rect({0, 0, kW, kH}, dlg_style, false);
-    Point at = centred_on(owner, wr.size());
-    CreateParams p;
-    p.class_name = kDialogClass;
-    p.title = st.caption;
-    p.style = dlg_style;
-    p.rect = Rect::from_xywh(at.x, at.y, wr.width(), wr.height());
-    p.user_data = reinterpret_cast<std::intptr_t>(&st);
-    st.dialog = create_window(p);
+    ui::ModalLoop loop;
+    st.dialog = ui::create_modal_window(kDialogClass, st.caption, {kW, kH}, owner, &st);
     if (!st.dialog) return {};
 
     create_label(st.dialog, Rect::from_xywh(kM, 12, kFieldX - kM, kRowHeight), "Look in:", 0);
@@ -573,104 +477,16 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     set_focus(st.name);
     set_edit_selection(st.name, 0, -1);
 
-    modal_loop(st.dialog, [&] { return st.answered; }, [&](Message& m) { return dialog_key(st, m); });
+    loop.run_while_open(st.dialog, [&] { return st.answered; }, [&](Message& m) { return dialog_key(st, m); });
 
-    for (Hwnd h : {st.dialog, st.list, st.combo})
+    for (Hwnd h : {st.list, st.combo})
         if (is_window(h)) set_user_data(h, 0);
-    destroy_window(st.dialog);
-    if (owner && is_window(owner)) set_foreground(owner);
+    ui::close_modal_window(st.dialog, owner);
     if (!st.answered) st.result.filter_index = st.filter_index;
     return st.result;
 }
 
-// ---- The Yes/No question -----------------------------------------------------
-
-struct QuestionState {
-    std::vector<std::string> lines;
-    int answer = 0;
-    Hwnd yes, no;
-};
-
-bool question_proc(Message& m) {
-    auto* st = reinterpret_cast<QuestionState*>(user_data(m.window));
-    if (!st) return false;
-    switch (m.kind) {
-    case MsgKind::Paint: {
-        m.dc->set_bk_mode(BkMode::Transparent);
-        m.dc->set_text_color(ui::kText);
-        int y = 16;
-        for (const auto& line : st->lines) {
-            m.dc->draw_text({16, y}, line);
-            y += kRowHeight;
-        }
-        return true;
-    }
-    case MsgKind::Command:
-        if (m.command_id == kIdYes || m.command_id == kIdNo) st->answer = m.command_id;
-        return true;
-    case MsgKind::Close:
-        st->answer = kIdNo;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool question_key(QuestionState& st, Hwnd box, const Message& m) {
-    if (m.kind != MsgKind::KeyDown || !inside(box, m.window)) return false;
-    switch (m.key) {
-    case 'Y': st.answer = kIdYes; return true;
-    case 'N':
-    case key::Escape: st.answer = kIdNo; return true;
-    case key::Enter: st.answer = focus_window() == st.yes ? kIdYes : kIdNo; return true;
-    case key::Tab:
-    case key::Left:
-    case key::Right:
-        set_focus(focus_window() == st.yes ? st.no : st.yes);
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace
-
-bool match_file_patterns(std::string_view name, std::string_view patterns) {
-    bool any = false;
-    std::size_t start = 0;
-    while (start <= patterns.size()) {
-        std::size_t end = patterns.find(';', start);
-        if (end == std::string_view::npos) end = patterns.size();
-        std::string pat = trimmed(patterns.substr(start, end - start));
-        if (!pat.empty()) {
-            any = true;
-            if (pat == "*.*" || glob_match(name, pat)) return true;
-        }
-        start = end + 1;
-    }
-    return !any;
-}
-
-std::vector<FolderEntry> list_folder(const std::string& folder, std::string_view patterns) {
-    std::vector<FolderEntry> folders, files;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (name.empty() || name[0] == '.') continue;
-        std::error_code type_ec;
-        if (it->is_directory(type_ec)) folders.push_back({name, true});
-        else if (match_file_patterns(name, patterns)) files.push_back({name, false});
-    }
-    auto by_name = [](const FolderEntry& a, const FolderEntry& b) { return less_no_case(a.name, b.name); };
-    std::sort(folders.begin(), folders.end(), by_name);
-    std::sort(files.begin(), files.end(), by_name);
-    std::vector<FolderEntry> out;
-    if (normal_folder(folder) != "/") out.push_back({"..", true});
-    out.insert(out.end(), folders.begin(), folders.end());
-    out.insert(out.end(), files.begin(), files.end());
-    return out;
-}
 
 FileDialogResult open_file_dialog(Hwnd owner, const FileDialogOptions& options) {
     return run_file_dialog(owner, options, false);
@@ -678,63 +494,6 @@ FileDialogResult open_file_dialog(Hwnd owner, const FileDialogOptions& options) 
 
 FileDialogResult save_file_dialog(Hwnd owner, const FileDialogOptions& options) {
     return run_file_dialog(owner, options, true);
-}
-
-int yes_no_box(Hwnd owner, std::string_view text, std::string_view caption) {
-    detail::DialogInfo info{detail::DialogKind::Question, std::string(caption), std::string(text)};
-    if (auto answer = detail::backend().modal_opened(info)) return answer->cancel ? kIdNo : kIdYes;
-
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass cls;
-        cls.name = kQuestionClass;
-        cls.background = ui::kFace;
-        cls.proc = question_proc;
-        register_class(cls);
-    });
-
-    QuestionState st;
-    std::string cur;
-    for (char c : text) {
-        if (c == '\n') {
-            st.lines.push_back(cur);
-            cur.clear();
-        } else if (c != '\r') {
-            cur += c;
-        }
-    }
-    st.lines.push_back(cur);
-    const FixedFont& font = FixedFont::instance();
-    int text_w = 0;
-    for (const auto& l : st.lines) text_w = std::max(text_w, font.text_width(l));
-    constexpr Size kButton{75, 23};
-    int client_w = std::max({text_w + 32, 2 * kButton.width + 48, font.text_width(std::string(caption)) + 48});
-    int client_h = 16 + int(st.lines.size()) * kRowHeight + 16 + kButton.height + 12;
-    std::uint32_t box_style = style::Caption | style::CloseBox | style::Visible;
-    Rect wr = adjust_window_rect({0, 0, client_w, client_h}, box_style, false);
-    Point at = centred_on(owner, wr.size());
-    CreateParams p;
-    p.class_name = kQuestionClass;
-    p.title = std::string(caption);
-    p.style = box_style;
-    p.rect = Rect::from_xywh(at.x, at.y, wr.width(), wr.height());
-    p.user_data = reinterpret_cast<std::intptr_t>(&st);
-    Hwnd box = create_window(p);
-    if (!box) return kIdNo;
-    int by = client_h - 12 - kButton.height;
-    int bx = (client_w - (2 * kButton.width + 8)) / 2;
-    st.yes = create_button(box, Rect::from_xywh(bx, by, kButton.width, kButton.height), "Yes", kIdYes, ctl::TabStop);
-    st.no = create_button(box, Rect::from_xywh(bx + kButton.width + 8, by, kButton.width, kButton.height), "No",
-                          kIdNo, ctl::TabStop);
-    set_foreground(box);
-    set_focus(st.no);
-
-    modal_loop(box, [&] { return st.answer != 0; }, [&](Message& m) { return question_key(st, box, m); });
-
-    set_user_data(box, 0);
-    destroy_window(box);
-    if (owner && is_window(owner)) set_foreground(owner);
-    return st.answer ? st.answer : kIdNo;
 }
 
 }  // namespace plat

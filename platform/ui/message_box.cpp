@@ -1,15 +1,16 @@
 // The modal message box: caption, text lines, an optional error icon and an
 // OK button. Enter, Space, Escape, the close box or a click on OK answer it.
 #include <algorithm>
-#include <mutex>
-#include <sstream>
+#include <string>
 #include <vector>
 
 #include "backend_interface.h"
 #include "plat/dialogs.h"
 #include "plat/keys.h"
-#include "plat/metrics.h"
 #include "plat/window.h"
+#include "control_class.h"
+#include "modal_box.h"
+#include "modal_loop.h"
 #include "ui_colors.h"
 
 namespace plat {
@@ -28,21 +29,6 @@ struct BoxState {
     bool pressed = false;
     bool answered = false;
 };
-
-std::vector<std::string> split_lines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-        } else if (c != '\r') {
-            cur += c;
-        }
-    }
-    lines.push_back(cur);
-    return lines;
-}
 
 void draw_error_icon(Dc& dc, Point at) {
     // A red disc with a white cross.
@@ -65,13 +51,7 @@ void paint_box(const BoxState& st, Dc& dc) {
         draw_error_icon(dc, {kMargin, kMargin});
         x += kIconSize + kMargin;
     }
-    dc.set_bk_mode(BkMode::Transparent);
-    dc.set_text_color(ui::kText);
-    int y = kMargin;
-    for (const auto& line : st.lines) {
-        dc.draw_text({x, y}, line);
-        y += FixedFont::kCellHeight;
-    }
+    ui::draw_lines(dc, {x, kMargin}, st.lines);
     const Rect& b = st.button;
     dc.fill_rect(b, ui::kFace);
     dc.frame_rect(b, ui::kDark);
@@ -84,46 +64,37 @@ void paint_box(const BoxState& st, Dc& dc) {
                  "OK");
 }
 
-void register_box_class() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass cls;
-        cls.name = kBoxClass;
-        cls.background = ui::kFace;
-        cls.proc = [](Message& m) {
-            auto* st = reinterpret_cast<BoxState*>(user_data(m.window));
-            if (!st) return false;
-            switch (m.kind) {
-            case MsgKind::Paint:
-                paint_box(*st, *m.dc);
-                return true;
-            case MsgKind::LButtonDown:
-                if (st->button.contains(m.pos)) {
-                    st->pressed = true;
-                    set_capture(m.window);
-                    invalidate(m.window);
-                }
-                return true;
-            case MsgKind::LButtonUp:
-                if (st->pressed) {
-                    st->pressed = false;
-                    release_capture();
-                    invalidate(m.window);
-                    if (st->button.contains(m.pos)) st->answered = true;
-                }
-                return true;
-            case MsgKind::KeyDown:
-                if (m.key == key::Enter || m.key == key::Space || m.key == key::Escape) st->answered = true;
-                return true;
-            case MsgKind::Close:
-                st->answered = true;
-                return true;  // the loop below destroys the box
-            default:
-                return false;
-            }
-        };
-        register_class(cls);
-    });
+bool box_proc(Message& m) {
+    auto* st = reinterpret_cast<BoxState*>(user_data(m.window));
+    if (!st) return false;
+    switch (m.kind) {
+    case MsgKind::Paint:
+        paint_box(*st, *m.dc);
+        return true;
+    case MsgKind::LButtonDown:
+        if (st->button.contains(m.pos)) {
+            st->pressed = true;
+            set_capture(m.window);
+            invalidate(m.window);
+        }
+        return true;
+    case MsgKind::LButtonUp:
+        if (st->pressed) {
+            st->pressed = false;
+            release_capture();
+            invalidate(m.window);
+            if (st->button.contains(m.pos)) st->answered = true;
+        }
+        return true;
+    case MsgKind::KeyDown:
+        if (m.key == key::Enter || m.key == key::Space || m.key == key::Escape) st->answered = true;
+        return true;
+    case MsgKind::Close:
+        st->answered = true;
+        return true;  // the loop below destroys the box
+    default:
+        return false;
+    }
 }
 
 }  // namespace
@@ -133,11 +104,10 @@ int message_box(Hwnd owner, std::string_view text, std::string_view caption, MbI
     if (detail::backend().modal_opened(info)) return kIdOk;
 
     BoxState st;
-    st.lines = split_lines(text);
+    st.lines = ui::split_lines(text);
     st.icon = icon;
     const FixedFont& font = FixedFont::instance();
-    int text_w = 0;
-    for (const auto& l : st.lines) text_w = std::max(text_w, font.text_width(l));
+    int text_w = ui::widest_line(st.lines);
     int text_h = int(st.lines.size()) * FixedFont::kCellHeight;
     int left = kMargin + (icon == MbIcon::Error ? kIconSize + kMargin : 0);
     int body_h = std::max(text_h, icon == MbIcon::Error ? kIconSize : 0);
@@ -147,42 +117,15 @@ int message_box(Hwnd owner, std::string_view text, std::string_view caption, MbI
     st.button = Rect::from_xywh((client_w - kButton.width) / 2, client_h - 12 - kButton.height,
                                 kButton.width, kButton.height);
 
-    std::uint32_t box_style = style::Caption | style::CloseBox | style::Visible;
-    Rect wr = adjust_window_rect({0, 0, client_w, client_h}, box_style, false);
-    Rect screen{0, 0, screen_size().width, screen_size().height};
-    if (owner && is_window(owner)) screen = window_rect(owner);
-    Point at{screen.left + (screen.width() - wr.width()) / 2, screen.top + (screen.height() - wr.height()) / 2};
-    at.x = std::max(0, at.x);
-    at.y = std::max(0, at.y);
-
-    register_box_class();
-    CreateParams p;
-    p.class_name = kBoxClass;
-    p.title = std::string(caption);
-    p.style = box_style;
-    p.rect = Rect::from_xywh(at.x, at.y, wr.width(), wr.height());
-    p.user_data = reinterpret_cast<std::intptr_t>(&st);
-    Hwnd box = create_window(p);
+    ui::ensure_class({kBoxClass, box_proc, ui::kFace});
+    ui::ModalLoop loop;
+    Hwnd box = ui::create_modal_window(kBoxClass, caption, {client_w, client_h}, owner, &st);
     if (!box) return kIdOk;
     set_foreground(box);
     set_focus(box);
 
-    Message m;
-    bool quit = false;
-    int quit_code = 0;
-    while (!st.answered && is_window(box)) {
-        if (!get_message(m)) {
-            quit = true;
-            quit_code = int(m.param);
-            break;
-        }
-        translate_message(m);
-        dispatch_message(m);
-    }
-    set_user_data(box, 0);
-    destroy_window(box);
-    if (owner && is_window(owner)) set_foreground(owner);
-    if (quit) post_quit_message(quit_code);
+    loop.run_while_open(box, [&] { return st.answered; });
+    ui::close_modal_window(box, owner);
     return kIdOk;
 }
 

@@ -9,6 +9,8 @@
 #include "plat/menu.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
+#include "control_class.h"
+#include "modal_loop.h"
 #include "ui_colors.h"
 
 namespace plat {
@@ -46,6 +48,8 @@ struct Level {
 
 struct Tracker {
     std::vector<std::unique_ptr<Level>> levels;
+    int chosen = 0;  // the command chosen
+    bool done = false;
 };
 
 // What the driver may look at: the items of every open level, by screen
@@ -109,20 +113,11 @@ void paint_level(const Level& lv, Dc& dc) {
     }
 }
 
-void register_popup_class() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WindowClass cls;
-        cls.name = kPopupClass;
-        cls.background = ui::kFace;
-        cls.proc = [](Message& m) {
-            if (m.kind != MsgKind::Paint) return false;
-            auto* lv = reinterpret_cast<const Level*>(user_data(m.window));
-            if (lv) paint_level(*lv, *m.dc);
-            return true;
-        };
-        register_class(cls);
-    });
+bool popup_proc(Message& m) {
+    if (m.kind != MsgKind::Paint) return false;
+    auto* lv = reinterpret_cast<const Level*>(user_data(m.window));
+    if (lv) paint_level(*lv, *m.dc);
+    return true;
 }
 
 std::unique_ptr<Level> open_level(const Menu& menu, Point at, int avoid_left) {
@@ -156,7 +151,7 @@ std::unique_ptr<Level> open_level(const Menu& menu, Point at, int avoid_left) {
     at.y = std::max(0, at.y);
     lv->rect = Rect::from_xywh(at.x, at.y, size.width, size.height);
 
-    register_popup_class();
+    ui::ensure_class({kPopupClass, popup_proc, ui::kFace});
     CreateParams p;
     p.class_name = kPopupClass;
     p.style = style::ThinBorder | style::TopMost | style::NoActivate | style::Visible;
@@ -218,6 +213,75 @@ int step_hot(const Level& lv, int dir) {
     return lv.hot;
 }
 
+// What the menu makes of a message of its thread: true when it took it, false
+// for what is dispatched as usual.
+bool take_message(Tracker& t, const Message& m) {
+    switch (m.kind) {
+    case MsgKind::MouseMove: {
+        std::size_t l;
+        int item;
+        if (!locate(t, m.screen_pos, l, item)) break;
+        Level& lv = *t.levels[l];
+        set_hot(lv, item);
+        if (item >= 0 && lv.menu->items[std::size_t(item)].submenu) open_submenu(t, l);
+        else close_levels_above(t, l + 1);
+        break;
+    }
+    case MsgKind::LButtonDown:
+    case MsgKind::RButtonDown:
+    case MsgKind::LButtonUp:
+    case MsgKind::RButtonUp: {
+        bool down = m.kind == MsgKind::LButtonDown || m.kind == MsgKind::RButtonDown;
+        std::size_t l;
+        int item;
+        if (!locate(t, m.screen_pos, l, item)) {
+            if (down) t.done = true;  // a press outside dismisses the menu
+            break;
+        }
+        if (down || item < 0) break;
+        const MenuItem& it = t.levels[l]->menu->items[std::size_t(item)];
+        if (!selectable(it)) break;
+        if (it.submenu) {
+            set_hot(*t.levels[l], item);
+            open_submenu(t, l);
+            break;
+        }
+        t.chosen = it.command;
+        t.done = true;
+        break;
+    }
+    case MsgKind::KeyDown: {
+        Level& lv = *t.levels.back();
+        if (m.key == key::Escape) {
+            if (t.levels.size() == 1) t.done = true;
+            else close_levels_above(t, t.levels.size() - 1);
+        } else if (m.key == key::Down || m.key == key::Up) {
+            set_hot(lv, step_hot(lv, m.key == key::Down ? 1 : -1));
+        } else if (m.key == key::Right) {
+            open_submenu(t, t.levels.size() - 1);
+            if (t.levels.back().get() != &lv) set_hot(*t.levels.back(), step_hot(*t.levels.back(), 1));
+        } else if (m.key == key::Left) {
+            if (t.levels.size() > 1) close_levels_above(t, t.levels.size() - 1);
+        } else if (m.key == key::Enter && lv.hot >= 0) {
+            const MenuItem& it = lv.menu->items[std::size_t(lv.hot)];
+            if (it.submenu) {
+                open_submenu(t, t.levels.size() - 1);
+            } else if (selectable(it)) {
+                t.chosen = it.command;
+                t.done = true;
+            }
+        }
+        break;
+    }
+    case MsgKind::KeyUp:
+    case MsgKind::Char:
+        break;  // keys belong to the menu while it is open
+    default:
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Rect> find_open_menu_item(std::string_view text) {
@@ -235,86 +299,18 @@ int track_popup_menu(const Menu& menu, Point screen, Hwnd owner) {
     publish(t);
     Hwnd capture_holder = t.levels[0]->window;
     set_capture(capture_holder);
-    int chosen = 0;
-    bool done = false;
-    bool quit = false;
-    int quit_code = 0;
-    Message m;
-    while (!done) {
-        if (!get_message(m)) {
-            quit = true;
-            quit_code = int(m.param);
-            break;
-        }
-        if (owner && !is_window(owner)) break;
-        switch (m.kind) {
-        case MsgKind::MouseMove: {
-            std::size_t l;
-            int item;
-            if (!locate(t, m.screen_pos, l, item)) break;
-            Level& lv = *t.levels[l];
-            set_hot(lv, item);
-            if (item >= 0 && lv.menu->items[std::size_t(item)].submenu) open_submenu(t, l);
-            else close_levels_above(t, l + 1);
-            break;
-        }
-        case MsgKind::LButtonDown:
-        case MsgKind::RButtonDown:
-        case MsgKind::LButtonUp:
-        case MsgKind::RButtonUp: {
-            bool down = m.kind == MsgKind::LButtonDown || m.kind == MsgKind::RButtonDown;
-            std::size_t l;
-            int item;
-            if (!locate(t, m.screen_pos, l, item)) {
-                if (down) done = true;  // a press outside dismisses the menu
-                break;
-            }
-            if (down || item < 0) break;
-            const MenuItem& it = t.levels[l]->menu->items[std::size_t(item)];
-            if (!selectable(it)) break;
-            if (it.submenu) {
-                set_hot(*t.levels[l], item);
-                open_submenu(t, l);
-                break;
-            }
-            chosen = it.command;
-            done = true;
-            break;
-        }
-        case MsgKind::KeyDown: {
-            Level& lv = *t.levels.back();
-            if (m.key == key::Escape) {
-                if (t.levels.size() == 1) done = true;
-                else close_levels_above(t, t.levels.size() - 1);
-            } else if (m.key == key::Down || m.key == key::Up) {
-                set_hot(lv, step_hot(lv, m.key == key::Down ? 1 : -1));
-            } else if (m.key == key::Right) {
-                open_submenu(t, t.levels.size() - 1);
-                if (t.levels.back().get() != &lv) set_hot(*t.levels.back(), step_hot(*t.levels.back(), 1));
-            } else if (m.key == key::Left) {
-                if (t.levels.size() > 1) close_levels_above(t, t.levels.size() - 1);
-            } else if (m.key == key::Enter && lv.hot >= 0) {
-                const MenuItem& it = lv.menu->items[std::size_t(lv.hot)];
-                if (it.submenu) {
-                    open_submenu(t, t.levels.size() - 1);
-                } else if (selectable(it)) {
-                    chosen = it.command;
-                    done = true;
-                }
-            }
-            break;
-        }
-        case MsgKind::KeyUp:
-        case MsgKind::Char:
-            break;  // keys belong to the menu while it is open
-        default:
-            dispatch_message(m);
-        }
-    }
+    ui::ModalLoop loop;
+    loop.run([&] { return t.done; },
+             [&](Message& m) {
+                 if (owner && !is_window(owner)) {  // the owner went: so does the menu
+                     t.done = true;
+                     return true;
+                 }
+                 return take_message(t, m);
+             });
     if (capture_window() == capture_holder) release_capture();
     close_levels_above(t, 0);
-    if (quit) post_quit_message(quit_code);
-    return chosen;
+    return t.chosen;
 }
 
 }  // namespace plat

@@ -681,6 +681,13 @@ TEST_F(Boxes, RenameButtonsFromTheGapsAndTheDestroyMenu) {
     EXPECT_TRUE(wait_until([&] { return !button_box(); }));
 }
 
+TEST_F(Boxes, TheCloseBoxClosesTheButtonBox) {
+    open_buttons(100, 100, 2, 1);
+    plat::Hwnd box = button_box();
+    click(point_on(box, plat::Hit::CloseBox));
+    EXPECT_TRUE(wait_until([&] { return !button_box() && !plat::is_window(box); }));
+}
+
 TEST_F(Boxes, RenamingWaitsWhileALineInputIsPending) {
     open_buttons(100, 100, 2, 1);
     frame().input_pending = 1;  // someone else waits for a line
