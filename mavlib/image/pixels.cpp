@@ -1,7 +1,9 @@
 // Single pixels of the current image. MAV_SetPixel and MAV_GetPixel are the
-// interleaver's inner loop, called for every subpixel of every frame: each is
-// a bounds test, a depth test and one load or store, with no lock, no
-// allocation and no call into another file.
+// inner loop of programs written against the library, called for every
+// pixel: each is a bounds test, a depth test and one load or store, with no
+// lock and no allocation. Optimised builds are linked with link-time
+// optimisation (see the top-level CMakeLists.txt), which inlines these calls
+// into the programs' loops.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -16,12 +18,20 @@ namespace mav {
 
 namespace {
 
-// The current-image number and the record of every slot, fetched once:
-// image_record() lives in another file and must not cost a call per pixel.
+#if defined(MAV_LTO_ACTIVE)
+
+// current_image() and image_record() are inlined from image_window.cpp.
+inline const std::atomic<int>& current_number() { return current_image(); }
+inline ImageRecord& record(unsigned i) { return image_record(int(i)); }
+
+#else
+
+// Without link-time optimisation current_image() and image_record() are
+// calls into another file, which must not cost two calls per pixel: the
+// current-image number and the record of every slot are fetched once.
 struct RecordTable {
     const std::atomic<int>* current = nullptr;
     ImageRecord* records[kImageSlots] = {};
-    ImageRecord* none = nullptr;  // stands in for a number out of range
 };
 
 constinit RecordTable g_table;
@@ -33,49 +43,57 @@ std::atomic<bool> g_table_ready{false};
     std::call_once(once, [] {
         g_table.current = &current_image();
         for (int i = 0; i < kImageSlots; ++i) g_table.records[i] = &image_record(i);
-        g_table.none = new ImageRecord;  // never freed: pixel calls may outlive static destructors
         g_table_ready.store(true, std::memory_order_release);
     });
 }
 
-// The current image's record. A free slot has width and height 0, so the
-// bounds tests below fail on it without looking at in_use.
-inline ImageRecord& target() {
+inline const std::atomic<int>& current_number() {
     if (!g_table_ready.load(std::memory_order_acquire)) [[unlikely]]
         fill_table();
-    const unsigned i = unsigned(g_table.current->load(std::memory_order_relaxed));
-    return i < unsigned(kImageSlots) ? *g_table.records[i] : *g_table.none;
+    return *g_table.current;
 }
+inline ImageRecord& record(unsigned i) { return *g_table.records[i]; }
 
-inline bool inside(const ImageRecord& r, int x, int y) {
-    return unsigned(x) < unsigned(r.width) && unsigned(y) < unsigned(r.height);
+#endif
+
+// Where pixel (x, y) of the current image lies: its row and the image's
+// depth. False outside the image, and when the current number is out of
+// range. A free slot has width and height 0, so the bounds test fails on it
+// without looking at in_use.
+inline bool locate(int x, int y, std::uint8_t*& row, int& bits) {
+    const unsigned i = unsigned(current_number().load(std::memory_order_relaxed));
+    if (i >= unsigned(kImageSlots)) [[unlikely]]
+        return false;
+    ImageRecord& r = record(i);
+    if (unsigned(x) >= unsigned(r.width) || unsigned(y) >= unsigned(r.height)) return false;
+    bits = r.bits;
+    row = r.buffer.bits() + std::size_t(y) * std::size_t(r.stride);
+    return true;
 }
-
-inline std::uint8_t* row_of(ImageRecord& r, int y) { return r.buffer.bits() + std::size_t(y) * std::size_t(r.stride); }
 
 inline void store(int x, int y, int color) {
-    ImageRecord& r = target();
-    if (!inside(r, x, y)) return;
-    std::uint8_t* row = row_of(r, y);
-    if (r.bits == 32)
+    std::uint8_t* row;
+    int bits;
+    if (!locate(x, y, row, bits)) return;
+    if (bits == 32) [[likely]]
         reinterpret_cast<std::uint32_t*>(row)[x] = std::uint32_t(color);
     else
         row[x] = std::uint8_t(color);
 }
 
 inline bool load(int x, int y, int& value) {
-    ImageRecord& r = target();
-    if (!inside(r, x, y)) return false;
-    const std::uint8_t* row = row_of(r, y);
-    value = r.bits == 32 ? int(reinterpret_cast<const std::uint32_t*>(row)[x]) : int(row[x]);
+    std::uint8_t* row;
+    int bits;
+    if (!locate(x, y, row, bits)) return false;
+    value = bits == 32 ? int(reinterpret_cast<const std::uint32_t*>(row)[x]) : int(row[x]);
     return true;
 }
 
 inline void invert(int x, int y) {
-    ImageRecord& r = target();
-    if (!inside(r, x, y)) return;
-    std::uint8_t* row = row_of(r, y);
-    if (r.bits == 32)
+    std::uint8_t* row;
+    int bits;
+    if (!locate(x, y, row, bits)) return;
+    if (bits == 32)
         reinterpret_cast<std::uint32_t*>(row)[x] ^= 0xFFFFFFu;
     else
         row[x] = std::uint8_t(~row[x]);
@@ -87,23 +105,31 @@ inline void invert(int x, int y) {
 
 using namespace mav;
 
-void MAV_SetPixel(int x, int y, int color) {
+// The per-pixel calls are inlined into their callers even where the size
+// limits of -O2 would keep a call; with link-time optimisation that includes
+// the programs' own loops. The definitions stay ordinary external functions.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattributes"  // "might not be inlinable": it is, where the body is seen
+
+[[gnu::always_inline]] void MAV_SetPixel(int x, int y, int color) {
     g_pen_x = x;
     g_pen_y = y;
     store(x, y, color);
 }
 
-void MAV_PutPixel(int x, int y, int color) { store(x, y, color); }
+[[gnu::always_inline]] void MAV_PutPixel(int x, int y, int color) { store(x, y, color); }
 
-int MAV_GetPixel(int x, int y) {
+[[gnu::always_inline]] int MAV_GetPixel(int x, int y) {
     int v;
     return load(x, y, v) ? v : 0;
 }
 
-int MAV_ReadPixel(int x, int y) {
+[[gnu::always_inline]] int MAV_ReadPixel(int x, int y) {
     int v;
     return load(x, y, v) ? v : -1;
 }
+
+#pragma GCC diagnostic pop
 
 void MAV_XorPixel(int x, int y) {
     g_pen_x = x;
@@ -114,11 +140,13 @@ void MAV_XorPixel(int x, int y) {
 void MAV_XorPutPixel(int x, int y) { invert(x, y); }
 
 void MAV_GetRow(void* buffer, int y, int count) {
-    ImageRecord& r = target();
-    if (r.width <= 0 || !buffer || count <= 0) return;
-    const std::size_t pixel_bytes = r.bits == 32 ? 4 : 1;
+    const unsigned i = unsigned(current_number().load(std::memory_order_relaxed));
+    if (i >= unsigned(kImageSlots)) return;
+    ImageRecord* r = &record(i);
+    if (r->width <= 0 || !buffer || count <= 0) return;
+    const std::size_t pixel_bytes = r->bits == 32 ? 4 : 1;
     auto* out = static_cast<std::uint8_t*>(buffer);
-    const std::size_t copied = unsigned(y) < unsigned(r.height) ? std::size_t(std::min(count, r.width)) : 0;
-    if (copied) std::memcpy(out, row_of(r, y), copied * pixel_bytes);
+    const std::size_t copied = unsigned(y) < unsigned(r->height) ? std::size_t(std::min(count, r->width)) : 0;
+    if (copied) std::memcpy(out, r->buffer.bits() + std::size_t(y) * std::size_t(r->stride), copied * pixel_bytes);
     std::memset(out + copied * pixel_bytes, 0, (std::size_t(count) - copied) * pixel_bytes);
 }
