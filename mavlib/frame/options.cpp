@@ -17,10 +17,16 @@ std::vector<DeclaredOption>& declared() {
     return *v;
 }
 
+// The program's option values. MAV_GetProgramOption hands out pointers into
+// them, so a set of values is never changed or freed once published: a new
+// set replaces the current one and the old stays where it was.
+using OptionValues = std::vector<std::pair<std::string, std::string>>;
 std::mutex g_values_mutex;
-std::vector<std::pair<std::string, std::string>>& values() {
-    static std::vector<std::pair<std::string, std::string>>* v = new std::vector<std::pair<std::string, std::string>>;
-    return *v;
+const OptionValues* g_values = new OptionValues;
+
+const OptionValues& current_values() {
+    std::lock_guard lock(g_values_mutex);
+    return *g_values;
 }
 
 // Declared options that make a run a batch run whenever they are given.
@@ -60,8 +66,11 @@ bool parse_screen(const std::string& text, plat::Size& out) {
 const std::vector<DeclaredOption>& declared_options() { return declared(); }
 
 void set_program_values(std::vector<std::pair<std::string, std::string>> v) {
+    auto* published = new OptionValues(std::move(v));
     std::lock_guard lock(g_values_mutex);
-    values() = std::move(v);
+    static auto* retired = new std::vector<const OptionValues*>;  // reachable, so no leak is reported
+    retired->push_back(g_values);
+    g_values = published;
 }
 
 ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions& out) {
@@ -180,9 +189,9 @@ int MAV_DeclareBatchOption(const char* name) {
 
 const char* MAV_GetProgramOption(const char* name) {
     if (!name) return nullptr;
-    std::lock_guard lock(mav::g_values_mutex);
+    const mav::OptionValues& values = mav::current_values();
     // The last occurrence wins, as on most command lines.
-    for (auto it = mav::values().rbegin(); it != mav::values().rend(); ++it)
+    for (auto it = values.rbegin(); it != values.rend(); ++it)
         if (it->first == name) return it->second.c_str();
     return nullptr;
 }

@@ -6,6 +6,7 @@
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
+#include "image/drawing_state.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/window.h"
@@ -26,6 +27,7 @@ void set_main_drops(bool on) {
 
 void user_thread_main() {
     FrameState& f = frame();
+    init_drawing_state();
     UserSetup();
     f.setup_done = true;
     rebuild_snap_list();
@@ -46,6 +48,7 @@ void user_thread_main() {
         }
     }
     call_user_exit_once();
+    shutdown_drawing_state();
     f.quit_state = kQuitFinished;
     MAV_PumpMessages();
     g_finished = true;

@@ -27,8 +27,22 @@ enum Request { kNoRequest = 0, kRecall = 1, kPaste = 2 };
 
 std::mutex g_ring_mutex;
 std::deque<char16_t> g_ring;  // at most kRingSize units
-std::u16string g_recall;      // the last line entered
 std::atomic<int> g_request{kNoRequest};
+
+// The last line entered. Lines are read on the user thread and, for the main
+// window's dialogues, on the window thread: kept under a lock.
+std::mutex g_recall_mutex;
+std::u16string g_recall;
+
+void remember_line(const std::u16string& line) {
+    std::lock_guard lock(g_recall_mutex);
+    g_recall = line.substr(0, kMaxLine);
+}
+
+std::u16string remembered_line() {
+    std::lock_guard lock(g_recall_mutex);
+    return g_recall;
+}
 
 bool ring_push(char16_t u) {
     std::lock_guard lock(g_ring_mutex);
@@ -192,7 +206,7 @@ int MAV_InputText(char* buf) {
         if (ch == u'\r') {
             frame().input_pending = 0;
             ed.enter();
-            g_recall = ed.line.substr(0, kMaxLine);
+            remember_line(ed.line);
             std::string out = to_sjis_line(ed.line);
             std::copy(out.begin(), out.end(), buf);
             buf[out.size()] = '\0';
@@ -202,7 +216,7 @@ int MAV_InputText(char* buf) {
         }
         const int req = g_request.exchange(kNoRequest);
         if (req == kRecall) {
-            for (char16_t u : g_recall) {
+            for (char16_t u : remembered_line()) {
                 plat::Message m;
                 m.window = tw.window;
                 m.kind = plat::MsgKind::Char;

@@ -20,6 +20,7 @@
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/clock.h"
+#include "plat/codecs.h"
 #include "plat/codepage.h"
 #include "plat/controls.h"
 #include "plat/dialogs.h"
@@ -62,20 +63,29 @@ protected:
         plat::driver::set_dialog_mode(plat::driver::DialogMode::AutoAnswer);
     }
 
+    // The window is painted before the test goes on, so that the test's own
+    // writes to the pixels never meet a first paint on the window's thread.
     int create(int index, int w, int h, int bits, int x = 0, int y = 0) {
         return ui_.run([=] {
-            return bits == 8 ? MAV_CreateImage8(index, "c", x, y, w, h, 100) : MAV_CreateImage(index, "c", x, y, w, h, 100);
+            int r = bits == 8 ? MAV_CreateImage8(index, "c", x, y, w, h, 100) : MAV_CreateImage(index, "c", x, y, w, h, 100);
+            if (r == 0) plat::update_window(image_record(index).hwnd);
+            return r;
         });
     }
+    // Pixels the window's thread may be drawing (the placement box): read there.
+    std::uint32_t shown32(int index, int x, int y) { return ui_.run([=] { return px32(index, x, y); }); }
     static std::uint32_t& px32(int index, int x, int y) {
         return static_cast<std::uint32_t*>(mav_bits[index])[y * image_record(index).width + x];
     }
     static std::uint8_t& px8(int index, int x, int y) {
         return static_cast<std::uint8_t*>(mav_bits[index])[y * image_record(index).stride + x];
     }
-    static void fill_pattern32(int index) {
-        for (int y = 0; y < image_record(index).height; ++y)
-            for (int x = 0; x < image_record(index).width; ++x) px32(index, x, y) = plat::rgb(x * 9, y * 13, 200 - x);
+    // Writes go through the window's thread, which paints from the same pixels.
+    void fill_pattern32(int index) {
+        ui_.run([index] {
+            for (int y = 0; y < image_record(index).height; ++y)
+                for (int x = 0; x < image_record(index).width; ++x) px32(index, x, y) = plat::rgb(x * 9, y * 13, 200 - x);
+        });
     }
     // Keys go to the focused window: the image's window is brought forward first.
     void key_to(int index, int key) {
@@ -113,7 +123,7 @@ TEST_F(ImageClipboard, CtrlCThenCtrlVIntoAnotherImageReproducesThePictureAtTheOr
     ASSERT_EQ(create(0, 200, 150, 32, 0, 0), 0);
     ASSERT_EQ(create(1, 300, 200, 32, 400, 0), 0);
     fill_pattern32(0);
-    px32(1, 250, 180) = 0x123456;  // outside the pasted area: kept
+    ui_.run([] { px32(1, 250, 180) = 0x123456; });  // outside the pasted area: kept
     key_to(0, 'C');
     ASSERT_TRUE(plat::clipboard::has_dib());
     key_to(1, 'V');
@@ -133,10 +143,12 @@ TEST_F(ImageClipboard, PastingIntoAn8BitImageTakesOverThePalette) {
     for (int i = 0; i < 256; ++i) pal[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 3), 0};
     pal[10] = pal[20];  // two entries alike: indices still come through as they are
     ASSERT_EQ(MAV_SetPalette(pal, 256), 0);
-    for (int y = 0; y < 150; ++y)
-        for (int x = 0; x < 201; ++x) px8(0, x, y) = std::uint8_t((x * 7 + y * 3) % 256);
-    px8(0, 5, 5) = 10;
-    px8(0, 6, 5) = 20;
+    ui_.run([] {
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 201; ++x) px8(0, x, y) = std::uint8_t((x * 7 + y * 3) % 256);
+        px8(0, 5, 5) = 10;
+        px8(0, 6, 5) = 20;
+    });
     key_to(0, 'C');
     auto dib = plat::clipboard::dib();
     ASSERT_TRUE(dib.has_value());
@@ -202,12 +214,66 @@ TEST_F(ImageClipboard, ClipboardBitmapsCarryTheirColourTable) {
     MAV_DeleteBitmap(b);
 }
 
+TEST_F(ImageClipboard, SixteenBitBitmapsPasteAsTheSameBmpFileLoads) {
+    // 37 x 23, bottom-up, after a 40-byte header: 5-6-5 with its bit fields, and 5-5-5 without.
+    const int w = 37, h = 23;
+    for (bool six : {true, false}) {
+        std::vector<std::uint8_t> d(40, 0);
+        auto put32 = [&d](std::size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) d[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+        };
+        put32(0, 40);
+        put32(4, w);
+        put32(8, h);
+        d[12] = 1;
+        d[14] = 16;
+        if (six) {
+            put32(16, 3);
+            d.resize(52);
+            put32(40, 0xF800);
+            put32(44, 0x07E0);
+            put32(48, 0x001F);
+        }
+        const std::size_t rows_at = d.size();
+        const std::size_t stride = (w * 2 + 3) / 4 * 4;
+        for (int row = 0; row < h; ++row) {
+            std::vector<std::uint8_t> r(stride, 0);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t v = std::uint32_t(x * 1777 + row * 3331) ^ std::uint32_t(x * row * 97);
+                r[std::size_t(2 * x)] = std::uint8_t(v);
+                r[std::size_t(2 * x + 1)] = std::uint8_t(v >> 8);
+            }
+            d.insert(d.end(), r.begin(), r.end());
+        }
+        std::vector<std::uint8_t> file(14, 0);
+        file[0] = 'B';
+        file[1] = 'M';
+        file[10] = std::uint8_t(14 + rows_at);
+        file.insert(file.end(), d.begin(), d.end());
+        plat::Surface loaded;
+        ASSERT_TRUE(plat::decode_image(file.data(), file.size(), loaded).ok);
+        ASSERT_NE(loaded.pixel(5, 5), loaded.pixel(6, 5));  // a picture, not a flat area
+
+        ASSERT_EQ(create(0, 200, 150, 32), 0);
+        plat::clipboard::set_dib(d);
+        EXPECT_EQ(ui_.run([] { return MAV_PasteImage(0, 3, 2); }), 0) << six;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const bool inside = x >= 3 && x < 3 + w && y >= 2 && y < 2 + h;
+                ASSERT_EQ(px32(0, x, y), inside ? loaded.pixel(x - 3, y - 2) : 0u) << six << " " << x << "," << y;
+            }
+        ui_.run([] { MAV_DestroyImage(0); });
+    }
+}
+
 TEST_F(ImageClipboard, TrueColourIntoAn8BitImageTakesTheNearestEntries) {
     ASSERT_EQ(create(0, 200, 150, 32), 0);
     ASSERT_EQ(create(1, 200, 150, 8, 400, 0), 0);
-    px32(0, 0, 0) = 0x808080;
-    px32(0, 1, 0) = 0x817F80;  // nearest grey: 128
-    px32(0, 2, 0) = 0xFFFFFF;
+    ui_.run([] {
+        px32(0, 0, 0) = 0x808080;
+        px32(0, 1, 0) = 0x817F80;  // nearest grey: 128
+        px32(0, 2, 0) = 0xFFFFFF;
+    });
     ui_.run([] { MAV_CopyImage(0); });
     EXPECT_EQ(ui_.run([] { return MAV_PasteImage(1, 0, 0); }), 0);
     EXPECT_EQ(px8(1, 0, 0), 128);
@@ -217,7 +283,7 @@ TEST_F(ImageClipboard, TrueColourIntoAn8BitImageTakesTheNearestEntries) {
 
     // And back: an 8-bit picture into a 32-bit image gives its colours.
     ui_.run([] { MAV_CopyImage(1); });
-    std::memset(mav_bits[0], 0, 200 * 150 * 4);
+    ui_.run([] { std::memset(mav_bits[0], 0, 200 * 150 * 4); });
     EXPECT_EQ(ui_.run([] { return MAV_PasteImage(0, -5, 2); }), 0);  // clipped at the left
     EXPECT_EQ(px32(0, 0, 2), 0u);
     EXPECT_EQ(px32(0, 0, 0), 0u);
@@ -270,8 +336,10 @@ TEST_F(ImageClipboard, PlacementFollowsTheMouseAndPlacesOnClick) {
     fill_pattern32(0);
     ui_.run([] { MAV_CopyImage(0); });
     ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(0, 20, 12); }), 0);
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 20; ++x) px32(0, x, y) = plat::rgb(10 + x, 20 + y, 30);
+    ui_.run([] {
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 20; ++x) px32(0, x, y) = plat::rgb(10 + x, 20 + y, 30);
+    });
     ui_.run([] { MAV_CopyImage(0); });
     ASSERT_EQ(create(1, 200, 150, 32, 400, 0), 0);
     MAV_SelectImage(0);
@@ -285,18 +353,18 @@ TEST_F(ImageClipboard, PlacementFollowsTheMouseAndPlacesOnClick) {
 
     ASSERT_EQ(image_record(1).zoom, 100);
     plat::driver::move_mouse(client_point(1, 50, 40));
-    ASSERT_TRUE(wait_until([&] { return px32(1, 40, 34) == 0xFFFFFFu; }));
+    ASSERT_TRUE(wait_until([&] { return shown32(1, 40, 34) == 0xFFFFFFu; }));
     // The box from (40, 34) to (59, 45) and its diagonals, inverted.
-    EXPECT_EQ(px32(1, 59, 45), 0xFFFFFFu);
-    EXPECT_EQ(px32(1, 41, 35), 0xFFFFFFu);
-    EXPECT_EQ(px32(1, 58, 35), 0xFFFFFFu);
-    EXPECT_EQ(px32(1, 43, 40), 0u);
-    EXPECT_EQ(px32(1, 39, 34), 0u);
+    EXPECT_EQ(shown32(1, 59, 45), 0xFFFFFFu);
+    EXPECT_EQ(shown32(1, 41, 35), 0xFFFFFFu);
+    EXPECT_EQ(shown32(1, 58, 35), 0xFFFFFFu);
+    EXPECT_EQ(shown32(1, 43, 40), 0u);
+    EXPECT_EQ(shown32(1, 39, 34), 0u);
     // Keys are ignored while placing.
     plat::driver::press_key('Q', true);
     plat::driver::move_mouse(client_point(1, 100, 80));
-    ASSERT_TRUE(wait_until([&] { return px32(1, 90, 74) == 0xFFFFFFu; }));
-    EXPECT_EQ(px32(1, 40, 34), 0u);  // the old box is gone
+    ASSERT_TRUE(wait_until([&] { return shown32(1, 90, 74) == 0xFFFFFFu; }));
+    EXPECT_EQ(shown32(1, 40, 34), 0u);  // the old box is gone
     EXPECT_TRUE(image_record(1).in_use.load());
 
     plat::driver::click(client_point(1, 100, 80));
@@ -322,7 +390,7 @@ TEST_F(ImageClipboard, PlacementIsCancelledByTheRightButtonOrExit) {
     ASSERT_TRUE(wait_until([] { return point_pick().active.load() == 1; }));
     plat::driver::move_mouse(client_point(1, 60, 60));
     // The box runs from (-40, -15) to (159, 134): its right edge shows.
-    ASSERT_TRUE(wait_until([&] { return px32(1, 159, 60) == 0xFFFFFFu; }));
+    ASSERT_TRUE(wait_until([&] { return shown32(1, 159, 60) == 0xFFFFFFu; }));
     plat::driver::click(client_point(1, 60, 60), plat::MouseButton::Right);
     ASSERT_TRUE(wait_until([&] { return result.load() != -1; }));
     EXPECT_EQ(result.load(), 3);

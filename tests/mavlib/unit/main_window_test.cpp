@@ -64,10 +64,19 @@ void log(const std::string& s) {
     g_log.push_back(s);
 }
 
+// What the request thread logged so far.
+std::vector<std::string> logged() {
+    std::lock_guard lock(g_mutex);
+    return g_log;
+}
+
 class Drops : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_log.clear();
+        {
+            std::lock_guard lock(g_mutex);
+            g_log.clear();
+        }
         frame().quit_state = kQuitRunning;
         dir_ = std::filesystem::path(::testing::TempDir()) / ("drops_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
@@ -119,8 +128,7 @@ TEST_F(Drops, ThreeFilesLandInConsecutiveSlotsNamedBySlotAndFile) {
     // The refresh is not awaited: the poster restores the current image at
     // once, and the next post waits until the refresh has been served.
     while (request_slot().code.load() != 0) plat::sleep_ms(1);
-    std::lock_guard lock(g_mutex);
-    EXPECT_EQ(g_log, (std::vector<std::string>{
+    EXPECT_EQ(logged(), (std::vector<std::string>{
                          "create 000 a.png 4x3 -> 0", "load 0 a.png", "restore", "refresh 0",
                          "create 001 b.png 5x6 -> 0", "load 1 b.png", "restore", "refresh 1",
                          "create 002 c.png 7x8 -> 0", "load 2 c.png", "restore", "refresh 2"}));
@@ -136,7 +144,7 @@ TEST_F(Drops, ATakenSlotIsSkippedAndUnreadableFilesAreLeftOut) {
                                    (dir_ / "missing.png").string(), make_png("c.png", 7, 8)};
     handle_dropped_files(files);
     std::vector<std::string> creates;
-    for (auto& l : g_log)
+    for (auto& l : logged())
         if (l.rfind("create", 0) == 0) creates.push_back(l);
     EXPECT_EQ(creates, (std::vector<std::string>{"create 000 a.png 4x3 -> 0", "create 001 b.png 5x6 -> 1",
                                                  "create 002 b.png 5x6 -> 0", "create 003 c.png 7x8 -> 0"}));
