@@ -1,13 +1,14 @@
 # Front door: `make demo` and `make test` work on a fresh Debian machine.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS ?=
 JOBS       ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-asan fuzz demo bench clean
+.PHONY: all deps build test test-asan test-tsan fuzz demo bench clean
 
 all: build
 
@@ -27,6 +28,15 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAV_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
+
+# The whole suite under ThreadSanitizer. Programs the tests start inherit the
+# options, so a race in any of them fails its test too. tsan.supp silences
+# only what belongs to libraries outside the project.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAV_SANITIZE_THREAD=ON -DMAV_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tsan.supp second_deadlock_stack=1 history_size=4" \
+		ctest --output-on-failure -j$(JOBS) --timeout 600
 
 # Fuzzes the BMP and ICO decoders for FUZZ_SECONDS. The inputs the fuzzer
 # finds go to $(FUZZ_BUILD)/corpus (outside the sources); the seed corpus in
@@ -49,4 +59,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
