@@ -13,6 +13,7 @@
 #include "boxes/boxes.h"
 #include "frame/commands.h"
 #include "frame/frame_state.h"
+#include "frame/library_classes.h"
 #include "frame/main_window.h"
 #include "frame/options.h"
 #include "frame/script.h"
@@ -33,21 +34,6 @@ namespace mav {
 
 namespace {
 
-struct LibraryClass {
-    const char* name;
-    bool (*proc)(plat::Message&);
-    plat::Color background;
-    bool double_clicks;
-};
-
-// Registered in this order after the main window's class.
-const LibraryClass kLibraryClasses[] = {
-    {"mav_iw", image_window_proc, 0x000000, false},
-    {"mav_twi", text_window_proc, 0x000000, false},
-    {"mav_ib", input_box_proc, 0xD4D0C8, true},
-    {"mav_bb", button_box_proc, 0xD4D0C8, true},
-};
-
 std::string program_name(const char* argv0) {
     std::string n = argv0 ? std::filesystem::path(argv0).filename().string() : "";
     return n.empty() ? "mavlib" : n;
@@ -63,14 +49,7 @@ std::string current_dir_sjis() {
 
 bool register_classes(int instance) {
     if (!register_main_window_class(instance)) return false;
-    for (const LibraryClass& c : kLibraryClasses) {
-        plat::WindowClass cls;
-        cls.name = c.name;
-        if (c.proc) cls.proc = c.proc;
-        cls.background = c.background;
-        cls.double_clicks = c.double_clicks;
-        if (!plat::register_class(cls)) return false;
-    }
+    if (!register_library_classes()) return false;
     register_text_requests();
     register_box_requests();
     register_image_requests();

@@ -16,6 +16,7 @@
 #include "plat/codecs.h"
 #include "reference_interleave.h"
 #include "support/process.h"
+#include "support/temp_folder.h"
 
 using testsupport::RunResult;
 using testsupport::run_program;
@@ -98,27 +99,22 @@ plat::Surface expected_output(const Picture& frame, const Look& k, bool poison_b
 class ReelmixE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("reelmix_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "runtime");
+        dir_.folder("runtime");
         fs::create_directories(bmp());
-        movie_ = (dir_ / "views.avi").string();
+        movie_ = dir_.file("views.avi");
         RunResult gen = run_program(GRID_MOVIE_APP, {movie_, std::to_string(kMovieW), std::to_string(kMovieH),
                                                      std::to_string(kFrames)});
         ASSERT_EQ(gen.exit_code, 0) << gen.err;
         frames_ = decode_movie(movie_);
         ASSERT_EQ(int(frames_.size()), kFrames);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path bmp() const { return dir_ / "drive" / "c" / "bmp"; }
+    fs::path bmp() const { return dir_.path() / "drive" / "c" / "bmp"; }
 
     RunResult run(std::vector<std::string> args) {
-        std::string script = "cd '" + dir_.string() + "' && exec '" + REELMIX_APP + "'";
+        std::string script = "cd '" + dir_.str() + "' && exec '" + REELMIX_APP + "'";
         for (auto& a : args) script += " '" + a + "'";
         return run_program("/bin/sh", {"-c", script},
-                           {"PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string(), "PLAT_DRIVE_ROOT=" + (dir_ / "drive").string()},
+                           {"PLAT_RUNTIME_DIR=" + dir_.file("runtime"), "PLAT_DRIVE_ROOT=" + dir_.file("drive")},
                            120);
     }
     RunResult play(const std::string& actions) { return run({"--headless", "--movie", movie_, "--do", actions}); }
@@ -155,7 +151,7 @@ protected:
         return n;
     }
 
-    fs::path dir_;
+    testsupport::TempFolder dir_{"reelmix_"};
     std::string movie_;
     std::vector<Picture> frames_;
 };
@@ -192,8 +188,8 @@ TEST_F(ReelmixE2E, InputBoxAndButtonsShapeTheRecordingAndOutOfRangeEntriesAreHel
     EXPECT_EQ(differing(bmp() / "file_00000.png", expected_output(frames_[0], k, false)), 0);
     // 2000 was refused and the field shows the width in use again.
     plat::Surface accepted, refused;
-    ASSERT_TRUE(plat::load_png((dir_ / "accepted.png").string(), accepted).ok);
-    ASSERT_TRUE(plat::load_png((dir_ / "refused.png").string(), refused).ok);
+    ASSERT_TRUE(plat::load_png(dir_.file("accepted.png"), accepted).ok);
+    ASSERT_TRUE(plat::load_png(dir_.file("refused.png"), refused).ok);
     long changed = 0;
     for (int y = width_field.top; y < width_field.bottom; ++y)
         for (int x = width_field.left; x < width_field.right; ++x) changed += accepted.pixel(x, y) != refused.pixel(x, y);
@@ -214,7 +210,7 @@ TEST_F(ReelmixE2E, AFrameThatCannotBeSavedIsSkippedAndWithoutTheFolderNothingIsW
 }
 
 TEST_F(ReelmixE2E, ExportWritesOnePassAndExits) {
-    const fs::path out = dir_ / "frames";
+    const fs::path out = dir_.path() / "frames";
     fs::create_directories(out);
     RunResult r = run({"--movie", movie_, "--export", "--out", out.string()});
     ASSERT_FALSE(r.timed_out);
@@ -228,11 +224,11 @@ TEST_F(ReelmixE2E, ExportWritesOnePassAndExits) {
 }
 
 TEST_F(ReelmixE2E, ExportRefusesWhatItCannotDoWithOneLine) {
-    const fs::path out = dir_ / "frames";
+    const fs::path out = dir_.path() / "frames";
     fs::create_directories(out);
     auto one_line = [](const std::string& s) { return std::count(s.begin(), s.end(), '\n') == 1; };
 
-    const fs::path text = dir_ / "views.txt";
+    const fs::path text = dir_.path() / "views.txt";
     std::FILE* f = std::fopen(text.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs("nine views, honestly\n", f);
@@ -246,7 +242,7 @@ TEST_F(ReelmixE2E, ExportRefusesWhatItCannotDoWithOneLine) {
     EXPECT_EQ(no_movie.exit_code, 2);
     EXPECT_NE(no_movie.err.find("--export needs --movie"), std::string::npos) << no_movie.err;
 
-    RunResult no_folder = run({"--movie", movie_, "--export", "--out", (dir_ / "missing").string()});
+    RunResult no_folder = run({"--movie", movie_, "--export", "--out", dir_.file("missing")});
     EXPECT_NE(no_folder.exit_code, 0);
     EXPECT_NE(no_folder.err.find("does not exist"), std::string::npos) << no_folder.err;
     EXPECT_TRUE(names_in(out).empty());

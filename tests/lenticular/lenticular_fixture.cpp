@@ -2,26 +2,14 @@
 
 #include <cstring>
 
-#include "image/image_window_internals.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "support/library_classes.h"
 #include "text/text_window.h"
 
 namespace lentest {
 
 void ensure_library_classes() {
-    if (!plat::class_registered("mav_iw")) {
-        plat::WindowClass cls;
-        cls.name = "mav_iw";
-        cls.proc = mav::image_window_proc;
-        plat::register_class(cls);
-    }
-    if (!plat::class_registered("mav_twi")) {
-        plat::WindowClass cls;
-        cls.name = "mav_twi";
-        cls.proc = mav::text_window_proc;
-        plat::register_class(cls);
-    }
+    testsupport::register_library_window_classes();
     if (!mav::text_window(0).open.load()) MAV_OpenTextWindow(0, 0, 0, 400, 300);
 }
 

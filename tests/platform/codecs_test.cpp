@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "plat/codecs.h"
+#include "support/temp_folder.h"
 
 using namespace plat;
 namespace fs = std::filesystem;
@@ -28,24 +29,14 @@ namespace {
 
 class Codecs : public testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(testing::TempDir()) / (std::string("codecs_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
-    fs::path dir_;
+    testsupport::TempFolder dir_{"codecs_"};
 };
 
 using Bytes = std::string;
@@ -580,7 +571,7 @@ TEST_F(Codecs, ReadImageSizeReadsHeadersOnly) {
     EXPECT_EQ(read_image_size(path("missing.png"), size).message, "cannot open file");
     write_all(path("text.txt"), "hello, not a picture");
     EXPECT_EQ(read_image_size(path("text.txt"), size).message, "not an image file");
-    EXPECT_FALSE(read_image_size(dir_.string(), size).ok);
+    EXPECT_FALSE(read_image_size(dir_.str(), size).ok);
 }
 
 // ---- malformed input ----
@@ -629,7 +620,7 @@ TEST_F(Codecs, GarbageAndUnknownContentFail) {
     }
     Surface out = sentinel();
     EXPECT_EQ(load_image(path("missing"), out).message, "cannot open file");
-    EXPECT_EQ(load_image(dir_.string(), out).message, "cannot read file");
+    EXPECT_EQ(load_image(dir_.str(), out).message, "cannot read file");
     // A pipe neither blocks nor feeds the reader without end.
     const std::string fifo = path("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

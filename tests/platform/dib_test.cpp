@@ -49,7 +49,7 @@ TEST(Dib, TrueColourIsWritten24BitBottomUpWithPaddedRows) {
     Surface s = rgb_picture(3, 2);
     s.row32(0)[0] |= 0xAB000000u;  // the top byte is not part of the colour
     std::vector<std::uint8_t> d = dib::from_surface(s);
-    std::size_t stride = (3 * 3 + 3) / 4 * 4;  // 12
+    const std::size_t stride = 12;  // three 3-byte pixels padded to a multiple of 4
     ASSERT_EQ(d.size(), 40 + stride * 2);
     EXPECT_EQ(dib::packed_size(s), d.size());
     EXPECT_EQ(u32(d, 0), 40u);

@@ -15,6 +15,7 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "support/temp_folder.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 
@@ -34,25 +35,16 @@ void touch(const fs::path& p) { std::ofstream(p) << "x"; }
 class Scratch {
 public:
     Scratch() {
-        static std::atomic<int> counter{0};
-        root_ = fs::temp_directory_path() /
-                ("plat-filedlg-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(root_ / "beta");
-        fs::create_directories(root_ / "Alpha");
-        fs::create_directories(root_ / ".hidden");
+        for (const char* d : {"beta", "Alpha", ".hidden"}) root_.folder(d);
         for (const char* f : {"b.png", "A.PNG", "c.bmp", "Z.Bmp", "note.txt", ".secret.png", "noext"})
-            touch(root_ / f);
-        touch(root_ / "beta" / "inner.png");
+            touch(root_.file(f));
+        touch(root_.file("beta/inner.png"));
     }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    std::string path() const { return root_.string(); }
-    std::string operator/(const char* name) const { return (root_ / name).string(); }
+    std::string path() const { return root_.str(); }
+    std::string operator/(const char* name) const { return root_.file(name); }
 
 private:
-    fs::path root_;
+    testsupport::TempFolder root_{"filedlg_", testsupport::TempFolder::Naming::Short};
 };
 
 std::vector<std::string> names(const std::vector<FolderEntry>& entries) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 using namespace plat;
 
 namespace {
@@ -518,7 +520,8 @@ TEST(FontLoading, MissingFileFallsBackToBuiltInAscii) {
 }
 
 TEST(FontLoading, ParserAcceptsGoodLinesAndSkipsBadOnes) {
-    const std::string path = testing::TempDir() + "font_parser_test.hex";
+    testsupport::TempFolder tmp;
+    const std::string path = tmp.file("font_parser_test.hex");
     {
         std::ofstream f(path, std::ios::binary);
         f << "0041:0102030405060708090A0B0C0D0E0F10\n"    // narrow
@@ -535,7 +538,6 @@ TEST(FontLoading, ParserAcceptsGoodLinesAndSkipsBadOnes) {
         ASSERT_TRUE(f.good()) << path;
     }
     const FixedFont f = FixedFont::from_hex_file(path);
-    std::remove(path.c_str());
     EXPECT_TRUE(f.has_unifont());
     EXPECT_EQ(f.glyph('A').rows[0], 0x01);
     EXPECT_EQ(f.glyph('A').rows[15], 0x10);
@@ -552,9 +554,9 @@ TEST(FontLoading, ParserAcceptsGoodLinesAndSkipsBadOnes) {
 }
 
 TEST(FontLoading, DirectoryOrEmptyFileIsNotAFont) {
-    EXPECT_FALSE(FixedFont::from_hex_file(testing::TempDir()).has_unifont());
-    const std::string path = testing::TempDir() + "font_empty_test.hex";
+    testsupport::TempFolder tmp;
+    EXPECT_FALSE(FixedFont::from_hex_file(tmp.str()).has_unifont());
+    const std::string path = tmp.file("font_empty_test.hex");
     { std::ofstream f(path); }
     EXPECT_FALSE(FixedFont::from_hex_file(path).has_unifont());
-    std::remove(path.c_str());
 }

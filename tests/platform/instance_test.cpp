@@ -1,4 +1,5 @@
 #include "plat/instance.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,7 @@ class InstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (const char* old = std::getenv("PLAT_RUNTIME_DIR")) old_ = old;
-        std::string tmpl = (fs::temp_directory_path() / "plat-instance-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        base_ = tmpl;
-        dir_ = base_ / "run";
+        dir_ = base_.path() / "run";
         setenv("PLAT_RUNTIME_DIR", dir_.c_str(), 1);
     }
     void TearDown() override {
@@ -35,8 +33,6 @@ protected:
             setenv("PLAT_RUNTIME_DIR", old_->c_str(), 1);
         else
             unsetenv("PLAT_RUNTIME_DIR");
-        std::error_code ec;
-        fs::remove_all(base_, ec);
     }
 
     std::vector<InstanceSlot> claim_n(std::string_view family, int n) {
@@ -49,7 +45,7 @@ protected:
         return slots;
     }
 
-    fs::path base_;
+    testsupport::TempFolder base_{"instance_"};
     fs::path dir_;
     std::optional<std::string> old_;
 };
@@ -124,7 +120,7 @@ TEST_F(InstanceTest, BadFamilyNamesAreRejected) {
     EXPECT_FALSE(claim_instance_slot("", 10).has_value());
     EXPECT_FALSE(claim_instance_slot("../escape", 10).has_value());
     EXPECT_FALSE(claim_instance_slot("a/b", 10).has_value());
-    EXPECT_FALSE(fs::exists(base_ / "escape0.lock"));
+    EXPECT_FALSE(fs::exists(base_.path() / "escape0.lock"));
 }
 
 TEST_F(InstanceTest, RuntimeDirIsCreatedPrivate) {
@@ -144,9 +140,9 @@ TEST_F(InstanceTest, RuntimeDirFallsBackToXdg) {
     unsetenv("PLAT_RUNTIME_DIR");
     const char* old_xdg = std::getenv("XDG_RUNTIME_DIR");
     std::optional<std::string> saved = old_xdg ? std::optional<std::string>(old_xdg) : std::nullopt;
-    setenv("XDG_RUNTIME_DIR", base_.c_str(), 1);
-    EXPECT_EQ(plat::runtime_dir(), (base_ / "plat").string());
-    EXPECT_TRUE(fs::is_directory(base_ / "plat"));
+    setenv("XDG_RUNTIME_DIR", base_.path().c_str(), 1);
+    EXPECT_EQ(plat::runtime_dir(), base_.file("plat"));
+    EXPECT_TRUE(fs::is_directory(base_.path() / "plat"));
     if (saved)
         setenv("XDG_RUNTIME_DIR", saved->c_str(), 1);
     else

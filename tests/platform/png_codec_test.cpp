@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plat/codecs.h"
+#include "support/temp_folder.h"
 
 using namespace plat;
 namespace fs = std::filesystem;
@@ -24,24 +25,13 @@ namespace {
 // A fresh empty folder per test.
 class PngTest : public testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(testing::TempDir()) / (std::string("png_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename());
         return names;
     }
-    fs::path dir_;
+    testsupport::TempFolder dir_{"png_"};
 };
 
 std::string read_all(const std::string& p) {
@@ -301,7 +291,7 @@ TEST_F(PngTest, NonPngEmptyMissingAndDirectoryFail) {
         expect_sentinel(out);
     }
     const std::pair<std::string, const char*> unreadable[] = {
-        {path("missing.png"), "cannot open file"}, {dir_.string(), "cannot read file"}};
+        {path("missing.png"), "cannot open file"}, {dir_.str(), "cannot read file"}};
     for (const auto& [p, message] : unreadable) {
         Surface out = sentinel();
         const IoResult r = load_png(p, out);

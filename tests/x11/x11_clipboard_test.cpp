@@ -10,6 +10,7 @@
 #include "plat/codecs.h"
 #include "plat/codepage.h"
 #include "plat/dib.h"
+#include "support/temp_folder.h"
 #include "x11/x11_fixture.h"
 
 using namespace plat;
@@ -18,16 +19,6 @@ namespace {
 
 class X11Clipboard : public xtest::X11Fixture {
 protected:
-    void SetUp() override {
-        xtest::X11Fixture::SetUp();
-        dir_ = std::filesystem::path(::testing::TempDir()) / ("x11_clip_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        xtest::X11Fixture::TearDown();
-        std::filesystem::remove_all(dir_);
-    }
-
     testsupport::RunResult xclip(std::vector<std::string> args) {
         args.insert(args.begin(), {"-selection", "clipboard"});
         return xtest::tool(display(), "xclip", args);
@@ -36,7 +27,7 @@ protected:
     // Puts a file's bytes on the clipboard from another program (xclip
     // keeps serving them in the background until the server goes).
     void offer_from_xclip(const std::string& bytes, const std::string& type = {}) {
-        std::string path = (dir_ / ("offer" + std::to_string(offers_++))).string();
+        std::string path = dir_.file("offer" + std::to_string(offers_++));
         std::ofstream(path, std::ios::binary) << bytes;
         std::vector<std::string> args{"-i"};
         if (!type.empty()) args.insert(args.end(), {"-t", type});
@@ -60,7 +51,7 @@ protected:
         return got;
     }
 
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"x11_clip_"};
     int offers_ = 0;
 };
 

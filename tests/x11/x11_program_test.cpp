@@ -11,6 +11,7 @@
 
 #include "plat/codecs.h"
 #include "plat/metrics.h"
+#include "support/temp_folder.h"
 #include "x11/x_support.h"
 
 using namespace plat;
@@ -40,18 +41,12 @@ Point start_item(const Rect& at) {
 
 class X11Programs : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               (std::string("x11_") + info->name() + "_" + std::to_string(getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_ / "runtime");
-    }
+    void SetUp() override { dir_.folder("runtime"); }
     void TearDown() override {
-        if (!HasFailure()) std::filesystem::remove_all(dir_);
+        if (HasFailure()) dir_.keep();  // for a look at what went wrong
     }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
     RunResult run(const std::string& program, std::vector<std::string> args, std::vector<std::string> env,
                   const std::function<void(pid_t)>& on_start = nullptr) {
@@ -106,7 +101,7 @@ protected:
         return why.empty();
     }
 
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"x11_"};
     std::unique_ptr<xtest::Xvfb> xvfb_;
     std::unique_ptr<xtest::Conn> conn_;
     std::vector<std::string> failures_;
@@ -116,7 +111,7 @@ protected:
 
 TEST_F(X11Programs, TheXScreenShowsWhatTheHeadlessScreenshotsShow) {
     ASSERT_TRUE(start_display());
-    std::filesystem::create_directories(dir_ / "runtime-headless");
+    dir_.folder("runtime-headless");
     // The program opens text window 0 with an ASCII and a Japanese line, and
     // once started reads a line there and prints it back.
     const std::string text_mode = "MAV_TEST_TEXT=1";

@@ -13,6 +13,7 @@
 
 #include "plat/codecs.h"
 #include "support/process.h"
+#include "support/temp_folder.h"
 
 using testsupport::read_file;
 using testsupport::RunResult;
@@ -34,18 +35,13 @@ constexpr plat::Point kButtonClient{24, 224};
 class BoxesE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               (std::string("e2e_boxes_") + info->name() + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_ / "runtime");
-        log_ = (dir_ / "calls.log").string();
+        dir_.folder("runtime");
+        log_ = dir_.file("calls.log");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     RunResult run(const std::string& actions, std::vector<std::string> env = {}) {
         env.push_back("MAV_TEST_LOG=" + log_);
-        env.push_back("PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string());
+        env.push_back("PLAT_RUNTIME_DIR=" + dir_.file("runtime"));
         return run_program(BOXES_APP, {"--headless", "--screen", "1024x768", "--do", actions}, env, 60);
     }
 
@@ -70,12 +66,12 @@ protected:
     }
     plat::Surface screenshot(const std::string& name) {
         plat::Surface s;
-        EXPECT_TRUE(plat::load_png((dir_ / name).string(), s).ok) << name;
+        EXPECT_TRUE(plat::load_png(dir_.file(name), s).ok) << name;
         return s;
     }
-    std::string shot(const std::string& name) { return (dir_ / name).string(); }
+    std::string shot(const std::string& name) { return dir_.file(name); }
 
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"e2e_boxes_"};
     std::string log_;
 };
 
@@ -152,10 +148,12 @@ TEST_F(BoxesE2E, ScriptActionsSayWhatTheyCannotDo) {
 
 TEST_F(BoxesE2E, MainWindowDialoguesReplaceTheBoxesAtTheTopLeft) {
     // The main window's client area is at the bottom centre of the screen.
-    RunResult r = run("rclick 512 750; menu Input Box; wait 300; type 5; key Enter; idle; screenshot " +
+    // Each answer is typed once the dialogue's text window asks for it; the
+    // second question is asked once the first line has been taken (idle).
+    RunResult r = run("rclick 512 750; menu Input Box; wait-input; type 5; key Enter; idle; screenshot " +
                       shot("input.png") +
-                      "; rclick 512 750; menu Button Box; wait 300; type 3; key Enter; wait 300; type 2; key Enter; "
-                      "idle; exit");
+                      "; rclick 512 750; menu Button Box; wait-input; type 3; key Enter; idle; wait-input; type 2; "
+                      "key Enter; idle; exit");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(logged("input-box 0 0 5")) << read_file(log_);
     EXPECT_TRUE(logged("button-box 0 0 3 2")) << read_file(log_);

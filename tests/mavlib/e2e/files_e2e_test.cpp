@@ -14,6 +14,7 @@
 
 #include "plat/codecs.h"
 #include "support/process.h"
+#include "support/temp_folder.h"
 
 using testsupport::read_file;
 using testsupport::RunResult;
@@ -24,19 +25,14 @@ namespace {
 class FilesE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               (std::string("e2e_files_") + info->name() + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_ / "runtime");
-        std::filesystem::create_directories(dir_ / "out");
-        log_ = (dir_ / "calls.log").string();
+        dir_.folder("runtime");
+        dir_.folder("out");
+        log_ = dir_.file("calls.log");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     RunResult run(std::vector<std::string> args) {
-        std::vector<std::string> env{"MAV_TEST_LOG=" + log_, "MAV_TEST_OUT=" + (dir_ / "out").string(),
-                                     "PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string()};
+        std::vector<std::string> env{"MAV_TEST_LOG=" + log_, "MAV_TEST_OUT=" + dir_.file("out"),
+                                     "PLAT_RUNTIME_DIR=" + dir_.file("runtime")};
         return run_program(FILES_APP, args, env, 60);
     }
     std::vector<std::string> log_lines() {
@@ -45,9 +41,9 @@ protected:
         for (std::string l; std::getline(in, l);) lines.push_back(l);
         return lines;
     }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"e2e_files_"};
     std::string log_;
 };
 

@@ -16,6 +16,7 @@
 #include "plat/codecs.h"
 #include "plat/instance.h"
 #include "support/process.h"
+#include "support/temp_folder.h"
 
 using testsupport::read_file;
 using testsupport::RunResult;
@@ -26,19 +27,14 @@ namespace {
 class FrameE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               (std::string("e2e_") + info->name() + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_ / "runtime");
-        log_ = (dir_ / "calls.log").string();
+        dir_.folder("runtime");
+        log_ = dir_.file("calls.log");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     RunResult run(std::vector<std::string> args, std::vector<std::string> env = {},
                   const std::function<void(pid_t)>& on_start = nullptr) {
         env.push_back("MAV_TEST_LOG=" + log_);
-        env.push_back("PLAT_RUNTIME_DIR=" + (dir_ / "runtime").string());
+        env.push_back("PLAT_RUNTIME_DIR=" + dir_.file("runtime"));
         return run_program(LIFECYCLE_APP, args, env, 60, on_start);
     }
 
@@ -54,7 +50,7 @@ protected:
         return int(std::count_if(lines.begin(), lines.end(), [&](auto& l) { return l.rfind(prefix, 0) == 0; }));
     }
 
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"e2e_"};
     std::string log_;
 };
 
@@ -115,7 +111,7 @@ TEST_F(FrameE2E, ExitWhileMainIgnoresStopEndsAfterTheGracePeriod) {
 }
 
 TEST_F(FrameE2E, EleventhInstanceIsRefusedAndAFreedNumberIsReused) {
-    std::string runtime = (dir_ / "runtime").string();
+    std::string runtime = dir_.file("runtime");
     setenv("PLAT_RUNTIME_DIR", runtime.c_str(), 1);
     std::vector<plat::InstanceSlot> held;
     for (int i = 0; i < 10; ++i) {
@@ -164,7 +160,7 @@ TEST_F(FrameE2E, ScriptWithoutExitStillEnds) {
 }
 
 TEST_F(FrameE2E, ScreenshotShowsTheMainWindowAtTheBottomCentre) {
-    std::string shot = (dir_ / "screen.png").string();
+    std::string shot = dir_.file("screen.png");
     RunResult r = run({"--headless", "--screen", "800x600", "--do", "screenshot " + shot + "; exit"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     plat::Surface s;
@@ -246,7 +242,7 @@ TEST_F(FrameE2E, InterruptEndsTheProgramThroughExit) {
 }
 
 TEST_F(FrameE2E, TextWindowItemOpensTheLowestClosedWindowAtDefaultSize) {
-    std::string shot = (dir_ / "screen.png").string();
+    std::string shot = dir_.file("screen.png");
     // The main window's client area is at the bottom centre of 1024x768.
     RunResult r = run({"--headless", "--screen", "1024x768", "--do",
                        "rclick 512 750; menu Text Window; idle; screenshot " + shot + "; exit"});
@@ -265,7 +261,7 @@ TEST_F(FrameE2E, TextWindowItemOpensTheLowestClosedWindowAtDefaultSize) {
 
 TEST_F(FrameE2E, ExitDuringADialogueEndsItAndTheProgram) {
     RunResult r = run({"--headless", "--screen", "1024x768", "--do",
-                       "rclick 512 750; menu Button Box; wait 200; type 3; key Enter; wait 200; exit; wait 5000"});
+                       "rclick 512 750; menu Button Box; wait-input; type 3; key Enter; idle; wait-input; exit; wait 5000"});
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_LT(r.seconds, 5.0);

@@ -22,6 +22,7 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "support/library_classes.h"
 #include "support/ui_helpers.h"
 #include "text/text_window.h"
 
@@ -75,26 +76,20 @@ std::mutex g_main_keys_mutex;
 std::vector<plat::Message> g_main_keys;
 
 void register_classes_once() {
-    auto add = [](const char* name, plat::WindowProc proc, plat::Color bg, bool dbl) {
-        if (plat::class_registered(name)) return;
+    if (!plat::class_registered("boxes_test_main")) {
         plat::WindowClass c;
-        c.name = name;
-        c.proc = std::move(proc);
-        c.background = bg;
-        c.double_clicks = dbl;
-        plat::register_class(c);
-    };
-    add("mav_ib", input_box_proc, 0xD4D0C8, true);
-    add("mav_bb", button_box_proc, 0xD4D0C8, true);
-    add("mav_twi", text_window_proc, 0x000000, false);
-    add("boxes_test_main",
-        [](plat::Message& m) {
+        c.name = "boxes_test_main";
+        c.proc = [](plat::Message& m) {
             if (m.kind != plat::MsgKind::KeyDown) return false;
             std::lock_guard lock(g_main_keys_mutex);
             g_main_keys.push_back(m);
             return true;
-        },
-        0xD4D0C8, false);
+        };
+        c.background = 0xD4D0C8;
+        c.double_clicks = false;
+        plat::register_class(c);
+    }
+    testsupport::register_library_window_classes();
     register_box_requests();
 }
 
@@ -235,7 +230,7 @@ TEST_F(Boxes, InputBoxLayoutLabelsAndValues) {
     plat::Hwnd box = input_box();
     EXPECT_EQ(plat::class_name(box), "mav_ib");
     EXPECT_EQ(plat::window_text(box), "InputBox");
-    EXPECT_EQ(plat::client_rect(box), (plat::Rect{0, 0, 80 + 70 + 12, 28 * 3 + 2}));
+    EXPECT_EQ(plat::client_rect(box), (plat::Rect{0, 0, 162, 86}));
     plat::Rect wr = plat::window_rect(box);
     EXPECT_EQ(wr.top_left(), (plat::Point{10, 20}));
     plat::Point o = plat::client_origin(box);
@@ -243,11 +238,14 @@ TEST_F(Boxes, InputBoxLayoutLabelsAndValues) {
     auto f = fields();
     ASSERT_EQ(l.size(), 3u);
     ASSERT_EQ(f.size(), 3u);
+    // Rows 28 pixels apart: a label of 80 x 24 at the left, 3 pixels lower
+    // than its field of 70 x 24.
+    const int field_top[3] = {4, 32, 60};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(plat::window_text(l[i]), "Item " + std::to_string(i));
         EXPECT_EQ(plat::window_text(f[i]), "0");
-        EXPECT_EQ(plat::window_rect(l[i]), plat::Rect::from_xywh(o.x + 4, o.y + 4 + 28 * i + 3, 80, 24));
-        EXPECT_EQ(plat::window_rect(f[i]), plat::Rect::from_xywh(o.x + 88, o.y + 4 + 28 * i, 70, 24));
+        EXPECT_EQ(plat::window_rect(l[i]), plat::Rect::from_xywh(o.x + 4, o.y + field_top[i] + 3, 80, 24)) << i;
+        EXPECT_EQ(plat::window_rect(f[i]), plat::Rect::from_xywh(o.x + 88, o.y + field_top[i], 70, 24)) << i;
         EXPECT_EQ(get_int(i), 0);
     }
     // The first field has the focus, with its text selected.
@@ -527,14 +525,15 @@ TEST_F(Boxes, ButtonLayoutCaptionsAndIds) {
     EXPECT_EQ(plat::class_name(box), "mav_bb");
     EXPECT_EQ(plat::window_text(box), "ButtonBox");
     EXPECT_EQ(plat::window_rect(box).top_left(), (plat::Point{30, 40}));
-    EXPECT_EQ(plat::client_rect(box), (plat::Rect{0, 0, 3 * 102 + 4, 2 * 30 + 4}));
+    EXPECT_EQ(plat::client_rect(box), (plat::Rect{0, 0, 310, 64}));
     plat::Point o = plat::client_origin(box);
+    // Buttons of 98 x 26, numbered along the rows, 4 pixels apart and from the edges.
+    const plat::Point at[6] = {{4, 4}, {106, 4}, {208, 4}, {4, 34}, {106, 34}, {208, 34}};
     for (int i = 0; i < 6; ++i) {
         plat::Hwnd b = button(i);
         ASSERT_TRUE(b) << i;
         EXPECT_EQ(plat::window_text(b), std::to_string(i));
-        int c = i % 3, r = i / 3;
-        EXPECT_EQ(plat::window_rect(b), plat::Rect::from_xywh(o.x + c * 102 + 4, o.y + r * 30 + 4, 98, 26));
+        EXPECT_EQ(plat::window_rect(b), plat::Rect::from_xywh(o.x + at[i].x, o.y + at[i].y, 98, 26)) << i;
     }
     EXPECT_EQ(user_.run([] { return MAV_SetButtonBoxTitle(4, "Two\nlines"); }), 0);
     EXPECT_EQ(plat::window_text(button(4)), "Two\nlines");

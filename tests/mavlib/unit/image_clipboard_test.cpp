@@ -28,6 +28,8 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "support/library_classes.h"
+#include "support/temp_folder.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 
@@ -40,13 +42,7 @@ namespace {
 class ImageClipboard : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!plat::class_registered("mav_iw")) {
-            plat::WindowClass cls;
-            cls.name = "mav_iw";
-            cls.proc = image_window_proc;
-            cls.background = 0;
-            plat::register_class(cls);
-        }
+        testsupport::register_library_window_classes();
         frame().quit_state = kQuitRunning;
         frame().running = 0;
         frame().stop_flag = 0;
@@ -471,20 +467,14 @@ namespace {
 class Folder {
 public:
     Folder() {
-        static std::atomic<int> n{0};
-        root_ = fs::temp_directory_path() / ("mav-dialogs-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-        fs::create_directories(root_ / "sub");
-        for (const char* f : {"a.bmp", "b.png", "sub/inner.png"}) std::ofstream(root_ / f) << "x";
+        root_.folder("sub");
+        for (const char* f : {"a.bmp", "b.png", "sub/inner.png"}) std::ofstream(root_.file(f)) << "x";
     }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-    std::string path() const { return root_.string(); }
-    std::string operator/(const char* name) const { return (root_ / name).string(); }
+    std::string path() const { return root_.str(); }
+    std::string operator/(const char* name) const { return root_.file(name); }
 
 private:
-    fs::path root_;
+    testsupport::TempFolder root_{"dialogs_", testsupport::TempFolder::Naming::Short};
 };
 
 class FileDialogs : public ::testing::Test {

@@ -28,6 +28,8 @@
 #include "plat/codecs.h"
 #include "plat/driver.h"
 #include "plat/window.h"
+#include "support/library_classes.h"
+#include "support/temp_folder.h"
 #include "support/ui_thread.h"
 
 using namespace mav;
@@ -38,20 +40,10 @@ namespace {
 
 class ImageFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("files_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -72,7 +64,7 @@ protected:
         EXPECT_TRUE(plat::save_image(s, path(name), f).ok);
         return path(name);
     }
-    fs::path dir_;
+    testsupport::TempFolder dir_{"files_"};
 };
 
 plat::Surface load(const std::string& p) {
@@ -381,13 +373,7 @@ class DroppedOnWindows : public ImageFiles {
 protected:
     void SetUp() override {
         ImageFiles::SetUp();
-        if (!plat::class_registered("mav_iw")) {
-            plat::WindowClass cls;
-            cls.name = "mav_iw";
-            cls.proc = image_window_proc;
-            cls.background = 0;
-            plat::register_class(cls);
-        }
+        testsupport::register_library_window_classes();
     }
     void TearDown() override {
         ui_.run([] {

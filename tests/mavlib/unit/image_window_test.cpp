@@ -13,6 +13,7 @@
 #include "plat/keys.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
+#include "support/library_classes.h"
 #include "support/ui_thread.h"
 
 using namespace mav;
@@ -22,13 +23,7 @@ namespace {
 class ImageWindows : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!plat::class_registered("mav_iw")) {
-            plat::WindowClass cls;
-            cls.name = "mav_iw";
-            cls.proc = image_window_proc;
-            cls.background = 0;
-            plat::register_class(cls);
-        }
+        testsupport::register_library_window_classes();
     }
     void TearDown() override {
         ui_.run([] {
@@ -58,11 +53,12 @@ TEST_F(ImageWindows, WideImageZoomIsLoweredToFitTheScreen) {
 
 TEST_F(ImageWindows, TinyImageZoomIsRaisedToTheSmallestWindow) {
     ASSERT_EQ(create(1, "dot", 1, 1, 100), 0);
-    const plat::Metrics& m = plat::metrics();
-    int min_w = m.min_window.width - 2 * m.sizing_frame;
-    EXPECT_EQ(image_record(1).zoom, min_w * 100);
-    EXPECT_EQ(client(1).width(), min_w);
-    EXPECT_EQ(caption(1), "dot(" + std::to_string(min_w * 100) + "%)");
+    // The smallest window is 136 x 39 with a 4-pixel frame: a client 128
+    // wide, which one pixel fills at 12800 %.
+    EXPECT_EQ(image_record(1).zoom, 12800);
+    EXPECT_EQ(client(1).width(), 128);
+    EXPECT_EQ(client(1).height(), 128);
+    EXPECT_EQ(caption(1), "dot(12800%)");
 }
 
 TEST_F(ImageWindows, RefusalsLeaveTheExistingImageAlone) {
@@ -84,9 +80,11 @@ TEST_F(ImageWindows, EightBitRowsArePaddedToFourBytes) {
     auto* bytes = static_cast<std::uint8_t*>(mav_bits[5]);
     bytes[8] = 200;  // pixel (0, 1)
     EXPECT_EQ(image_record(5).buffer.pixel(0, 1), plat::rgb(200, 200, 200));  // the grey ramp
-    // Five pixels are narrower than the smallest window: the zoom rose.
-    int min_w = plat::metrics().min_window.width - 2 * plat::metrics().sizing_frame;
-    EXPECT_EQ(caption(5), "pal(" + std::to_string(min_w * 100 / 5) + "%)[8bit]");
+    // Five pixels are narrower than the smallest window's 128-pixel client:
+    // the zoom rose to 2560 %, which fills it exactly (the height follows).
+    EXPECT_EQ(caption(5), "pal(2560%)[8bit]");
+    EXPECT_EQ(client(5).width(), 128);
+    EXPECT_EQ(client(5).height(), 76);
     MAV_RGBQUAD red{0, 0, 255, 0};
     ASSERT_EQ(MAV_SetPalette(&red, 1), 0);
     MAV_RGBQUAD all[256];

@@ -14,6 +14,7 @@
 #include "frame/main_window.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
+#include "support/temp_folder.h"
 
 using namespace mav;
 
@@ -78,8 +79,6 @@ protected:
             g_log.clear();
         }
         frame().quit_state = kQuitRunning;
-        dir_ = std::filesystem::path(::testing::TempDir()) / ("drops_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         set_request_handler(kReqCreateImage, [](RequestSlot& s) {
             s.result = s.index == g_taken_slot.load() ? 1 : 0;
             log("create " + std::string(s.name) + " " + std::to_string(s.width) + "x" + std::to_string(s.height) +
@@ -106,15 +105,14 @@ protected:
         server_.join();
         for (int c = kReqCreateImage; c <= kReqButtonBox; ++c) set_request_handler(c, nullptr);
         set_restore_image_hook(nullptr);
-        std::filesystem::remove_all(dir_);
     }
     std::string make_png(const std::string& name, int w, int h) {
         plat::Surface s(w, h);
-        std::string path = (dir_ / name).string();
+        std::string path = dir_.file(name);
         EXPECT_TRUE(plat::save_png(s, path).ok);
         return path;
     }
-    std::filesystem::path dir_;
+    testsupport::TempFolder dir_{"drops_"};
     std::atomic<bool> quit_{false};
     std::thread server_;
 };
@@ -136,12 +134,12 @@ TEST_F(Drops, ThreeFilesLandInConsecutiveSlotsNamedBySlotAndFile) {
 
 TEST_F(Drops, ATakenSlotIsSkippedAndUnreadableFilesAreLeftOut) {
     g_taken_slot = 1;
-    std::string bad = (dir_ / "notes.txt").string();
+    std::string bad = dir_.file("notes.txt");
     FILE* f = std::fopen(bad.c_str(), "w");
     std::fputs("not an image", f);
     std::fclose(f);
     std::vector<std::string> files{make_png("a.png", 4, 3), bad, make_png("b.png", 5, 6),
-                                   (dir_ / "missing.png").string(), make_png("c.png", 7, 8)};
+                                   dir_.file("missing.png"), make_png("c.png", 7, 8)};
     handle_dropped_files(files);
     std::vector<std::string> creates;
     for (auto& l : logged())

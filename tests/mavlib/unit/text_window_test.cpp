@@ -14,6 +14,7 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "support/library_classes.h"
 #include "support/ui_thread.h"
 #include "text/text_window.h"
 
@@ -27,13 +28,7 @@ constexpr plat::Color kBlack = 0x000000;
 class TextWindows : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!plat::class_registered("mav_twi")) {
-            plat::WindowClass cls;
-            cls.name = "mav_twi";
-            cls.proc = text_window_proc;
-            cls.background = 0;
-            plat::register_class(cls);
-        }
+        testsupport::register_library_window_classes();
         frame().input_pending = 0;
         frame().quit_state = kQuitRunning;
     }
