@@ -9,11 +9,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
+#include "ratio_reporter.h"
 #include "mavlib.h"
 
 namespace {
@@ -65,48 +65,11 @@ BENCHMARK(BM_PlainArrayCopyRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetSetPixelCopyRow)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SelectGetSelectSetCopyRow)->Unit(benchmark::kMicrosecond);
 
-// Collects the times so that the ratios can be printed after the run. With
-// --benchmark_repetitions the medians are compared.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.error_occurred) continue;
-            const std::string& name = r.run_name.function_name;
-            if (r.run_type == Run::RT_Iteration && !medians_.count(name))
-                times_[name] = r.GetAdjustedRealTime();
-            else if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                medians_[name] = times_[name] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void print_ratios() const {
-        auto ratio = [&](const char* a, const char* b, double goal) {
-            auto x = find(a), y = find(b);
-            if (x > 0 && y > 0)
-                std::printf("  %-52s %7.2f  (goal: at most %g)\n", (std::string(a) + " / " + b).c_str(), x / y, goal);
-        };
-        std::printf("Ratios to the plain loop, measured in this run:\n");
-        ratio("BM_GetSetPixelCopyRow", "BM_PlainArrayCopyRow", 12);
-        ratio("BM_SelectGetSelectSetCopyRow", "BM_PlainArrayCopyRow", 40);
-    }
-
-private:
-    double find(const std::string& name) const {
-        auto it = times_.find(name);
-        return it == times_.end() ? 0 : it->second;
-    }
-    std::map<std::string, double> times_, medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.print_ratios();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::run_benchmarks_with_ratios(
+        argc, argv, "Ratios to the plain loop, measured in this run:",
+        {{"BM_GetSetPixelCopyRow", "BM_PlainArrayCopyRow", "at most 12"},
+         {"BM_SelectGetSelectSetCopyRow", "BM_PlainArrayCopyRow", "at most 40"}});
 }

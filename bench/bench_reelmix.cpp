@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
+#include "ratio_reporter.h"
 #include "lenticular/interleave.h"
 #include "mavlib.h"
 #include "movie_source.h"
@@ -174,40 +174,12 @@ BENCHMARK(BM_WorkStep)->Arg(kCopy)->Arg(kResample)->Arg(kRefreshWork)->Arg(kPass
 BENCHMARK(BM_DecodeWholeMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ExportWholeMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// Collects the times so that the ratios the goals speak of can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void print_ratios() const {
-        auto ratio = [&](const char* a, const char* b) {
-            auto x = find(a), y = find(b);
-            if (x > 0 && y > 0) std::printf("  %-44s %6.2f\n", (std::string(a) + " / " + b).c_str(), x / y);
-        };
-        std::printf("Ratios (goal: the first below 1, the second at most 4):\n");
-        ratio("BM_WorkAfterDecoding", "BM_DecodeFrame");
-        ratio("BM_ExportWholeMovie", "BM_DecodeWholeMovie");
-    }
-
-private:
-    double find(const std::string& prefix) const {
-        for (const auto& [name, t] : times_)
-            if (name.rfind(prefix + "/", 0) == 0) return t;
-        return 0;
-    }
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     movie();  // rendered before anything is timed
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.print_ratios();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::run_benchmarks_with_ratios(
+        argc, argv, "Ratios, measured in this run:",
+        {{"BM_WorkAfterDecoding", "BM_DecodeFrame", "below 1"},
+         {"BM_ExportWholeMovie", "BM_DecodeWholeMovie", "at most 4"}});
 }

@@ -1,18 +1,12 @@
 #include "bench_support.h"
 
-#include "image/image_window_internals.h"
+#include "frame/library_classes.h"
 #include "mavlib.h"
-#include "plat/window.h"
 
 namespace benchsupport {
 
 void make_image(int index, int width, int height, std::uint32_t seed) {
-    if (!plat::class_registered("mav_iw")) {
-        plat::WindowClass cls;
-        cls.name = "mav_iw";
-        cls.proc = mav::image_window_proc;
-        plat::register_class(cls);
-    }
+    mav::register_library_classes();
     MAV_DestroyImage(index);
     MAV_CreateImageFL(index, "bench", 0, 0, width, height, 100);
     auto* px = static_cast<std::uint32_t*>(mav_bits[index]);

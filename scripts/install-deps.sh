@@ -11,6 +11,7 @@ packages=(
   libx11-dev libxext-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev
+  libv4l-dev
   xvfb xauth xdotool xclip
 )
 

@@ -19,6 +19,7 @@
 #include "frame/script.h"
 #include "frame/status_line.h"
 #include "frame/user_thread.h"
+#include "plat/capture.h"
 #include "plat/clock.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
@@ -109,6 +110,14 @@ int run_entry(int argc, char** argv) {
         }
     }
     set_program_values(opts.program_values);
+    if (!opts.camera_source.empty() || opts.virtual_cameras >= 0) {
+        std::string why;
+        if (!opts.camera_source.empty() && !plat::capture::camera_source_usable(opts.camera_source, why)) {
+            std::fprintf(stderr, "%s: --camera-source: %s\n", name.c_str(), why.c_str());
+            return 2;
+        }
+        plat::capture::use_virtual_cameras(opts.virtual_cameras >= 0 ? opts.virtual_cameras : 2, opts.camera_source);
+    }
 
     const char* display = std::getenv("DISPLAY");
     plat::PlatformOptions po;

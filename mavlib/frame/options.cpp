@@ -107,6 +107,18 @@ ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions
             if (!parse_screen(v, out.screen))
                 return fail("--screen: '" + v + "' is not a size from 320x200 to 16384x16384 (WIDTHxHEIGHT)");
             out.screen_given = true;
+        } else if (a == "--virtual-cameras") {
+            std::string v;
+            if (!take_value(v)) return fail("--virtual-cameras needs a number of cameras from 0 to 8");
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < 0 || n > 8)
+                return fail("--virtual-cameras: '" + v + "' is not a number of cameras from 0 to 8");
+            out.virtual_cameras = int(n);
+        } else if (a == "--camera-source") {
+            std::string v;
+            if (!take_value(v) || v.empty()) return fail("--camera-source needs a stereo pair picture or a side-by-side movie");
+            out.camera_source = v;
         } else if (a == "--do") {
             std::string v;
             if (!take_value(v)) return fail("--do needs a list of actions, e.g. --do \"start; wait 500; exit\"");
@@ -149,6 +161,9 @@ std::string usage_text(const char* program) {
       << "  --screen WxH        size of the headless screen (default 1920x1080)\n"
       << "  --do \"ACTIONS\"      run actions as a user would, separated by ';'\n"
       << "  --script FILE       run the actions in FILE, one per line\n"
+      << "  --virtual-cameras N use N virtual cameras (0 to 8) instead of the system's\n"
+      << "  --camera-source FILE  the virtual cameras show the halves of this stereo pair\n"
+      << "                      picture or side-by-side movie (camera 0 the left half)\n"
       << "  --help              show this help\n\n"
       << "Actions: start, stop, exit, key K (S, Esc, Ctrl+V, Down, ...), type TEXT,\n"
       << "  click X Y, rclick X Y, menu TEXT (an item of the open popup menu),\n"

@@ -18,6 +18,8 @@ struct LibraryOptions {
     std::string script_text;  // --do, or the contents of --script
     std::string script_source;  // "--do" or the script file's name, for messages
     bool has_script = false;
+    int virtual_cameras = -1;   // --virtual-cameras N; -1: the system's cameras
+    std::string camera_source;  // --camera-source FILE (two virtual cameras unless told otherwise)
     std::vector<std::pair<std::string, std::string>> program_values;  // declared program options given
 };
 

@@ -38,9 +38,14 @@ std::optional<ModalAnswer> broker_modal_opened(const DialogInfo& info, bool may_
     }
     if (may_wait || b.mode == driver::DialogMode::WaitForInput) return std::nullopt;
     // Nobody will answer: say what it showed and take the default answer.
-    std::fprintf(stderr, "%s: %s\n", info.caption.c_str(), info.text.c_str());
+    if (info.text.empty())
+        std::fprintf(stderr, "%s\n", info.caption.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", info.caption.c_str(), info.text.c_str());
     std::fflush(stderr);
-    return ModalAnswer{info.kind != DialogKind::Message, {}};
+    // Boxes that only inform close with OK; choosers cancel.
+    bool cancel = info.kind != DialogKind::Message && info.kind != DialogKind::Properties;
+    return ModalAnswer{cancel, {}};
 }
 
 }  // namespace detail

@@ -23,9 +23,7 @@ constexpr int kCapHeight = 10;  // cell rows a capital letter takes
 constexpr int kMinPitch = 11;   // closest line spacing of a caption
 
 struct ButtonState {
-    bool tracking = false;   // the left button went down on it and is held
-    bool space_down = false; // Space went down while it had the focus
-    bool pressed = false;    // drawn pressed
+    ui::PressState press;
 };
 
 ui::ControlStates<ButtonState>& states() { return ui::ControlStates<ButtonState>::instance(); }
@@ -71,22 +69,10 @@ std::vector<std::string> layout_lines(std::string_view caption, int width) {
     return out;
 }
 
-void draw_focus_rect(Dc& dc, Rect r) {
-    // Every other pixel, as a dotted line.
-    for (int x = r.left; x < r.right; x += 2) {
-        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), ui::kText);
-        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), ui::kText);
-    }
-    for (int y = r.top; y < r.bottom; y += 2) {
-        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), ui::kText);
-        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), ui::kText);
-    }
-}
-
 void paint(Hwnd h, Dc& dc) {
     Rect r = client_rect(h);
     ButtonState st = state_of(h);
-    if (st.pressed) {
+    if (st.press.pressed) {
         dc.frame_rect(r, ui::kDark);
         dc.frame_rect({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ui::kShadow);
     } else {
@@ -97,7 +83,7 @@ void paint(Hwnd h, Dc& dc) {
         dc.hline(r.left + 1, r.right - 1, r.bottom - 2, ui::kShadow);
         dc.vline(r.right - 2, r.top + 1, r.bottom - 1, ui::kShadow);
     }
-    int off = st.pressed ? 1 : 0;
+    int off = st.press.pressed ? 1 : 0;
     std::vector<std::string> lines = layout_lines(window_text(h), std::max(1, r.width() - 2 * kTextMargin));
     const FixedFont& font = FixedFont::instance();
     int n = int(lines.size());
@@ -122,30 +108,10 @@ void paint(Hwnd h, Dc& dc) {
         y += pitch;
     }
     if (focus_window() == h && r.width() > 8 && r.height() > 8)
-        draw_focus_rect(dc, {r.left + 3, r.top + 3, r.right - 3, r.bottom - 3});
+        ui::draw_focus_rect(dc, {r.left + 3, r.top + 3, r.right - 3, r.bottom - 3});
 }
 
-void tell_parent(Hwnd h) {
-    Hwnd parent = parent_of(h);
-    if (!parent) return;
-    Message m;
-    m.window = parent;
-    m.kind = MsgKind::Command;
-    m.command_id = control_id(h);
-    m.notify = notify::Clicked;
-    m.source = h;
-    if (owned_by_current_thread(parent))
-        send_message(m);
-    else
-        post_message(m);
-}
-
-void set_pressed(Hwnd h, ButtonState& st, bool pressed) {
-    bool changed = st.pressed != pressed;
-    st.pressed = pressed;
-    store_state(h, st);
-    if (changed) invalidate(h);
-}
+void tell_parent(Hwnd h) { ui::notify_parent(h, notify::Clicked); }
 
 bool button_proc(Message& m) {
     Hwnd h = m.window;
@@ -164,59 +130,17 @@ bool button_proc(Message& m) {
     case MsgKind::SetFocus:
         invalidate(h);
         return true;
-    case MsgKind::KillFocus: {
-        ButtonState st = state_of(h);
-        st.space_down = false;
-        if (!st.tracking) set_pressed(h, st, false);
-        else store_state(h, st);
-        invalidate(h);
-        return true;
-    }
-    case MsgKind::LButtonDown: {
-        if (focus_window() != h) set_focus(h);
-        ButtonState st = state_of(h);
-        st.tracking = true;
-        set_pressed(h, st, true);
-        set_capture(h);
-        return true;
-    }
-    case MsgKind::MouseMove: {
-        ButtonState st = state_of(h);
-        if (st.tracking) set_pressed(h, st, client_rect(h).contains(m.pos));
-        return true;
-    }
-    case MsgKind::LButtonUp: {
-        ButtonState st = state_of(h);
-        if (!st.tracking) return true;
-        st.tracking = false;
-        bool inside = client_rect(h).contains(m.pos);
-        set_pressed(h, st, false);
-        if (capture_window() == h) release_capture();
-        if (inside) tell_parent(h);
-        return true;
-    }
-    case MsgKind::KeyDown:
-        if (m.key == key::Space && !m.ctrl) {
-            ButtonState st = state_of(h);
-            st.space_down = true;
-            set_pressed(h, st, true);
-            return true;
-        }
-        return false;
-    case MsgKind::KeyUp:
-        if (m.key == key::Space) {
-            ButtonState st = state_of(h);
-            if (!st.space_down) return true;
-            st.space_down = false;
-            set_pressed(h, st, false);
-            tell_parent(h);
-            return true;
-        }
-        return false;
     case MsgKind::Char:
         return true;  // a button takes no text
-    default:
-        return false;
+    default: {
+        ButtonState st = state_of(h);
+        const ui::PressResult r = ui::track_press(h, m, st.press);
+        if (!r.handled) return false;
+        store_state(h, st);
+        if (r.redraw || m.kind == MsgKind::KillFocus) invalidate(h);
+        if (r.clicked) tell_parent(h);
+        return true;
+    }
     }
 }
 

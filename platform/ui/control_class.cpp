@@ -1,6 +1,12 @@
 #include "control_class.h"
 
+#include <mutex>
 #include <string>
+#include <unordered_set>
+
+#include "plat/controls.h"
+#include "plat/keys.h"
+#include "ui_colors.h"
 
 namespace plat::ui {
 
@@ -34,4 +40,151 @@ Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string
     return create_window(p);
 }
 
+namespace {
+
+// The disabled controls, by id; most controls never are, so they keep no
+// flag of their own. Never destroyed, as ControlStates.
+struct DisabledSet {
+    std::mutex m;
+    std::unordered_set<std::uint32_t> ids;
+};
+DisabledSet& disabled() {
+    static auto* set = new DisabledSet;
+    return *set;
+}
+
+}  // namespace
+
+void forget_enabled_state(Hwnd h) {
+    auto& d = disabled();
+    std::lock_guard lock(d.m);
+    d.ids.erase(h.id);
+}
+
+bool is_user_input(MsgKind kind) {
+    switch (kind) {
+    case MsgKind::KeyDown:
+    case MsgKind::KeyUp:
+    case MsgKind::Char:
+    case MsgKind::LButtonDown:
+    case MsgKind::LButtonDblClk:
+    case MsgKind::LButtonUp:
+    case MsgKind::MouseMove:
+    case MsgKind::MouseWheel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void deliver(Message m) {
+    if (owned_by_current_thread(m.window))
+        send_message(m);
+    else
+        post_message(m);
+}
+
+void notify_parent(Hwnd h, int code) {
+    Hwnd parent = parent_of(h);
+    if (!parent) return;
+    Message m;
+    m.window = parent;
+    m.kind = MsgKind::Command;
+    m.command_id = control_id(h);
+    m.notify = code;
+    m.source = h;
+    deliver(m);
+}
+
+void draw_focus_rect(Dc& dc, Rect r) {
+    for (int x = r.left; x < r.right; x += 2) {
+        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), kText);
+        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), kText);
+    }
+    for (int y = r.top; y < r.bottom; y += 2) {
+        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), kText);
+        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), kText);
+    }
+}
+
+PressResult track_press(Hwnd h, const Message& m, PressState& st) {
+    PressResult r;
+    const bool was_pressed = st.pressed;
+    switch (m.kind) {
+    case MsgKind::KillFocus:
+        st.space_down = false;
+        if (!st.tracking) st.pressed = false;
+        r.handled = true;
+        break;
+    case MsgKind::LButtonDown:
+    case MsgKind::LButtonDblClk:
+        if (focus_window() != h) set_focus(h);
+        st.tracking = true;
+        st.pressed = true;
+        set_capture(h);
+        r.handled = true;
+        break;
+    case MsgKind::MouseMove:
+        if (st.tracking) st.pressed = client_rect(h).contains(m.pos);
+        r.handled = true;
+        break;
+    case MsgKind::LButtonUp:
+        r.handled = true;
+        if (!st.tracking) break;
+        st.tracking = false;
+        st.pressed = false;
+        if (capture_window() == h) release_capture();
+        r.clicked = client_rect(h).contains(m.pos);
+        break;
+    case MsgKind::KeyDown:
+        if (m.key == key::Space && !m.ctrl) {
+            st.space_down = true;
+            st.pressed = true;
+            r.handled = true;
+        }
+        break;
+    case MsgKind::KeyUp:
+        if (m.key == key::Space) {
+            r.handled = true;
+            if (!st.space_down) break;
+            st.space_down = false;
+            st.pressed = false;
+            r.clicked = true;
+        }
+        break;
+    default:
+        break;
+    }
+    r.redraw = st.pressed != was_pressed;
+    return r;
+}
+
 }  // namespace plat::ui
+
+namespace plat {
+
+void enable_control(Hwnd h, bool enabled) {
+    if (!is_window(h)) return;
+    {
+        auto& d = ui::disabled();
+        std::lock_guard lock(d.m);
+        bool was_enabled = !d.ids.contains(h.id);
+        if (was_enabled == enabled) return;
+        if (enabled) d.ids.erase(h.id);
+        else d.ids.insert(h.id);
+    }
+    if (!enabled) {
+        if (capture_window() == h) release_capture();
+        if (focus_window() == h) set_focus(parent_of(h));
+    }
+    invalidate(h);
+}
+
+bool control_enabled(Hwnd h) {
+    auto& d = ui::disabled();
+    std::lock_guard lock(d.m);
+    return !d.ids.contains(h.id);
+}
+
+
+}  // namespace plat

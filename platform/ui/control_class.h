@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "plat/gfx.h"
 #include "plat/window.h"
 
 namespace plat::ui {
@@ -29,6 +30,39 @@ struct ControlClass {
 
 Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
                     std::uint32_t style);
+
+// A control that is going forgets whether it was disabled (enable_control).
+void forget_enabled_state(Hwnd h);
+
+// Messages a disabled control ignores: the mouse's buttons and the keys.
+bool is_user_input(MsgKind kind);
+
+// Sends `m` when its window belongs to this thread (handled before this
+// returns), posts it otherwise.
+void deliver(Message m);
+
+// Tells control `h`'s parent of `code` with a Command carrying the control's id.
+void notify_parent(Hwnd h, int code);
+
+// A dotted focus rectangle just inside `r`: every other pixel.
+void draw_focus_rect(Dc& dc, Rect r);
+
+// How a control that is clicked (a push button, a check box) follows the
+// left button and Space: drawn pressed while the button is held over it or
+// Space is down; clicked when the button comes up over it or Space comes up.
+struct PressState {
+    bool tracking = false;    // the left button went down on it and is held
+    bool space_down = false;  // Space went down while it had the focus
+    bool pressed = false;     // drawn pressed
+};
+struct PressResult {
+    bool handled = false;        // the message was one of these
+    bool clicked = false;        // and it completed a click
+    bool redraw = false;         // the drawn press changed
+};
+// Updates `st` for focus loss, the left button, the mouse and Space; the
+// caller stores it, redraws when asked, and then acts on a click.
+PressResult track_press(Hwnd h, const Message& m, PressState& st);
 
 // The state each control of one kind keeps between messages, by window.
 // Copies go in and out under a lock; a control that is gone reads as a

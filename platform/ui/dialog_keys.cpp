@@ -12,7 +12,9 @@ namespace plat {
 
 namespace {
 
-bool takes_focus(Hwnd h) { return is_visible(h) && (is_edit(h) || is_button(h)); }
+bool takes_focus(Hwnd h) {
+    return is_visible(h) && control_enabled(h) && (is_edit(h) || is_button(h) || is_slider(h) || is_check_box(h));
+}
 
 // The controls of `dialog` that pass `keep`, in creation order.
 template <typename Keep>
@@ -57,11 +59,11 @@ bool handle_dialog_key(Hwnd dialog, Message& msg) {
     case key::Right:
     case key::Up:
     case key::Down: {
-        // A window that has the focus itself reads its own arrows, and an
-        // edit field keeps Left and Right for its caret.
+        // A window that has the focus itself reads its own arrows, an edit
+        // field keeps Left and Right for its caret and a slider for its thumb.
         if (!on_control) return false;
         bool horizontal = msg.key == key::Left || msg.key == key::Right;
-        if (horizontal && is_edit(focused)) return false;
+        if (horizontal && (is_edit(focused) || is_slider(focused))) return false;
         auto ring = controls_of(dialog, takes_focus);
         bool backwards = msg.key == key::Left || msg.key == key::Up;
         if (Hwnd next = step(ring, focused, backwards)) focus_control(next);
@@ -76,10 +78,7 @@ bool handle_dialog_key(Hwnd dialog, Message& msg) {
         cmd.window = dialog;
         cmd.kind = MsgKind::Command;
         cmd.command_id = kIdOk;
-        if (owned_by_current_thread(dialog))
-            send_message(cmd);
-        else
-            post_message(cmd);
+        ui::deliver(cmd);
         return true;
     }
     default:

@@ -69,17 +69,6 @@ void keep_caret_visible(Hwnd h, EditState& st, const std::u32string& text) {
     if (cx > st.scroll + w - 1) st.scroll = cx - w + 1;
 }
 
-void notify_parent(Hwnd h, int code) {
-    Hwnd parent = parent_of(h);
-    if (!parent) return;
-    Message m;
-    m.window = parent;
-    m.kind = MsgKind::Command;
-    m.command_id = control_id(h);
-    m.notify = code;
-    m.source = h;
-    send_message(m);
-}
 
 void draw_sunken_edge(Dc& dc, Rect r) {
     dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
@@ -98,18 +87,20 @@ void paint(Hwnd h, Dc& outer) {
     std::u32string text = text_of(h);
     EditState st = state_of(h);
     clamp_state(st, text_len(text));
-    bool focused = focus_window() == h;
+    bool enabled = control_enabled(h);
+    bool focused = enabled && focus_window() == h;
 
     // Text may not spill onto the edge.
     Rect inside{client.left + kBorder, client.top + kBorder, client.right - kBorder, client.bottom - kBorder};
     Rect clip = inside.translated(outer.origin().x, outer.origin().y).intersected(outer.clip());
     Dc dc(outer.surface(), outer.origin(), clip);
     dc.set_bk_mode(BkMode::Transparent);
+    if (!enabled) dc.fill_rect(inside, ui::kFace);
 
     std::vector<int> x = caret_offsets(text);
     int x0 = kTextInset - st.scroll;
     int y0 = (client.height() - FixedFont::kCellHeight) / 2;
-    dc.set_text_color(ui::kText);
+    dc.set_text_color(enabled ? ui::kText : ui::kGrayText);
     dc.draw_text({x0, y0}, utf32_to_utf8(text));
 
     int s = std::min(st.caret, st.anchor), e = std::max(st.caret, st.anchor);
@@ -170,7 +161,7 @@ void replace_selection(Hwnd h, EditState& st, std::u32string insert) {
     store_state(h, st);
     set_window_text(h, utf32_to_utf8(text));
     invalidate(h);
-    notify_parent(h, notify::Change);
+    ui::notify_parent(h, notify::Change);
 }
 
 std::u32string selected_text(Hwnd h, const EditState& st) {
@@ -280,12 +271,14 @@ void on_key(Hwnd h, const Message& m) {
 
 bool edit_proc(Message& m) {
     Hwnd h = m.window;
+    if (ui::is_user_input(m.kind) && !control_enabled(h)) return true;
     switch (m.kind) {
     case MsgKind::Create:
         states().add(h);
         return true;
     case MsgKind::Destroy: {
         states().remove(h);
+        ui::forget_enabled_state(h);
         return true;
     }
     case MsgKind::Paint:
@@ -296,7 +289,7 @@ bool edit_proc(Message& m) {
         keep_caret_visible(h, st, text_of(h));
         store_state(h, st);
         invalidate(h);
-        notify_parent(h, notify::SetFocus);
+        ui::notify_parent(h, notify::SetFocus);
         return true;
     }
     case MsgKind::KillFocus: {
@@ -305,7 +298,7 @@ bool edit_proc(Message& m) {
         store_state(h, st);
         if (capture_window() == h) release_capture();
         invalidate(h);
-        notify_parent(h, notify::KillFocus);
+        ui::notify_parent(h, notify::KillFocus);
         return true;
     }
     case MsgKind::KeyDown:

@@ -25,7 +25,7 @@ struct ClipboardData {
     std::optional<std::vector<std::uint8_t>> dib;
 };
 
-enum class DialogKind { Message, Question, Open, Save, Color, Font };
+enum class DialogKind { Message, Question, Open, Save, Color, Font, Properties };
 
 // A modal box or dialog that is about to open.
 struct DialogInfo {

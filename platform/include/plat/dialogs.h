@@ -1,6 +1,8 @@
 // Modal dialogs drawn by the platform.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,5 +94,46 @@ struct FolderEntry {
     bool folder = false;
 };
 std::vector<FolderEntry> list_folder(const std::string& folder, std::string_view patterns);
+
+// ---- Property dialog -------------------------------------------------------
+//
+// A modal dialog with one row per property: its name, a slider and a value
+// field, the range ("min .. max") and, where the property has one, an
+// "Automatic" check box. Every change is applied at once through `apply`
+// (there is nothing to cancel). OK, Enter, Escape and the close box close it.
+// While a row is on automatic its slider and field are greyed.
+//
+// Headless: a queued driver answer closes it at once (OK or cancel alike);
+// with none, the caption goes to stderr and it is closed at once.
+
+struct PropertyRow {
+    std::string name;  // UTF-8
+    std::int32_t min = 0;
+    std::int32_t max = 0;
+    std::int32_t step = 1;  // below 1 counts as 1
+    std::int32_t value = 0;
+    bool has_auto = false;
+    bool is_auto = false;
+};
+
+// Called on the dialog's thread for every change: the row, its value (kept
+// within min..max and on a step from min) and whether it is on automatic.
+using PropertyApply = std::function<void(int row, std::int32_t value, bool automatic)>;
+
+void property_dialog(Hwnd owner, std::string_view caption_utf8, std::vector<PropertyRow> rows,
+                     const PropertyApply& apply);
+
+// Control ids of the property dialog's parts, for scripted input: the part
+// of row r (0-based, below kMaxRows; rows past it are not shown) is its
+// base + r. OK is kIdOk. Enter in a value field takes its number and leaves
+// the dialog open; elsewhere Enter closes it.
+namespace propdlg {
+inline constexpr int kMaxRows = 1000;
+inline constexpr int kName = 2000;    // label with the property's name
+inline constexpr int kSlider = 3000;
+inline constexpr int kValue = 4000;   // the value field
+inline constexpr int kRange = 5000;   // label "min .. max"
+inline constexpr int kAuto = 6000;    // the "Automatic" check box, on rows that have one
+}  // namespace propdlg
 
 }  // namespace plat

@@ -26,6 +26,25 @@ TEST(CommandLine, LibraryOptions) {
     EXPECT_EQ(eq.screen, (plat::Size{1024, 768}));
 }
 
+TEST(CommandLine, CameraOptionsChooseVirtualCamerasAndTheirSource) {
+    LibraryOptions none, counted, sourced;
+    ASSERT_TRUE(parse({"--headless"}, none).ok);
+    EXPECT_EQ(none.virtual_cameras, -1);
+    ASSERT_TRUE(parse({"--virtual-cameras", "0"}, counted).ok);
+    EXPECT_EQ(counted.virtual_cameras, 0);
+    ASSERT_TRUE(parse({"--camera-source=pair.png", "--virtual-cameras", "8"}, sourced).ok);
+    EXPECT_EQ(sourced.camera_source, "pair.png");
+    EXPECT_EQ(sourced.virtual_cameras, 8);
+    for (const char* bad : {"9", "-1", "2x", ""}) {
+        LibraryOptions o;
+        ParseResult r = parse({"--virtual-cameras", bad}, o);
+        EXPECT_FALSE(r.ok) << bad;
+        EXPECT_NE(r.error.find("from 0 to 8"), std::string::npos) << r.error;
+    }
+    LibraryOptions o;
+    EXPECT_FALSE(parse({"--camera-source"}, o).ok);
+}
+
 TEST(CommandLine, ABatchOptionMakesTheRunAHeadlessBatchRunOnlyWhenGiven) {
     static const MAV_ProgramOption kBatch[] = {{"--batch-job", 0, "", "batch"}, {"--level", 1, "N", "level"}};
     MAV_DeclareProgramOptions(kBatch, 2);

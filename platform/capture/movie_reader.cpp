@@ -1,13 +1,13 @@
-#include "movie_source.h"
+#include "plat/movie.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-namespace reelmix {
+namespace plat {
 
-struct MovieSource::Impl {
+struct MovieReader::Impl {
     cv::VideoCapture capture;
     std::string path;
     cv::Mat decoded;
@@ -17,7 +17,7 @@ struct MovieSource::Impl {
 namespace {
 
 // OpenCV reports a file it cannot open with several lines from each backend
-// it tries; the program says it in one line of its own instead.
+// it tries; the caller says it in one line of its own instead.
 void quiet_opencv_logs() {
     static const bool once = [] {
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
@@ -55,10 +55,10 @@ const cv::Mat* as_bgr(const cv::Mat& frame, cv::Mat& converted) {
 
 }  // namespace
 
-MovieSource::MovieSource() : impl_(std::make_unique<Impl>()) { quiet_opencv_logs(); }
-MovieSource::~MovieSource() = default;
+MovieReader::MovieReader() : impl_(std::make_unique<Impl>()) { quiet_opencv_logs(); }
+MovieReader::~MovieReader() = default;
 
-bool MovieSource::open(const std::string& path) {
+bool MovieReader::open(const std::string& path) {
     impl_->capture.release();
     impl_->path.clear();
     if (path.empty() || !open_capture(impl_->capture, path)) return false;
@@ -70,23 +70,23 @@ bool MovieSource::open(const std::string& path) {
     return true;
 }
 
-bool MovieSource::is_open() const { return impl_->capture.isOpened(); }
+bool MovieReader::is_open() const { return impl_->capture.isOpened(); }
 
-int MovieSource::frame_width() const {
+int MovieReader::frame_width() const {
     return is_open() ? int(impl_->capture.get(cv::CAP_PROP_FRAME_WIDTH)) : 0;
 }
 
-int MovieSource::frame_height() const {
+int MovieReader::frame_height() const {
     return is_open() ? int(impl_->capture.get(cv::CAP_PROP_FRAME_HEIGHT)) : 0;
 }
 
-int MovieSource::frame_count() const {
+int MovieReader::frame_count() const {
     if (!is_open()) return 0;
     double n = impl_->capture.get(cv::CAP_PROP_FRAME_COUNT);
     return n > 0 && n < 2e9 ? int(n) : 0;
 }
 
-bool MovieSource::next_frame(BgrFrame& out) {
+bool MovieReader::next_frame(BgrFrame& out) {
     if (!is_open()) return false;
     try {
         if (!impl_->capture.read(impl_->decoded) || impl_->decoded.empty()) return false;
@@ -102,7 +102,7 @@ bool MovieSource::next_frame(BgrFrame& out) {
     }
 }
 
-void MovieSource::rewind() {
+void MovieReader::rewind() {
     if (!is_open()) return;
     bool ok = false;
     try {
@@ -116,4 +116,4 @@ void MovieSource::rewind() {
     }
 }
 
-}  // namespace reelmix
+}  // namespace plat

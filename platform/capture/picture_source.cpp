@@ -1,0 +1,79 @@
+#include "picture_source.h"
+
+#include "plat/codecs.h"
+#include "plat/movie.h"
+
+namespace plat::capture {
+
+namespace {
+
+FrameView half_of(const std::uint8_t* data, int width, int height, std::size_t stride, int bytes_per_pixel,
+                  PixelLayout layout, int side) {
+    FrameView v;
+    const int half = width / 2;
+    v.data = data + std::size_t(side) * std::size_t(half) * std::size_t(bytes_per_pixel);
+    v.width = half;
+    v.height = height;
+    v.stride = std::ptrdiff_t(stride);
+    v.layout = layout;
+    v.length = stride * std::size_t(height - 1) + std::size_t(half) * std::size_t(bytes_per_pixel);
+    return v;
+}
+
+class StillHalf final : public HalfPictureSource {
+public:
+    StillHalf(Surface picture, int side) : picture_(std::move(picture)), side_(side) {}
+    bool next(FrameView& out) override {
+        out = half_of(picture_.bits(), picture_.width(), picture_.height(), std::size_t(picture_.stride()), 4,
+                      PixelLayout::Xrgb32, side_);
+        return true;
+    }
+
+private:
+    Surface picture_;
+    int side_;
+};
+
+class MovieHalf final : public HalfPictureSource {
+public:
+    MovieHalf(std::unique_ptr<MovieReader> movie, int side) : movie_(std::move(movie)), side_(side) {}
+    bool next(FrameView& out) override {
+        BgrFrame f;
+        if (!movie_->next_frame(f)) {
+            movie_->rewind();
+            if (!movie_->next_frame(f)) return false;
+        }
+        if (f.width < 2 || f.height < 1) return false;
+        out = half_of(f.data, f.width, f.height, f.stride, 3, PixelLayout::Bgr24, side_);
+        return true;
+    }
+
+private:
+    std::unique_ptr<MovieReader> movie_;
+    int side_;
+};
+
+}  // namespace
+
+std::unique_ptr<HalfPictureSource> open_half_picture_source(const std::string& path, int side, std::string& why) {
+    Surface picture;
+    if (load_image(path, picture).ok && picture.width() >= 2) {
+        if (picture.format() != PixelFormat::Rgb32) {
+            Surface rgb(picture.width(), picture.height());
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) rgb.set_pixel(x, y, picture.pixel(x, y));
+            picture = std::move(rgb);
+        }
+        return std::make_unique<StillHalf>(std::move(picture), side);
+    }
+    auto movie = std::make_unique<MovieReader>();
+    if (movie->open(path) && movie->frame_width() >= 2) return std::make_unique<MovieHalf>(std::move(movie), side);
+    why = "cannot read \"" + path + "\" as a picture or a movie";
+    return nullptr;
+}
+
+bool camera_source_usable(const std::string& source, std::string& why) {
+    return open_half_picture_source(source, 0, why) != nullptr;
+}
+
+}  // namespace plat::capture
