@@ -168,7 +168,8 @@ std::string usage_text(const char* program) {
       << "Actions: start, stop, exit, key K (S, Esc, Ctrl+V, Down, ...), type TEXT,\n"
       << "  click X Y, rclick X Y, menu TEXT (an item of the open popup menu),\n"
       << "  wait MS, idle, wait-input (until a text window waits for a typed line),\n"
-      << "  screenshot FILE.png, drop FILE, button N|CAPTION, field N TEXT,\n"
+      << "  screenshot FILE.png, save-image N FILE.png (image window N's pixels),\n"
+      << "  drop FILE, button N|CAPTION, field N TEXT,\n"
       << "  answer-dialog PATH|cancel (answers the dialog the previous action opens).\n"
       << "  A headless run ends with Exit when its actions are done.\n";
     if (!declared().empty()) {

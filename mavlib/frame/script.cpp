@@ -11,6 +11,7 @@
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
+#include "image/image_files.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
 #include "plat/controls.h"
@@ -103,6 +104,21 @@ void take_screenshot(const ScriptAction& a) {
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     plat::IoResult r = plat::save_png(plat::driver::capture_screen(), path);
     if (!r) say(a, "cannot save '" + path + "': " + r.message);
+}
+
+// The image's pixels as MAV_SaveImage would write them. The user thread draws
+// into them, so it does the save; a person would wait for the picture first.
+void save_image_file(const ScriptAction& a) {
+    if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle; saving anyway");
+    const std::string path = plat::to_native_path(a.arg);
+    PostedSave r = post_image_save(a.number, path, 10000);
+    switch (r.outcome) {
+    case PostedSave::Saved:
+    case PostedSave::Exiting: break;
+    case PostedSave::NoImage: say(a, "no image " + std::to_string(a.number)); break;
+    case PostedSave::Failed: say(a, "cannot save '" + path + "': " + r.message); break;
+    case PostedSave::NotServed: say(a, "the program did not get to it within 10 s"); break;
+    }
 }
 
 void choose_menu_item(const ScriptAction& a) {
@@ -284,6 +300,22 @@ ScriptParse parse_script(const std::string& text) {
         } else if (verb == "screenshot") {
             a.kind = ScriptAction::Screenshot;
             if (!need_arg("a file name")) return out;
+        } else if (verb == "save-image") {
+            // save-image N FILE: the file name may be quoted.
+            a.kind = ScriptAction::SaveImage;
+            std::string rest = sp == std::string::npos ? std::string() : trim(s.substr(sp + 1));
+            char* end = nullptr;
+            long n = std::strtol(rest.c_str(), &end, 10);
+            std::string file = unquote(trim(std::string(end)));
+            if (rest.empty() || !std::isdigit(static_cast<unsigned char>(rest[0])) ||
+                !std::isspace(static_cast<unsigned char>(*end)) || n >= kImageSlots || file.empty()) {
+                out.ok = false;
+                out.error = "save-image needs an image number from 0 to " + std::to_string(kImageSlots - 1) +
+                            " and a file name, not '" + rest + "'";
+                return out;
+            }
+            a.number = int(n);
+            a.arg = file;
         } else if (verb == "drop") {
             a.kind = ScriptAction::Drop;
             if (!need_arg("a file name")) return out;
@@ -352,7 +384,14 @@ void run_script(const std::vector<ScriptAction>& actions) {
             plat::driver::queue_dialog_answer(d);
         }
         switch (a.kind) {
-        case ScriptAction::Start: post_main_command(kCmdStart); break;
+        case ScriptAction::Start:
+            // As a person would, Start waits until a run that was told to stop has ended:
+            // Start while the program still runs is ignored. A Stop just sent is taken first.
+            plat::driver::wait_idle(10000);
+            poll_until(5000, 2, [] { return !(frame().running.load() && frame().stop_flag.load()); },
+                       UntilExit::Stop);
+            post_main_command(kCmdStart);
+            break;
         case ScriptAction::Stop: post_main_command(kCmdStop); break;
         case ScriptAction::Exit:
             post_main_command(kCmdExit);
@@ -382,6 +421,7 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
         case ScriptAction::Screenshot: take_screenshot(a); break;
+        case ScriptAction::SaveImage: save_image_file(a); break;
         case ScriptAction::Drop: {
             std::string path = plat::to_native_path(a.arg);
             std::error_code ec;

@@ -8,10 +8,10 @@
 namespace mav {
 
 struct ScriptAction {
-    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, WaitInput, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field };
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, WaitInput, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field, SaveImage };
     Kind kind = Start;
-    std::string arg;  // field: the text to enter
-    int number = 0;  // wait: milliseconds; field: the field's row
+    std::string arg;  // field: the text to enter; save-image: the file
+    int number = 0;  // wait: milliseconds; field: the field's row; save-image: the image
     int x = 0, y = 0;  // click, rclick: screen position
     std::string text;  // as written, for messages
 };

@@ -1,12 +1,18 @@
 // Image files: a picture file drawn into the current image, the current image
-// saved through the platform's codecs, files dropped on image windows, and
-// request 9003.
+// saved through the platform's codecs, files dropped on image windows,
+// request 9003, and saves posted to an image's window by other threads.
 #include "image/image_files.h"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "image/image_table.h"
@@ -14,6 +20,7 @@
 #include "plat/codecs.h"
 #include "plat/codepage.h"
 #include "plat/paths.h"
+#include "plat/messages.h"
 #include "plat/window.h"
 
 namespace mav {
@@ -98,6 +105,29 @@ void draw_picture(plat::Surface& dst, const plat::Surface& pic, int x, int y) {
     }
 }
 
+// Saves posted to image windows, by order number (the User message's param).
+// An order the poster stops waiting for is withdrawn, so a late message finds
+// nothing to do.
+struct SaveOrder {
+    int index = 0;
+    std::string path;
+    bool taken = false;  // the window's thread is carrying it out
+    bool done = false;
+    PostedSave result;
+};
+
+struct SaveOrders {
+    std::mutex m;
+    std::condition_variable finished;
+    std::map<std::intptr_t, std::shared_ptr<SaveOrder>> pending;
+    std::intptr_t next = 1;  // positive: the platform's own User params are negative
+};
+
+SaveOrders& save_orders() {
+    static SaveOrders* o = new SaveOrders;  // never destroyed: a poster may still wait at exit
+    return *o;
+}
+
 }  // namespace
 
 int load_image_native(const std::string& native_path, int x, int y) {
@@ -158,6 +188,92 @@ void serve_load_request(RequestSlot& s) {
     MAV_RestoreImage();
 }
 
+plat::IoResult save_image_record(const ImageRecord& r, int width, int height, plat::ImageFormat format,
+                                 const std::string& native_path) {
+    const bool indexed = r.bits == 8;
+    plat::Surface out(width, height, indexed ? plat::PixelFormat::Indexed8 : plat::PixelFormat::Rgb32);
+    if (out.is_null()) return plat::IoResult::failure("out of memory");
+    const int w = std::min(width, r.width);
+    const int h = std::min(height, r.height);
+    const std::size_t row_bytes = std::size_t(w) * (indexed ? 1 : 4);
+    for (int y = 0; y < h; ++y) std::memcpy(out.row8(y), r.buffer.row8(y), row_bytes);
+    if (indexed) out.palette() = r.buffer.palette();
+    // PNG is written for speed: programs save a picture per frame while they run.
+    return plat::save_image(out, native_path, format, g_jpeg_quality, plat::PngEffort::Fast);
+}
+
+PostedSave post_image_save(int index, const std::string& native_path, int timeout_ms) {
+    if (!valid_image_index(index)) return {PostedSave::NoImage, {}};
+    const plat::Hwnd window{windows().image[index].load()};
+    if (!window) return {PostedSave::NoImage, {}};
+    SaveOrders& o = save_orders();
+    auto order = std::make_shared<SaveOrder>();
+    order->index = index;
+    order->path = native_path;
+    std::intptr_t id;
+    {
+        std::lock_guard lock(o.m);
+        id = o.next++;
+        o.pending[id] = order;
+    }
+    plat::Message msg;
+    msg.window = window;
+    msg.kind = plat::MsgKind::User;
+    msg.param = id;
+    const bool posted = plat::post_message(msg);
+
+    std::unique_lock lock(o.m);
+    auto give_up = [&](PostedSave::Outcome why) {
+        // A save under way is seen through: it ends without waiting for anything.
+        if (order->taken) {
+            o.finished.wait(lock, [&] { return order->done; });
+            return order->result;
+        }
+        o.pending.erase(id);
+        return PostedSave{why, {}};
+    };
+    if (!posted) return give_up(PostedSave::NoImage);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!order->done) {
+        // Destroyed meanwhile: its window and the message with it are gone.
+        if (windows().image[index].load() != window.id) return give_up(PostedSave::NoImage);
+        if (frame().quit_state.load() != kQuitRunning) return give_up(PostedSave::Exiting);
+        if (std::chrono::steady_clock::now() >= deadline) return give_up(PostedSave::NotServed);
+        o.finished.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    return order->result;
+}
+
+void serve_image_save(int index, std::intptr_t id) {
+    SaveOrders& o = save_orders();
+    std::shared_ptr<SaveOrder> order;
+    {
+        std::lock_guard lock(o.m);
+        auto it = o.pending.find(id);
+        if (it == o.pending.end()) return;  // withdrawn
+        order = it->second;
+        o.pending.erase(it);
+        order->taken = true;
+    }
+    PostedSave result;
+    if (!valid_image_index(index) || index != order->index || !image_record(index).in_use.load()) {
+        result.outcome = PostedSave::NoImage;
+    } else {
+        const ImageRecord& r = image_record(index);
+        std::error_code ec;
+        const auto parent = std::filesystem::path(order->path).parent_path();
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+        plat::IoResult saved = save_image_record(r, r.width, r.height, plat::ImageFormat::Png, order->path);
+        if (!saved) result = {PostedSave::Failed, saved.message};
+    }
+    {
+        std::lock_guard lock(o.m);
+        order->result = std::move(result);
+        order->done = true;
+    }
+    o.finished.notify_all();
+}
+
 }  // namespace mav
 
 using namespace mav;
@@ -173,15 +289,6 @@ int MAV_SaveImage(int height, int width, int format, const char* name) {
     if (!r) return 3;
     if (width == 0 || height == 0) return 2;
     if (width < 0 || height < 0 || format < 0 || format > 4 || !name) return 1;
-    const bool indexed = r->bits == 8;
-    plat::Surface out(width, height, indexed ? plat::PixelFormat::Indexed8 : plat::PixelFormat::Rgb32);
-    if (out.is_null()) return 1;
-    const int w = std::min(width, r->width);
-    const int h = std::min(height, r->height);
-    const std::size_t row_bytes = std::size_t(w) * (indexed ? 1 : 4);
-    for (int y = 0; y < h; ++y) std::memcpy(out.row8(y), r->buffer.row8(y), row_bytes);
-    if (indexed) out.palette() = r->buffer.palette();
     const std::string path = plat::to_native_path(save_name_with_extension(name, format));
-    // PNG is written for speed: programs save a picture per frame while they run.
-    return plat::save_image(out, path, plat::ImageFormat(format), g_jpeg_quality, plat::PngEffort::Fast) ? 0 : 1;
+    return save_image_record(*r, width, height, plat::ImageFormat(format), path) ? 0 : 1;
 }

@@ -1,10 +1,13 @@
 // Image files inside the library: loading by native path (drops and request
-// 9003 carry OS paths), the save name rule, and the request handler.
+// 9003 carry OS paths), the save name rule, the request handler, and saves
+// asked for by threads that do not draw into the images.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "frame/mailbox.h"
+#include "plat/codecs.h"
 
 namespace mav {
 
@@ -25,5 +28,29 @@ void load_dropped_file(int index, const std::string& native_path);
 
 // Request 9003: select the image, load the file at (x, y), restore.
 void serve_load_request(RequestSlot& slot);
+
+struct ImageRecord;
+
+// What MAV_SaveImage writes for the image `r`: its top-left width x height
+// pixels in its own depth (an 8-bit image as indexed colour with its
+// palette), to `native_path` in `format`.
+plat::IoResult save_image_record(const ImageRecord& r, int width, int height, plat::ImageFormat format,
+                                 const std::string& native_path);
+
+// Image `index` saved whole as a PNG, as MAV_SaveImage would, for a thread
+// that does not draw into the image (the script runner). The pixels belong to
+// the thread that owns the image windows, so the save is posted to the
+// image's window and carried out there; this waits up to `timeout_ms` for it.
+// Missing folders of the path are made.
+struct PostedSave {
+    enum Outcome { Saved, NoImage, Failed, NotServed, Exiting };
+    Outcome outcome = Saved;
+    std::string message;  // Failed: why the file was not written
+};
+PostedSave post_image_save(int index, const std::string& native_path, int timeout_ms);
+
+// The image window's side: carries out the save `order` (the param of a User
+// message posted by post_image_save) for image `index`.
+void serve_image_save(int index, std::intptr_t order);
 
 }  // namespace mav

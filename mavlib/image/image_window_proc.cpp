@@ -1,6 +1,6 @@
 // The image window's procedure: paint from the buffer, zoom keys and wheel,
-// the stretch-mode toggle, keys passed on to the main window, and the mouse
-// state programs may read.
+// the stretch-mode toggle, keys passed on to the main window, the mouse
+// state programs may read, and saves posted by other threads.
 #include "frame/frame_state.h"
 #include "frame/snapping.h"
 #include "image/image_clipboard.h"
@@ -155,6 +155,10 @@ bool image_window_proc(plat::Message& m) {
     case plat::MsgKind::DropFiles:
         // Only the first of several files is loaded.
         if (r && !m.files.empty()) load_dropped_file(index, m.files.front());
+        return true;
+    case plat::MsgKind::User:
+        // A save posted by another thread: done here, where the pixels are drawn.
+        serve_image_save(index, m.param);
         return true;
     default:
         return false;

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "mavlib/apps/image_patterns.h"
 #include "plat/codecs.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
@@ -30,9 +31,10 @@ protected:
         log_ = dir_.file("calls.log");
     }
 
-    RunResult run(std::vector<std::string> args) {
-        std::vector<std::string> env{"MAV_TEST_LOG=" + log_, "MAV_TEST_OUT=" + dir_.file("out"),
-                                     "PLAT_RUNTIME_DIR=" + dir_.file("runtime")};
+    RunResult run(std::vector<std::string> args, std::vector<std::string> env = {}) {
+        for (std::string e : {"MAV_TEST_LOG=" + log_, "MAV_TEST_OUT=" + dir_.file("out"),
+                              "PLAT_RUNTIME_DIR=" + dir_.file("runtime")})
+            env.push_back(e);
         return run_program(FILES_APP, args, env, 60);
     }
     std::vector<std::string> log_lines() {
@@ -125,4 +127,73 @@ TEST_F(FilesE2E, FilesOfOtherFormatsAndNonPicturesDroppedTogether) {
     const std::vector<std::string> want{"image 0 '000 c.jpg' 140x90 32-bit", "image 1 '001 d.gif' 150x80 32-bit",
                                         "current 0"};
     EXPECT_EQ(log_lines(), want) << read_file(log_);
+}
+
+TEST_F(FilesE2E, SaveImageWritesWhatMavSaveImageWritesWhileTheProgramDraws) {
+    using namespace patterns;
+    // Relative to the current folder; the second name needs its quotes and its folders made.
+    const std::string colour = std::filesystem::relative(path("colour.png")).string();
+    const std::string indexed = path("new dir/indexed.png");
+    RunResult r = run({"--headless", "--do",
+                       "start; wait 300; save-image " + std::to_string(kColourImage) + " " + colour +
+                           "; save-image " + std::to_string(kIndexedImage) + " \"" + indexed + "\"; stop; idle; exit"},
+                      {"MAV_TEST_PATTERNS=1"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err.find("script:"), std::string::npos) << r.err;
+
+    plat::Surface c;
+    ASSERT_TRUE(plat::load_image(path("colour.png"), c).ok);
+    ASSERT_EQ(c.format(), plat::PixelFormat::Rgb32);
+    ASSERT_EQ(c.size(), (plat::Size{kColourWidth, kColourHeight}));
+    for (int y = 0; y < kColourHeight; ++y)
+        for (int x = 0; x < kColourWidth; ++x) ASSERT_EQ(c.pixel(x, y), colour_pixel(x, y)) << x << "," << y;
+
+    plat::Surface i;
+    plat::ImageFileInfo info;
+    ASSERT_TRUE(plat::load_image(indexed, i, &info).ok);
+    ASSERT_EQ(i.format(), plat::PixelFormat::Indexed8);
+    ASSERT_EQ(i.size(), (plat::Size{kIndexedWidth, kIndexedHeight}));
+    EXPECT_EQ(info.palette_entries, 256);
+    for (int e = 0; e < 256; ++e) {
+        std::uint8_t red, green, blue;
+        palette_entry(e, red, green, blue);
+        ASSERT_EQ(i.palette()[std::size_t(e)], plat::rgb(red, green, blue)) << "entry " << e;
+    }
+    for (int y = 0; y < kIndexedHeight; ++y)
+        for (int x = 0; x < kIndexedWidth; ++x) ASSERT_EQ(i.row8(y)[x], indexed_pixel(x, y)) << x << "," << y;
+
+    // The program's own MAV_SaveImage of the whole images, at Start, wrote the same files.
+    EXPECT_EQ(read_file(path("colour.png")), read_file(path("out/saved_" + std::to_string(kColourImage) + ".png")));
+    EXPECT_EQ(read_file(indexed), read_file(path("out/saved_" + std::to_string(kIndexedImage) + ".png")));
+}
+
+TEST_F(FilesE2E, SaveImageSaysWhenThereIsNoSuchImageOrTheFileCannotBeWritten) {
+    using namespace patterns;
+    std::ofstream(path("blocker")) << "a file, not a folder";
+    // Ctrl+Q in the image window last opened (the 8-bit one) destroys it.
+    const std::string missing = path("missing.png"), destroyed = path("destroyed.png"),
+                      unwritable = path("blocker/colour.png");
+    RunResult r = run({"--headless", "--do",
+                       "save-image 9 " + missing + "; key Ctrl+Q; idle; save-image " + std::to_string(kIndexedImage) +
+                           " " + destroyed + "; save-image " + std::to_string(kColourImage) + " " + unwritable +
+                           "; exit"},
+                      {"MAV_TEST_PATTERNS=1"});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("script: save-image 9 " + missing + ": no image 9\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("script: save-image 7 " + destroyed + ": no image 7\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("script: save-image 3 " + unwritable + ": cannot save '" + unwritable + "': "),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_FALSE(std::filesystem::exists(destroyed));
+    std::vector<std::string> open_at_end;
+    for (const std::string& l : log_lines())
+        if (l.rfind("image ", 0) == 0) open_at_end.push_back(l);
+    EXPECT_EQ(open_at_end, std::vector<std::string>{"image 3 'colour' 70x50 32-bit"}) << read_file(log_);
+
+    RunResult bad = run({"--headless", "--do", "save-image 300 " + missing});
+    EXPECT_EQ(bad.exit_code, 2);
+    EXPECT_NE(bad.err.find("save-image needs an image number from 0 to 255"), std::string::npos) << bad.err;
 }

@@ -85,6 +85,24 @@ TEST(Script, ParsesActionsWithQuotesAndComments) {
     EXPECT_EQ(s.actions[4].kind, ScriptAction::Exit);
 }
 
+TEST(Script, SaveImageTakesAnImageNumberAndAFile) {
+    ScriptParse s = parse_script("save-image 255 \"out dir/a.png\"\nsave-image 0 b.png");
+    ASSERT_TRUE(s.ok) << s.error;
+    ASSERT_EQ(s.actions.size(), 2u);
+    EXPECT_EQ(s.actions[0].kind, ScriptAction::SaveImage);
+    EXPECT_EQ(s.actions[0].number, 255);
+    EXPECT_EQ(s.actions[0].arg, "out dir/a.png");
+    EXPECT_EQ(s.actions[1].number, 0);
+    EXPECT_EQ(s.actions[1].arg, "b.png");
+    for (const char* bad : {"save-image", "save-image 3", "save-image x f.png", "save-image 256 f.png",
+                            "save-image 300 f.png", "save-image -1 f.png", "save-image 3x f.png"}) {
+        ScriptParse p = parse_script(bad);
+        EXPECT_FALSE(p.ok) << bad;
+        EXPECT_NE(p.error.find("save-image needs an image number from 0 to 255 and a file name"), std::string::npos)
+            << bad << ": " << p.error;
+    }
+}
+
 TEST(Script, RejectsWhatItCannotRun) {
     EXPECT_EQ(parse_script("jump").error, "unknown action 'jump'");
     EXPECT_FALSE(parse_script("wait soon").ok);
