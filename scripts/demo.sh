@@ -15,8 +15,12 @@ rm -f lenti_chart.png pitchtest-screen.png
 start=$(date +%s.%N)
 "$build/apps/pitchtest/pitchtest" --headless --pair stereo_pair.png \
   --do "start; idle; button cap; idle; screenshot pitchtest-screen.png; exit"
+# The live compositor on two virtual cameras that show the pair's halves.
+rm -f parallax-lenti.png parallax-screen.png
+"$build/apps/parallax/parallax" --headless --camera-source stereo_pair.png \
+  --do "idle; wait 1500; save-image 3 parallax-lenti.png; screenshot parallax-screen.png; exit"
 end=$(date +%s.%N)
-for f in lenti_chart.png pitchtest-screen.png; do
+for f in lenti_chart.png pitchtest-screen.png parallax-lenti.png parallax-screen.png; do
   [ -s "$f" ] || { echo "demo: $f was not written" >&2; exit 1; }
 done
-awk -v s="$start" -v e="$end" 'BEGIN { printf "demo: wrote out/lenti_chart.png and out/pitchtest-screen.png in %.1f s\n", e - s }'
+awk -v s="$start" -v e="$end" 'BEGIN { printf "demo: wrote out/lenti_chart.png, out/pitchtest-screen.png, out/parallax-lenti.png and out/parallax-screen.png in %.1f s\n", e - s }'
