@@ -114,6 +114,18 @@ TEST_F(ParallaxE2E, TheCamerasAreJoinedSideBySideAndInterleavedWithoutAPressOfSt
     EXPECT_EQ(differing(picture("lenti.png"), reference_lenti(lr)), 0);
 }
 
+TEST_F(ParallaxE2E, TheInputBoxShowsTheFixedSettingsAndClosingLentiEndsNothing) {
+    // "lenti" covers the input box; its close box takes it away, and the
+    // program goes on without it.
+    RunResult r = play("idle; wait 800; click 795 10; idle; wait 800; screenshot box.png; exit");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const plat::Surface s = picture("box.png");
+    const plat::Rect box{422, 0, 640, 220};
+    for (const char* value : {"800", "480", "2", "23.006"})
+        EXPECT_TRUE(testsupport::shows_text_lines(s, box, {value}, 0x000000, 0xFFFFFF)) << value;
+    EXPECT_TRUE(testsupport::shows_text_lines(s, box, {"View_num"}, 0x000000, 0xD4D0C8));
+}
+
 TEST_F(ParallaxE2E, CaptureFreezesBothPicturesAcrossStopAndStart) {
     RunResult r = play("idle; wait 1200; save-image 3 moving.png; wait 800; button 35; wait 800; save-image 3 a.png; "
                        "save-image 2 a_lr.png; wait 1000; save-image 3 b.png; save-image 2 b_lr.png; stop; idle; "

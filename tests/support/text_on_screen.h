@@ -2,6 +2,7 @@
 // white on black, 16-pixel lines from the client's top-left) in a screenshot.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,17 +12,19 @@ namespace testsupport {
 
 // True when `lines` appear, one under the other, with their top-left
 // somewhere in `area` of `shot`: every pixel of the rendered block (as wide
-// as the longest line, black after shorter ones) matches.
-inline bool shows_text_lines(const plat::Surface& shot, plat::Rect area, const std::vector<std::string>& lines) {
+// as the longest line, `back` after shorter ones) matches. White on black is
+// a text window; black on white an edit field.
+inline bool shows_text_lines(const plat::Surface& shot, plat::Rect area, const std::vector<std::string>& lines,
+                             plat::Color text = 0xFFFFFF, plat::Color back = 0x000000) {
     const plat::FixedFont& font = plat::FixedFont::instance();
     int width = 0;
     for (const auto& l : lines) width = std::max(width, font.text_width(l));
     const int height = plat::FixedFont::kCellHeight * int(lines.size());
     plat::Surface block(std::max(width, 1), std::max(height, 1));
-    block.fill(0x000000);
+    block.fill(back);
     plat::Dc dc(block);
-    dc.set_text_color(0xFFFFFF);
-    dc.set_bk_color(0x000000);
+    dc.set_text_color(text);
+    dc.set_bk_color(back);
     for (std::size_t i = 0; i < lines.size(); ++i) dc.draw_text({0, int(i) * plat::FixedFont::kCellHeight}, lines[i]);
     for (int oy = area.top; oy < area.bottom; ++oy)
         for (int ox = area.left; ox < area.right; ++ox) {
