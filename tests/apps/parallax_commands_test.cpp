@@ -27,6 +27,10 @@ protected:
         ewc_Stop();
         cap::reset_virtual_camera_setups();
         cap::use_system_cameras();
+        // The window belongs to this thread: close it and take its last
+        // messages, so that later tests in this process find every queue idle.
+        MAV_CloseTextWindow(0);
+        MAV_PumpMessages();
     }
     static void set(int camera, int prop, cap::ControlRange range, cap::ControlValue value) {
         cap::VirtualCameraSetup s = cap::virtual_camera_setup(camera);
