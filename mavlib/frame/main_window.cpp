@@ -260,7 +260,7 @@ void run_exit_sequence() {
     if (!f.quit_state.compare_exchange_strong(expected, kQuitRequested)) return;
     f.input_pending = 0;  // ends a waiting text input
     f.stop_flag = 1;
-    // Logs are closed here once text windows can log.
+    MAV_CloseAllLogs();
     if (!wait_user_thread(2000)) abandon_user_thread();
     if (f.quit_state.load() == kQuitRequested) {
         call_user_exit_once();

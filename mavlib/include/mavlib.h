@@ -89,5 +89,6 @@ const char* MAV_GetProgramOption(const char* name);
 #include "mav/boxes.h"
 #include "mav/files.h"
 #include "mav/clipboard.h"
+#include "mav/tools.h"
 
 #endif

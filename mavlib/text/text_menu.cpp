@@ -11,6 +11,7 @@
 #include "plat/window.h"
 #include "text/text_input.h"
 #include "text/text_window.h"
+#include "tools/window_report.h"
 
 namespace mav {
 
@@ -57,7 +58,10 @@ void text_window_key(int no, const plat::Message& m) {
         break;
     }
     case plat::key::Space:
+        // Posted rather than run here: the space's own character, queued
+        // ahead of it, must not become the first letter of the command.
         current_text_window() = no;
+        post_command(tw.window, kCmdCommand);
         break;
     default:
         break;
@@ -106,9 +110,22 @@ void text_window_command(int no, int command) {
                           "MAVLIB 1.0\nWindowing and imaging library for lenticular imaging.", "About MAVLIB",
                           plat::MbIcon::Information);
         break;
+    case kCmdStartLog:
+        MAV_StartLog(no);
+        break;
+    case kCmdStopLog:
+        MAV_StopLog(no);
+        break;
+    case kCmdCommand:
+        MAV_CommandPrompt();
+        break;
+    case kCmdCopyLog:
+        MAV_CopyLogToClipboard(no);
+        break;
+    case kCmdWindowInfo:
+        window_report(no);
+        break;
     default:
-        // Log, command line and window information are carried out by the
-        // tools of the library once they are in.
         break;
     }
 }

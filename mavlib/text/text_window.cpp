@@ -10,6 +10,7 @@
 #include "plat/window.h"
 #include "text/text_input.h"
 #include "text/text_menu.h"
+#include "tools/text_log.h"
 
 namespace mav {
 
@@ -108,6 +109,8 @@ void close_text_window(int no) {
     if (!valid(no)) return;
     TextWindow& tw = g_windows[no];
     if (!tw.open.exchange(0)) return;
+    // The log ends with its window: a later window of this number starts without one.
+    close_log(tw);
     if (g_current.load() == no) {
         for (int i = 0; i < kTextSlots; ++i)
             if (g_windows[i].open.load()) {

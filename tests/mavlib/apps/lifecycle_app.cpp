@@ -2,13 +2,15 @@
 // the file named by MAV_TEST_LOG. MAV_TEST_MODE=ignore_stop makes UserMain
 // run until the process ends; MAV_TEST_TRIGGERS=1 turns the trigger keys on.
 // MAV_TEST_TEXT=1 opens text window 0 with two lines in it at setup, and
-// makes UserMain first read one line with MAV_InputText, log it and print it.
+// makes UserMain first read one line with MAV_InputText, log it and print it;
+// with MAV_TEST_LOG_DIR it also logs text window 0 into that folder.
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "frame/frame_state.h"
@@ -47,6 +49,10 @@ void UserSetup(void) {
     log_line("setup %s instance %d label %s", which_thread(), mav::frame().instance, label ? label : "-");
     if (text_mode()) {
         MAV_OpenTextWindow(0, 20, 20, 400, 200);
+        if (const char* dir = std::getenv("MAV_TEST_LOG_DIR")) {
+            mav::frame().start_dir = std::string(dir) + "/";
+            log_line("start-log %d", MAV_StartLog(0));
+        }
         MAV_Printf("lifecycle_app: text window 0\n");
         // "日本語のテキスト" in Shift-JIS, as the library takes it.
         MAV_Printf("%s\n", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67");
@@ -71,4 +77,6 @@ void UserMain(void) {
 
 void UserExit(void) {
     log_line("exit %s t=%d trigger=%d", which_thread(), MAV_GetMilliseconds(), MAV_GetTriggerFlag());
+    // Exit has closed the logs before UserExit: this is not logged.
+    if (text_mode()) MAV_Printf("exiting\n");
 }

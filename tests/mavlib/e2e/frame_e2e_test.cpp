@@ -83,6 +83,24 @@ TEST_F(FrameE2E, WaitInputLetsAScriptTypeTheLineTheProgramAsksFor) {
     EXPECT_EQ(count("input-text 0 [Hello 42]"), 1) << read_file(log_);
 }
 
+// The log of a text window holds what was printed and typed, in Shift-JIS,
+// and Exit closes it before UserExit runs.
+TEST_F(FrameE2E, TextWindowLogHoldsPrintedAndTypedTextUntilExit) {
+    std::string dir = dir_.folder("logs");
+    RunResult r = run({"--headless", "--do", "start; wait-input; type Hello 42; key Enter; idle; stop; idle; exit"},
+                      {"MAV_TEST_TEXT=1", "MAV_TEST_LOG_DIR=" + dir});
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    ASSERT_EQ(count("start-log 0"), 1) << read_file(log_);
+    std::string setup = log_lines().front();  // "setup <thread> instance N label -"
+    int instance = std::atoi(setup.c_str() + setup.find("instance ") + 9);
+    std::string name = dir + "/MAVLIB" + std::to_string(instance) + "0.LOG";
+    EXPECT_EQ(read_file(name),
+              "lifecycle_app: text window 0\n"
+              "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67\n"
+              "line? Hello 42\ngot [Hello 42]\n");
+}
+
 TEST_F(FrameE2E, StartWhileRunningIsIgnoredAndStopWhileIdleIsClearedByTheNextStart) {
     RunResult r = run({"--headless", "--do",
                        "stop; wait 30; start; wait 100; start; wait 100; stop; idle; start; wait 100; stop; idle; exit"});
