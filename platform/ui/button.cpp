@@ -119,11 +119,9 @@ bool button_proc(Message& m) {
     case MsgKind::Create:
         states().add(h);
         return true;
-    case MsgKind::Destroy: {
-        if (capture_window() == h) release_capture();
-        states().remove(h);
+    case MsgKind::Destroy:
+        ui::forget_control<ButtonState>(h);
         return true;
-    }
     case MsgKind::Paint:
         paint(h, *m.dc);
         return true;

@@ -75,9 +75,7 @@ bool check_proc(Message& m) {
         states().add(h);
         return true;
     case MsgKind::Destroy:
-        if (capture_window() == h) release_capture();
-        states().remove(h);
-        ui::forget_enabled_state(h);
+        ui::forget_control<CheckState>(h);
         return true;
     case MsgKind::Paint:
         paint(h, *m.dc);

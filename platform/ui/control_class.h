@@ -99,4 +99,13 @@ private:
     std::unordered_map<std::uint32_t, State> states_;
 };
 
+// What a control that is going leaves behind: the mouse capture if it holds
+// it, its state, and whether it was disabled.
+template <typename State>
+void forget_control(Hwnd h) {
+    if (capture_window() == h) release_capture();
+    ControlStates<State>::instance().remove(h);
+    forget_enabled_state(h);
+}
+
 }  // namespace plat::ui

@@ -276,11 +276,9 @@ bool edit_proc(Message& m) {
     case MsgKind::Create:
         states().add(h);
         return true;
-    case MsgKind::Destroy: {
-        states().remove(h);
-        ui::forget_enabled_state(h);
+    case MsgKind::Destroy:
+        ui::forget_control<EditState>(h);
         return true;
-    }
     case MsgKind::Paint:
         paint(h, *m.dc);
         return true;

@@ -159,9 +159,7 @@ bool slider_proc(Message& m) {
         return true;
     }
     case MsgKind::Destroy:
-        if (capture_window() == h) release_capture();
-        states().remove(h);
-        ui::forget_enabled_state(h);
+        ui::forget_control<SliderState>(h);
         return true;
     case MsgKind::Paint:
         paint(h, *m.dc);
