@@ -7,12 +7,13 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev libimagequant-dev
+  libwmf-dev fonts-urw-base35 libemf2svg-dev librsvg2-dev libcairo2-dev
   unifont
   libx11-dev libxext-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev
   libv4l-dev
-  xvfb xauth xdotool xclip
+  xvfb xauth xdotool xclip openbox
 )
 
 missing=()

@@ -20,9 +20,6 @@ namespace {
 
 constexpr int kGap = 4;
 constexpr int kMaxClient = 8192;
-// The minus key of the main keyboard, as the key code of the desktop the
-// library was designed on names it.
-constexpr int kMinusKey = 0xBD;
 
 struct ButtonBox {
     plat::Hwnd box;
@@ -104,8 +101,7 @@ int parallax_button(int k) {
     case plat::key::Space:
     case plat::key::Up: return 11;
     case '0': return 9;
-    case kMinusKey:
-    case plat::key::NumpadSubtract: return 10;
+    case plat::key::Minus: return 10;  // the main keyboard's only, not the keypad's
     case 'Z': return 22;
     case 'X': return 23;
     case 'S': return 36;
@@ -132,8 +128,6 @@ void parallax_key(const plat::Message& m) {
 void parallax_char(const plat::Message& m) {
     if (m.ctrl) return;
     if (m.ch >= U'0' && m.ch <= U'9') add_press(int(m.ch - U'0'));
-    // Some desktops report the minus key only as the character it types.
-    else if (m.ch == U'-') set_pressed_once(10);
 }
 
 void rename_button(int i) {
@@ -241,6 +235,7 @@ int MAV_OpenButtonBox(int x, int y, int nx, int ny) {
     p.class_name = "mav_bb";
     p.title = "ButtonBox";
     p.style = kBoxStyle | plat::style::Visible;
+    p.owner = main_window();
     p.rect = plat::Rect::from_xywh(x, y, wr.width(), wr.height());
     plat::Hwnd box = plat::create_window(p);
     if (!box) {

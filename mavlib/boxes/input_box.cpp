@@ -249,6 +249,7 @@ int MAV_OpenInputBox(int x, int y, int items) {
     p.class_name = "mav_ib";
     p.title = "InputBox";
     p.style = kBoxStyle | plat::style::Visible;
+    p.owner = main_window();
     x = std::clamp(x, -kMaxCoordinate, kMaxCoordinate);
     y = std::clamp(y, -kMaxCoordinate, kMaxCoordinate);
     p.rect = plat::Rect::from_xywh(x, y, wr.width(), wr.height());

@@ -169,7 +169,6 @@ int run_entry(int argc, char** argv) {
     show_depth_status();
     plat::enable_file_drops(mw, true);
     plat::update_window(mw);
-    plat::set_foreground(mw);
 
     std::thread script_thread;
     if (opts.has_script) script_thread = std::thread([actions = script.actions] { run_script(actions); });

@@ -56,18 +56,27 @@ void wait_since(double base, int ms) {
     while (plat::monotonic_ms() - base < ms) plat::sleep_ms(1);
 }
 
+// Shows the window at a step of the drop. Only the first show changes more:
+// a window coming up is activated, as a new window is; the later steps keep
+// the z-order and the activation as the user's windows have made them.
+void show_step(plat::Hwnd h) {
+    if (plat::is_visible(h)) return;
+    plat::show_window(h, true);
+    plat::set_foreground(h);
+}
+
 void drop_in(plat::Hwnd h) {
     if (frame().batch_run.load()) {
         plat::Rect r = plat::window_rect(h);
         plat::move_window(h, {r.left, r.top + kDropDistance});
-        plat::show_window(h, true);
+        show_step(h);
         return;
     }
     double base = plat::monotonic_ms();
     for (int offset : kDropOffsets) {
         plat::Rect r = plat::window_rect(h);
         plat::move_window(h, {r.left, r.top + offset});
-        plat::show_window(h, true);
+        show_step(h);
         wait_since(base, kDropStepMs);
         base = plat::monotonic_ms();
     }

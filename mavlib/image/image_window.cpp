@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "image/image_files.h"
@@ -40,6 +41,14 @@ Limits screen_limits(int layout) {
             screen.width, screen.height - m.caption_height};
 }
 
+// A requested window coordinate: -1 leaves it to the platform; any other
+// value, negative ones included, is a screen position (kept far enough from
+// the int range that adding the window size cannot overflow).
+int window_corner(int v) {
+    constexpr int kFarthest = 1 << 24;
+    return v == -1 ? plat::kDefaultPos : std::clamp(v, -kFarthest, kFarthest);
+}
+
 }  // namespace
 
 ImageRecord& image_record(int index) { return g_images[index]; }
@@ -58,9 +67,9 @@ bool fit_zoom(int width, int height, int zoom, int layout, ZoomFit& out) {
     double ch = std::min(double(height) * zoom / 100.0, double(lim.max_h));
     if (cw < 1) cw = 1;
     if (ch < 1) ch = 1;
-    double zf = std::min(cw * 100.0 / width, ch * 100.0 / height);
-    if (!(zf >= 1.0)) zf = 1.0;  // a zoom of 0 would give an empty window
-    long long z = (long long)zf;
+    // Below 1 when even zoom 1 is too big for the screen: the raise below
+    // then finds that no zoom fits.
+    long long z = (long long)std::min(cw * 100.0 / width, ch * 100.0 / height);
     long long dw = (long long)width * z / 100;
     long long dh = (long long)height * z / 100;
     if (dw < lim.min_w || dh < lim.min_h) {
@@ -69,16 +78,19 @@ bool fit_zoom(int width, int height, int zoom, int layout, ZoomFit& out) {
         dh = (long long)height * z / 100;
         if (dw > lim.max_w || dh > lim.max_h) return false;
     }
+    if (z < 1) return false;  // never zoom 0: mouse positions are divided by it
     out = {int(dw), int(dh), int(z)};
     return true;
 }
 
 std::string image_caption(const ImageRecord& r) {
-    char buf[300];
-    std::snprintf(buf, sizeof buf, r.bits == 8 ? "%s(%d%%)[8bit]" : "%s(%d%%)", r.title.c_str(), r.zoom);
-    std::string caption(buf);
-    if (caption.size() > 255) caption.resize(255);
-    if (r.stretch_mode == kStretchSmooth) caption += "*";
+    constexpr std::size_t kMaxCaption = 255;  // bytes, the smooth-mode mark included
+    char zoom[32];
+    std::snprintf(zoom, sizeof zoom, r.bits == 8 ? "(%d%%)[8bit]" : "(%d%%)", r.zoom);
+    std::string caption = r.title + zoom;
+    const std::string_view mark = r.stretch_mode == kStretchSmooth ? "*" : "";
+    caption.resize(plat::sjis_prefix_length(caption, kMaxCaption - mark.size()));
+    caption += mark;
     return caption;
 }
 
@@ -114,12 +126,13 @@ int create_image(int index, const char* title, int x, int y, int width, int heig
     r.buffer = std::move(buffer);
 
     plat::Rect wr = plat::adjust_window_rect({0, 0, fit.width, fit.height}, kImageStyle, false);
-    int left = x < 0 ? plat::kDefaultPos : x;
-    int top = y < 0 ? plat::kDefaultPos : y;
+    int left = window_corner(x);
+    int top = window_corner(y);
     plat::CreateParams p;
     p.class_name = "mav_iw";
     p.title = plat::utf16_to_utf8(plat::sjis_to_utf16(image_caption(r), 255));
     p.style = kImageStyle | plat::style::Visible;
+    p.owner = main_window();
     p.rect = {left, top, left + wr.width(), top + wr.height()};
     r.hwnd = plat::create_window(p);
     if (!r.hwnd) {
@@ -213,6 +226,8 @@ int MAV_ResizeImage(int index, int width, int height) {
     destroy_image(index);
     int result = create_image(index, title.c_str(), wr.left, wr.top, width, height, zoom, bits, layout);
     if (result != 0) return result;
+    // Creation reads -1 as "place it for me"; a window that sat there goes back.
+    if (wr.left == -1 || wr.top == -1) plat::move_window(r->hwnd, wr.top_left());
     if (bits == 8) r->buffer.palette() = palette;
     MAV_SetStretchMode(index, mode);
     return 0;

@@ -24,7 +24,8 @@ bool fit_zoom(int width, int height, int zoom, int layout, ZoomFit& out);
 int create_image(int index, const char* title, int x, int y, int width, int height, int zoom, int bits,
                  int layout);
 
-std::string image_caption(const ImageRecord& r);  // Shift-JIS
+// Shift-JIS, at most 255 bytes; a long title is cut between characters.
+std::string image_caption(const ImageRecord& r);
 // Draws the buffer at the record's zoom and stretch mode at (0, 0).
 void draw_buffer(const ImageRecord& r, plat::Dc& dc);
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "mavlib.h"
@@ -154,7 +155,8 @@ bool text_window_proc(plat::Message& m) {
         if (no >= 0) text_window_key(no, m);
         return true;
     case plat::MsgKind::RButtonDown:
-        if (no >= 0) text_window_popup(no, m.screen_pos);
+        // The client area's menu; a right click on the caption or the frame opens none.
+        if (no >= 0 && !m.non_client) text_window_popup(no, m.screen_pos);
         return true;
     case plat::MsgKind::Command:
         if (no >= 0) text_window_command(no, m.command_id);
@@ -208,6 +210,7 @@ int MAV_OpenTextWindow(int no, int x, int y, int w, int h) {
     p.class_name = "mav_twi";
     p.title = caption;
     p.style = kTextStyle | plat::style::Visible;
+    p.owner = main_window();
     int left = x < 0 ? plat::kDefaultPos : x;
     int top = y < 0 ? plat::kDefaultPos : y;
     p.rect = {left, top, left + wr.width(), top + wr.height()};  // a default corner keeps the size

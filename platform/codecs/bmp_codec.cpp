@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::size_t kFileHeader = 14;
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
-constexpr std::uint32_t kPixelsPerMetre = 2834;  // 72 dpi
 
 const IoResult kTruncated = IoResult::failure("truncated BMP file");
 const IoResult kCorrupt = IoResult::failure("corrupt BMP data");

@@ -17,8 +17,19 @@ namespace plat::codec {
 inline constexpr std::uint32_t kMaxSide = 32768;
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
 
+// The resolution every encoder writes: 72 dpi, as pixels per metre.
+inline constexpr std::uint32_t kPixelsPerMetre = 2834;
+
 inline bool size_acceptable(std::uint64_t w, std::uint64_t h) {
     return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
+
+// Metafiles claim their size in a few header bytes and are drawn whole, so
+// they get a smaller pixel budget than formats whose data must hold the pixels.
+inline constexpr std::uint64_t kMaxMetafilePixels = std::uint64_t(1) << 26;
+
+inline bool metafile_size_acceptable(std::uint64_t w, std::uint64_t h) {
+    return size_acceptable(w, h) && w * h <= kMaxMetafilePixels;
 }
 
 // Whether `size` bytes of coded data can hold `pixels` pixels when a coding
@@ -99,6 +110,16 @@ IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out);
 IoResult decode_tiff(const std::uint8_t* data, std::size_t size, Decoded& out);
 // PNG keeping palettes (png_codec.cpp); load_png itself expands them.
 IoResult decode_png_keep_palette(const std::uint8_t* data, std::size_t size, Decoded& out);
+// Metafiles, drawn on white at the size their headers give (wmf_codec.cpp,
+// emf_codec.cpp).
+IoResult decode_wmf(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_emf(const std::uint8_t* data, std::size_t size, Decoded& out);
+
+// Draws an SVG document at its own pixel size onto a white Rgb32 surface of
+// `width` x `height`, with the document's origin at (dx, dy). The EMF
+// decoder draws through this (svg_raster.cpp).
+IoResult rasterise_svg(const char* svg, std::size_t length, int width, int height, double dx, double dy,
+                       Decoded& out);
 
 // What icons need beyond the colours, both in picture order (row 0 on top):
 // the fourth byte of each 32-bit pixel, and the 1-bit AND mask that follows
@@ -157,6 +178,8 @@ IoResult jpeg_size(const ByteSource& src, Size& out);
 IoResult gif_size(const ByteSource& src, Size& out);
 IoResult tiff_size(const ByteSource& src, Size& out);
 IoResult png_size(const ByteSource& src, Size& out);
+IoResult wmf_size(const ByteSource& src, Size& out);
+IoResult emf_size(const ByteSource& src, Size& out);
 
 // Per-format encoders into memory. The surface is Rgb32 or Indexed8.
 IoResult encode_bmp(const Surface& s, std::vector<std::uint8_t>& out);

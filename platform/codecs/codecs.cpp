@@ -160,6 +160,11 @@ ImageFileType sniff_image_type(const std::uint8_t* p, std::size_t n) {
     // Icons (type 1) and cursors (type 2) share the layout; at least one image.
     if (n >= 6 && p[0] == 0 && p[1] == 0 && (p[2] == 1 || p[2] == 2) && p[3] == 0 && le16(p + 4) > 0)
         return ImageFileType::Ico;
+    // Metafiles: a placeable WMF's key, a plain WMF header (in memory or on
+    // disk, nine words long), or an EMF header record with its signature.
+    if (starts_with(p, n, "\xD7\xCD\xC6\x9A", 4)) return ImageFileType::Wmf;
+    if (n >= 4 && (p[0] == 1 || p[0] == 2) && p[1] == 0 && p[2] == 9 && p[3] == 0) return ImageFileType::Wmf;
+    if (n >= 44 && le32(p) == 1 && std::memcmp(p + 40, " EMF", 4) == 0) return ImageFileType::Emf;
     return ImageFileType::Unknown;
 }
 
@@ -174,6 +179,8 @@ IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out, 
     case ImageFileType::Png: r = decode_png_keep_palette(data, size, d); break;
     case ImageFileType::Tiff: r = decode_tiff(data, size, d); break;
     case ImageFileType::Ico: r = decode_ico(data, size, d); break;
+    case ImageFileType::Wmf: r = decode_wmf(data, size, d); break;
+    case ImageFileType::Emf: r = decode_emf(data, size, d); break;
     case ImageFileType::Unknown: break;
     }
     if (!r) return r;
@@ -199,7 +206,7 @@ IoResult read_image_size(const std::string& path, Size& out) {
     struct stat st {};
     if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return IoResult::failure("cannot read file");
     FileSource src(f.fd);
-    std::uint8_t head[32] = {};
+    std::uint8_t head[64] = {};
     const std::size_t n = std::size_t(std::min<std::uint64_t>(src.size(), sizeof head));
     if (!src.read(0, head, n)) return IoResult::failure("cannot read file");
     Size size;
@@ -211,6 +218,8 @@ IoResult read_image_size(const std::string& path, Size& out) {
     case ImageFileType::Png: r = png_size(src, size); break;
     case ImageFileType::Tiff: r = tiff_size(src, size); break;
     case ImageFileType::Ico: r = ico_size(src, size); break;
+    case ImageFileType::Wmf: r = wmf_size(src, size); break;
+    case ImageFileType::Emf: r = emf_size(src, size); break;
     case ImageFileType::Unknown: break;
     }
     if (!r) return r;

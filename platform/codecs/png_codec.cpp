@@ -77,6 +77,7 @@ const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort) 
         }
         png_set_PLTE(png, info, pal, 256);
     }
+    png_set_pHYs(png, info, codec::kPixelsPerMetre, codec::kPixelsPerMetre, PNG_RESOLUTION_METER);
     if (effort == PngEffort::Fast && !indexed) {
         png_set_compression_strategy(png, Z_RLE);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);

@@ -265,6 +265,19 @@ std::size_t utf16_prefix_length(std::u16string_view text, std::size_t max_units)
     return n;
 }
 
+std::size_t sjis_prefix_length(std::string_view sjis, std::size_t max_bytes) {
+    if (sjis.size() <= max_bytes) return sjis.size();
+    // Characters are found from the start, since a trail byte can look like a
+    // lead; a lead byte counts two only with a well-formed trail, as in decoding.
+    std::size_t n = 0;
+    while (n < sjis.size()) {
+        const std::size_t step = bad_sjis_length(sjis.data() + n, sjis.size() - n);
+        if (n + step > max_bytes) break;
+        n += step;
+    }
+    return n;
+}
+
 std::u16string sjis_to_utf16(std::string_view sjis, std::size_t max_units) {
     // Every code point takes at least one unit, so decoding max_units of them
     // is always enough.

@@ -26,6 +26,7 @@ DisplaySnapshot snapshot_for_display(const std::unordered_set<std::uint32_t>& ch
         s.visible = visible_locked(w);
         s.rect = w.rect;
         s.style = w.style;
+        s.owner = w.owner_window;
         s.title = w.title;
         for (auto& [cid, c] : r.windows)
             if (c->parent == top && !c->destroying && (c->style & style::Visible)) s.has_children = true;

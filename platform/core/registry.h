@@ -48,6 +48,7 @@ struct WindowData {
     std::uint32_t style = 0;
     Rect rect;  // screen for top-level windows, parent client for children
     std::uint32_t parent = 0;
+    std::uint32_t owner_window = 0;  // top-level windows: the window it stays above
     int control_id = 0;
     std::intptr_t user_data = 0;
     std::string title;
@@ -128,7 +129,9 @@ bool has_pending_paint(const ThreadQueue& queue);
 // Runs the default handling of clicks on the decoration (move, size, close box, menu bar).
 void run_decoration_click(Message& msg);
 
-// Raises within the z-order (keeping topmost windows above); lock held.
+// Raises within the z-order (keeping topmost windows above) together with
+// its owner and everything they own, the window on top of that group and
+// owned windows always above their owners; lock held.
 void raise_locked(std::uint32_t id);
 
 // Tells the backend the window's pixels or placement changed.

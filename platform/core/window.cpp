@@ -56,23 +56,69 @@ std::uint32_t top_level_of_locked(std::uint32_t id) {
     return 0;
 }
 
+namespace {
+
+// The window's owner, or 0; lock held.
+std::uint32_t owner_locked(std::uint32_t id) {
+    auto& r = registry();
+    auto it = r.windows.find(id);
+    return it == r.windows.end() ? 0 : it->second->owner_window;
+}
+
+// Whether `ancestor` is the window itself or one of its owners; lock held.
+// Owner chains are short and acyclic (an owner exists before what it owns);
+// the bound only keeps a broken table from looping.
+bool owned_by_or_is_locked(std::uint32_t id, std::uint32_t ancestor) {
+    for (int depth = 0; id && depth < 64; ++depth) {
+        if (id == ancestor) return true;
+        id = owner_locked(id);
+    }
+    return false;
+}
+
+// The first window of the owner chain, which has no owner; lock held.
+std::uint32_t group_root_locked(std::uint32_t id) {
+    for (int depth = 0; depth < 64; ++depth) {
+        std::uint32_t owner = owner_locked(id);
+        if (!owner) return id;
+        id = owner;
+    }
+    return id;
+}
+
+bool topmost_locked(std::uint32_t id) {
+    auto& r = registry();
+    auto it = r.windows.find(id);
+    return it != r.windows.end() && (it->second->style & style::TopMost);
+}
+
+}  // namespace
+
 void raise_locked(std::uint32_t id) {
     auto& r = registry();
     auto it = r.windows.find(id);
     if (it == r.windows.end() || it->second->parent != 0) return;
-    bool topmost = it->second->style & style::TopMost;
     auto& z = r.zorder;
-    z.erase(std::remove(z.begin(), z.end(), id), z.end());
-    if (topmost) {
-        z.push_back(id);
-        return;
-    }
+    // The group: the chain's first owner and every window it owns, directly
+    // or not, taken out in their present order.
+    const std::uint32_t root = group_root_locked(id);
+    std::vector<std::uint32_t> group;
+    for (std::uint32_t o : z)
+        if (group_root_locked(o) == root) group.push_back(o);
+    if (std::find(group.begin(), group.end(), id) == group.end()) group.push_back(id);  // a new window
+    z.erase(std::remove_if(z.begin(), z.end(), [&](std::uint32_t o) { return group_root_locked(o) == root; }),
+            z.end());
+    // From the first owner down to the window, each one's own subgroup moves
+    // to the top of the group: the window ends on top, above its owners and
+    // below only what it owns itself, and the order within a subgroup stays.
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t a = id; a && chain.size() < 64; a = owner_locked(a)) chain.push_back(a);
+    for (auto a = chain.rbegin(); a != chain.rend(); ++a)
+        std::stable_partition(group.begin(), group.end(),
+                              [&](std::uint32_t o) { return !owned_by_or_is_locked(o, *a); });
     // Ordinary windows go just below the lowest topmost window.
-    auto pos = std::find_if(z.begin(), z.end(), [&](std::uint32_t o) {
-        auto w = r.windows.find(o);
-        return w != r.windows.end() && (w->second->style & style::TopMost);
-    });
-    z.insert(pos, id);
+    auto pos = topmost_locked(id) ? z.end() : std::find_if(z.begin(), z.end(), topmost_locked);
+    z.insert(pos, group.begin(), group.end());
 }
 
 void notify_changed(Hwnd h) { backend().window_changed(h); }
@@ -115,6 +161,12 @@ Hwnd create_window(const CreateParams& p) {
         auto cls = r.classes.find(p.class_name);
         if (cls == r.classes.end()) return {};
         if ((p.style & style::Child) && !r.windows.count(p.parent.id)) return {};
+        std::uint32_t owner = 0;
+        if (!(p.style & style::Child) && p.owner) {
+            owner = top_level_of_locked(p.owner.id);
+            auto o = r.windows.find(owner);
+            if (o == r.windows.end() || o->second->destroying) return {};
+        }
         w->id = r.next_id++;
         w->queue = queue;
         w->owner = std::this_thread::get_id();
@@ -125,6 +177,7 @@ Hwnd create_window(const CreateParams& p) {
         w->double_clicks = cls->second.double_clicks;
         w->style = p.style;
         w->parent = (p.style & style::Child) ? p.parent.id : 0;
+        w->owner_window = owner;
         w->control_id = p.control_id;
         w->user_data = p.user_data;
         w->title = p.title;
@@ -171,6 +224,20 @@ void collect_subtree_locked(std::uint32_t id, std::vector<std::uint32_t>& out) {
     out.push_back(id);  // children first
 }
 
+// What goes with a window: the windows it owns on the same thread (each with
+// what it owns and its children, oldest first), then its own children, then
+// itself. Owned windows of other threads cannot be destroyed from here.
+void collect_doomed_locked(std::uint32_t id, std::thread::id thread, std::vector<std::uint32_t>& out) {
+    auto& r = registry();
+    std::vector<std::uint32_t> owned;
+    for (auto& [oid, ow] : r.windows)
+        if (ow->owner_window == id && ow->owner == thread && !ow->destroying) owned.push_back(oid);
+    std::sort(owned.begin(), owned.end());
+    for (std::uint32_t oid : owned)
+        if (std::find(out.begin(), out.end(), oid) == out.end()) collect_doomed_locked(oid, thread, out);
+    collect_subtree_locked(id, out);
+}
+
 }  // namespace
 
 void destroy_window(Hwnd h) {
@@ -188,7 +255,7 @@ void destroy_window(Hwnd h) {
     std::vector<std::uint32_t> doomed;
     {
         std::lock_guard lock(r.m);
-        collect_subtree_locked(h.id, doomed);
+        collect_doomed_locked(h.id, w->owner, doomed);
         for (auto id : doomed) r.windows[id]->destroying = true;
     }
     for (auto id : doomed) {
@@ -200,8 +267,15 @@ void destroy_window(Hwnd h) {
     std::uint32_t new_active = 0;
     std::uint32_t old_active = 0;
     std::vector<std::shared_ptr<ThreadQueue>> queues;
+    std::vector<std::uint32_t> orphaned;  // owned windows of other threads, now without owner
     {
         std::lock_guard lock(r.m);
+        for (auto& [oid, ow] : r.windows) {
+            if (!ow->owner_window || std::find(doomed.begin(), doomed.end(), ow->owner_window) == doomed.end())
+                continue;
+            ow->owner_window = 0;
+            if (std::find(doomed.begin(), doomed.end(), oid) == doomed.end()) orphaned.push_back(oid);
+        }
         for (auto id : doomed) {
             if (auto q = r.windows[id]->queue.lock())
                 if (std::find(queues.begin(), queues.end(), q) == queues.end()) queues.push_back(q);
@@ -235,6 +309,7 @@ void destroy_window(Hwnd h) {
         q->messages.erase(std::remove_if(q->messages.begin(), q->messages.end(), gone), q->messages.end());
     }
     for (auto id : doomed) backend().window_destroyed(Hwnd{id});
+    for (auto id : orphaned) notify_changed(Hwnd{id});
     if (old_active && new_active) {
         Message a;
         a.window = Hwnd{new_active};
@@ -389,6 +464,9 @@ std::uint32_t window_style(Hwnd h) {
 }
 Hwnd parent_of(Hwnd h) {
     return read_field<Hwnd>(h, {}, [](WindowData& w) { return Hwnd{w.parent}; });
+}
+Hwnd owner_of(Hwnd h) {
+    return read_field<Hwnd>(h, {}, [](WindowData& w) { return Hwnd{w.owner_window}; });
 }
 int control_id(Hwnd h) {
     return read_field<int>(h, 0, [](WindowData& w) { return w.control_id; });

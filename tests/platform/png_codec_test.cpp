@@ -123,6 +123,16 @@ std::string make_png(std::uint32_t w, std::uint32_t h, int depth, int color_type
            chunk("IDAT", zlib_stored(raw)) + chunk("IEND", "");
 }
 
+// The whole pHYs chunk of a PNG file, or "" when it has none.
+std::string phys_chunk(const std::string& png) {
+    const auto at = png.find("pHYs");
+    if (at == std::string::npos || at < 4) return "";
+    return png.substr(at - 4, 4 + 4 + 9 + 4);
+}
+
+// 72 dpi, as the other formats are written: 2834 pixels per metre, unit metre.
+const std::string k72Dpi = chunk("pHYs", be32(2834) + be32(2834) + '\1');
+
 std::string bytes(std::initializer_list<int> v) {
     std::string s;
     for (int b : v) s += char(b);
@@ -144,6 +154,7 @@ TEST_F(PngTest, Rgb32RoundTrip) {
     ASSERT_GT(data.size(), 33u);
     EXPECT_EQ(data[24], 8) << "bit depth";
     EXPECT_EQ(data[25], 2) << "colour type RGB, no alpha";
+    EXPECT_EQ(phys_chunk(data), k72Dpi);
 
     Surface back;
     const IoResult lr = load_png(p, back);
@@ -185,6 +196,7 @@ TEST_F(PngTest, Indexed8RoundTripKeepsPalette) {
     ASSERT_GT(data.size(), 41u);
     EXPECT_EQ(data[24], 8) << "bit depth";
     EXPECT_EQ(data[25], 3) << "colour type palette";
+    EXPECT_EQ(phys_chunk(data), k72Dpi);
     const auto plte = data.find("PLTE");
     ASSERT_NE(plte, std::string::npos);
     EXPECT_EQ(data.substr(plte - 4, 4), be32(768)) << "256 entries";

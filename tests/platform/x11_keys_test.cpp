@@ -30,6 +30,7 @@ TEST(X11Keys, KeypadDigitsAndOperatorsWithNumLock) {
     EXPECT_EQ(key_from_keysym(XK_KP_Multiply), key::NumpadMultiply);
     EXPECT_EQ(key_from_keysym(XK_KP_Add), key::NumpadAdd);
     EXPECT_EQ(key_from_keysym(XK_KP_Subtract), key::NumpadSubtract);
+    EXPECT_NE(key::NumpadSubtract, key::Minus);
     EXPECT_EQ(key_from_keysym(XK_KP_Decimal), key::NumpadDecimal);
     EXPECT_EQ(key_from_keysym(XK_KP_Divide), key::NumpadDivide);
 }
@@ -47,7 +48,7 @@ TEST(X11Keys, NamedKeysAndTheirKeypadTwins) {
         {XK_Left, key::Left},       {XK_Right, key::Right},        {XK_Up, key::Up},
         {XK_Down, key::Down},       {XK_KP_Down, key::Down},       {XK_Shift_L, key::Shift},
         {XK_Shift_R, key::Shift},   {XK_Control_L, key::Control},  {XK_Control_R, key::Control},
-        {XK_Alt_L, key::Alt},
+        {XK_Alt_L, key::Alt},       {XK_minus, key::Minus},
     };
     for (const Case& c : cases) EXPECT_EQ(key_from_keysym(c.keysym), c.code) << std::hex << c.keysym;
 }
@@ -113,6 +114,16 @@ TEST(X11Keys, KeysWithoutCodesSendTheirCharacter) {
     KeyPlan kp_off = plan_key_press(XK_KP_End, XK_KP_End, false, false);
     EXPECT_EQ(kp_off.key, key::End);
     EXPECT_EQ(kp_off.ch, 0u);
+}
+
+TEST(X11Keys, MinusSendsItsKeyAndItsCharacter) {
+    // The core makes no character from the key, so both go.
+    KeyPlan minus = plan_key_press(XK_minus, XK_minus, false, false);
+    EXPECT_EQ(minus.key, key::Minus);
+    EXPECT_EQ(minus.ch, U'-');
+    KeyPlan underscore = plan_key_press(XK_underscore, XK_minus, false, true);
+    EXPECT_EQ(underscore.key, key::Minus);
+    EXPECT_EQ(underscore.ch, U'_');
 }
 
 TEST(X11Keys, CtrlSendsKeysAndNoText) {

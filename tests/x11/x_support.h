@@ -1,6 +1,6 @@
 // What the x11 tests share: an Xvfb server of the test's own, a connection
-// of the test's own to it, screen grabs and comparisons, and the X tools
-// (xdotool, xclip) run against it.
+// of the test's own to it, a window manager, screen grabs and comparisons,
+// and the X tools (xdotool, xclip) run against it.
 #pragma once
 
 // Platform headers first: Xlib's macros (None, Bool, ...) would rewrite them.
@@ -276,6 +276,68 @@ public:
 private:
     Display* d_ = nullptr;
     Window root_ = 0;
+};
+
+// A window manager (openbox) on the display, for tests of how our windows
+// fare on a managed desktop. It goes away with the test process. ok() is
+// false when it did not come up; installed() tells whether it could.
+class WindowManager {
+public:
+    static bool installed() { return !which("openbox").empty(); }
+
+    WindowManager(const std::string& display, const Conn& conn) {
+        std::string program = which("openbox");
+        if (program.empty()) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            int null_fd = open("/dev/null", O_RDWR);
+            dup2(null_fd, 0);
+            dup2(null_fd, 1);
+            dup2(null_fd, 2);
+            setenv("DISPLAY", display.c_str(), 1);
+            execl(program.c_str(), "openbox", "--sm-disable", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Up once it names itself on the root window (EWMH).
+        Atom check = conn.atom("_NET_SUPPORTING_WM_CHECK");
+        ok_ = pid_ > 0 && wait_for(
+                              [&] {
+                                  Atom type;
+                                  int format;
+                                  unsigned long items, after;
+                                  unsigned char* data = nullptr;
+                                  bool named = XGetWindowProperty(conn.d(), conn.root(), check, 0, 1, False,
+                                                                  XA_WINDOW, &type, &format, &items, &after,
+                                                                  &data) == Success &&
+                                               data && items == 1;
+                                  if (data) XFree(data);
+                                  return named;
+                              },
+                              10000, 20);
+    }
+    ~WindowManager() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        double end = now_ms() + 3000;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (now_ms() > end) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+    bool ok() const { return ok_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ok_ = false;
 };
 
 // Pixels that differ between two same-sized pictures, and the first of them.

@@ -418,6 +418,9 @@ void X11Backend::sync_windows(const std::vector<WindowSnapshot>& snaps) {
         }
         if (s.title != w->title) set_title(*w, s.title);
         w->has_children = s.has_children;
+        // Before mapping: a window manager reads it when the window maps.
+        w->owner = s.owner;
+        sync_transient_for(*w);
         if (want && !w->mapped) {
             XMapWindow(dpy_, w->xid);
             w->mapped = true;
@@ -428,6 +431,8 @@ void X11Backend::sync_windows(const std::vector<WindowSnapshot>& snaps) {
         }
         w->needs_present = w->mapped;
     }
+    // An owner whose X window came or went since its owned windows were synced.
+    for (auto& [id, w] : wins_) sync_transient_for(w);
 }
 
 XWin* X11Backend::create_xwin(std::uint32_t id, const Rect& rect, std::uint32_t st) {
@@ -523,6 +528,19 @@ void X11Backend::set_title(XWin& w, const std::string& title) {
                     int(title.size()));
     XChangeProperty(dpy_, w.xid, a_.net_wm_icon_name, a_.utf8_string, 8, PropModeReplace, bytes(title),
                     int(title.size()));
+}
+
+// An owned window is a transient of its owner's X window, so that a window
+// manager keeps it above the owner and groups the two (one taskbar entry).
+void X11Backend::sync_transient_for(XWin& w) {
+    Window want = 0;
+    if (auto it = wins_.find(w.owner); w.owner && it != wins_.end()) want = it->second.xid;
+    if (want == w.transient_for) return;
+    if (want)
+        XSetTransientForHint(dpy_, w.xid, want);
+    else
+        XDeleteProperty(dpy_, w.xid, XA_WM_TRANSIENT_FOR);
+    w.transient_for = want;
 }
 
 void X11Backend::sync_stacking(const std::vector<std::uint32_t>& z_order) {

@@ -12,6 +12,8 @@
 //
 // Supports:
 //  - window placement, size, visibility and stacking as the core keeps them;
+//    owned windows as transients (WM_TRANSIENT_FOR) of their owner's X
+//    window, once the owner has been shown;
 //    titles as WM_NAME and _NET_WM_NAME (UTF-8); the close request of a
 //    window manager (WM_DELETE_WINDOW) as a Close message;
 //  - pointer motion, buttons 1-3 and the wheel, keys with Shift/Ctrl/Alt

@@ -65,6 +65,8 @@ struct XWin {
     bool override_redirect = false;
     bool mapped = false;
     bool has_children = false;  // composed through capture_window_pixels
+    std::uint32_t owner = 0;    // the core's owner window, 0 for none
+    Window transient_for = 0;   // WM_TRANSIENT_FOR as set on the X window
     // A window manager's move, undone a few times at most per placement.
     std::optional<Point> reported;
     int corrections = 0;
@@ -152,6 +154,7 @@ private:
     XWin* create_xwin(std::uint32_t id, const Rect& rect, std::uint32_t style);
     void destroy_xwin(std::uint32_t id);
     void set_title(XWin& w, const std::string& title);
+    void sync_transient_for(XWin& w);
     void sync_stacking(const std::vector<std::uint32_t>& z_order);
     void sync_focus_and_grab(std::uint32_t active, std::uint32_t capture);
     void undo_wm_moves();

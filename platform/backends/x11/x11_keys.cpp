@@ -53,6 +53,7 @@ int key_from_keysym(unsigned long ks) {
     case XK_KP_Multiply: return key::NumpadMultiply;
     case XK_KP_Add: return key::NumpadAdd;
     case XK_KP_Subtract: return key::NumpadSubtract;
+    case XK_minus: return key::Minus;
     case XK_KP_Decimal: return key::NumpadDecimal;
     case XK_KP_Divide: return key::NumpadDivide;
     default: return key::None;

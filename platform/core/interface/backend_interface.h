@@ -77,6 +77,7 @@ struct WindowSnapshot {
     bool visible = false;
     Rect rect;            // screen
     std::uint32_t style = 0;
+    std::uint32_t owner = 0;  // the top-level window it stays above, 0 for none
     std::string title;
     bool has_children = false;  // visible child windows: show it through with_window_pixels(.., true)
 };

@@ -40,7 +40,9 @@ IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out);
 // ---- every supported format ----
 //
 // Reading tells the format by the file's content, never by its name: BMP,
-// JPEG, GIF (first frame), PNG, TIFF and ICO (its largest image). A file with
+// JPEG, GIF (first frame), PNG, TIFF, ICO (its largest image) and the
+// metafiles WMF and EMF (drawn on white, at the size their headers give; see
+// wmf_codec.cpp and emf_codec.cpp). A file with
 // a palette (BMP and TIFF of 8 bits or fewer, GIF, palette PNG) gives an
 // Indexed8 surface with that palette; everything else gives Rgb32, alpha
 // dropped (icons: transparent pixels black). Writing takes an Rgb32 surface
@@ -55,7 +57,7 @@ enum class ImageFormat { Bmp = 0, Jpeg = 1, Gif = 2, Png = 3, Tiff = 4 };
 const char* image_format_extension(ImageFormat format);
 
 // What a file holds, told by its first bytes.
-enum class ImageFileType { Unknown, Bmp, Jpeg, Gif, Png, Tiff, Ico };
+enum class ImageFileType { Unknown, Bmp, Jpeg, Gif, Png, Tiff, Ico, Wmf, Emf };
 ImageFileType sniff_image_type(const std::uint8_t* head, std::size_t size);
 
 struct ImageFileInfo {

@@ -30,4 +30,8 @@ std::string utf32_to_utf8(std::u32string_view text);
 // does not end between the two halves of a surrogate pair.
 std::size_t utf16_prefix_length(std::u16string_view text, std::size_t max_units);
 
+// Length of the longest prefix of the CP932 text `sjis` that has at most
+// `max_bytes` bytes and does not end between the two bytes of a character.
+std::size_t sjis_prefix_length(std::string_view sjis, std::size_t max_bytes);
+
 }  // namespace plat

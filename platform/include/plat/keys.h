@@ -33,6 +33,7 @@ inline constexpr int NumpadDecimal = 0x6E;
 inline constexpr int NumpadDivide = 0x6F;
 inline constexpr int F1 = 0x70;  // F1..F24 are consecutive
 inline constexpr int F4 = F1 + 3;
+inline constexpr int Minus = 0xBD;  // the main keyboard's minus key, not the keypad's
 inline constexpr int Count = 0x100;
 }  // namespace key
 

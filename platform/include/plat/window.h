@@ -60,6 +60,7 @@ struct CreateParams {
     std::uint32_t style = style::Overlapped;
     Rect rect;                   // screen (top-level) or parent client (child); kDefaultPos allowed in left/top
     Hwnd parent;                 // for children
+    Hwnd owner;                  // for top-level windows: see below
     int control_id = 0;
     std::intptr_t user_data = 0;
     MenuPtr menu;                // menu bar of a top-level window, there from creation on
@@ -67,9 +68,18 @@ struct CreateParams {
 
 // Creates the window on the calling thread, which becomes its owner. Sends
 // Create before returning; an empty handle means it failed.
+//
+// A top-level window may also have an owner window (of any thread; a child
+// given stands for its top-level window): it stays above its owner, and an
+// owner with its owned windows moves in the z-order as one group, so raising
+// or clicking the owner brings the owned windows up with it, above it, and
+// raising an owned window brings its owner up below it. Creation fails when
+// the owner given is not a window.
 Hwnd create_window(const CreateParams& params);
-// Sends Destroy to the window and its children. Called from a thread other
-// than the owner, the destruction is carried out by the owner's queue.
+// Sends Destroy to the window and its children, after destroying the windows
+// it owns that belong to the same thread. Owned windows of other threads
+// lose their owner instead and stay. Called from a thread other than the
+// window's, the destruction is carried out by that thread's queue.
 void destroy_window(Hwnd window);
 bool is_window(Hwnd window);
 bool is_visible(Hwnd window);
@@ -93,6 +103,7 @@ std::string window_text(Hwnd window);
 std::string class_name(Hwnd window);
 std::uint32_t window_style(Hwnd window);
 Hwnd parent_of(Hwnd window);
+Hwnd owner_of(Hwnd window);  // empty for no owner
 int control_id(Hwnd window);
 Hwnd child_by_id(Hwnd parent, int id);
 std::intptr_t user_data(Hwnd window);

@@ -4,6 +4,9 @@
 // MAV_TEST_TEXT=1 opens text window 0 with two lines in it at setup, and
 // makes UserMain first read one line with MAV_InputText, log it and print it;
 // with MAV_TEST_LOG_DIR it also logs text window 0 into that folder.
+// MAV_TEST_OVER_MAIN=1 opens image window 0 (all green) over the left part
+// of the main window and text window 1 over its right part, and logs where
+// the three windows are.
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +18,7 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
+#include "plat/window.h"
 #include "test_log.h"
 
 namespace {
@@ -40,6 +44,27 @@ bool text_mode() {
     return text && std::strcmp(text, "1") == 0;
 }
 
+void log_rect(const char* what, plat::Rect r) { log_line("%s %d %d %d %d", what, r.left, r.top, r.right, r.bottom); }
+
+plat::Rect client_on_screen(plat::Hwnd h) {
+    plat::Point o = plat::client_origin(h);
+    return plat::client_rect(h).translated(o.x, o.y);
+}
+
+// The main window is in its place when UserSetup runs: the two windows go
+// over its ends, leaving its middle clear for a click.
+void open_windows_over_main() {
+    plat::Rect m = plat::window_rect(mav::main_window());
+    MAV_CreateImage(0, "over main", m.left - 60, m.top - 20, 120, 60, 100);
+    MAV_SetDrawColor(0x20C040);
+    MAV_FillBox(0, 0, 119, 59);
+    MAV_Refresh(0);
+    MAV_OpenTextWindow(1, m.right - 60, m.top - 20, 120, 60);
+    log_rect("main-window", m);
+    log_rect("image-client", client_on_screen(plat::Hwnd{mav::windows().image[0].load()}));
+    log_rect("text-client", client_on_screen(plat::Hwnd{mav::windows().text[1].load()}));
+}
+
 }  // namespace
 
 void UserSetup(void) {
@@ -57,6 +82,8 @@ void UserSetup(void) {
         // "日本語のテキスト" in Shift-JIS, as the library takes it.
         MAV_Printf("%s\n", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67");
     }
+    const char* over = std::getenv("MAV_TEST_OVER_MAIN");
+    if (over && std::strcmp(over, "1") == 0) open_windows_over_main();
 }
 
 void UserMain(void) {

@@ -9,6 +9,7 @@
 #include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
+#include "plat/codepage.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"
@@ -72,6 +73,11 @@ TEST_F(ImageWindows, RefusalsLeaveTheExistingImageAlone) {
     EXPECT_EQ(ui_.run([] { return MAV_CreateImage(4, "narrow", 0, 0, 1, 5000, 100); }), 2);
     EXPECT_FALSE(image_record(4).in_use.load());
     EXPECT_EQ(MAV_DestroyImage(4), 1);
+    // At zoom 1 this is 2000 x 11: tall enough for the smallest window but
+    // wider than the screen, and no smaller zoom exists.
+    EXPECT_EQ(ui_.run([] { return MAV_CreateImage8(4, "wide", 0, 0, 200000, 1100, 100); }), 2);
+    EXPECT_FALSE(image_record(4).in_use.load());
+    EXPECT_EQ(mav_bits[4], nullptr);
 }
 
 TEST_F(ImageWindows, EightBitRowsArePaddedToFourBytes) {
@@ -179,6 +185,66 @@ TEST_F(ImageWindows, UnfittableZoomChangeKeepsTheImage) {
     EXPECT_EQ(ui_.run([] { return MAV_SetImageZoom(0, 50); }), 2);
     EXPECT_EQ(image_record(0).zoom, 100);
     EXPECT_EQ(MAV_Refresh(0), 0);
+    ui_.run([] { MAV_DestroyImage(0); });
+
+    // Wider than the screen even at zoom 1, the lowest zoom there is.
+    ASSERT_EQ(ui_.run([] { return MAV_CreateImage8FL(0, "wide", 0, 0, 200000, 1100, 100); }), 0);
+    ASSERT_EQ(image_record(0).zoom, 1);
+    image_record(0).layout = 1;
+    plat::Rect before = plat::window_rect(image_record(0).hwnd);
+    EXPECT_EQ(ui_.run([] { return MAV_SetImageZoom(0, 100); }), 2);
+    EXPECT_EQ(image_record(0).zoom, 1);
+    EXPECT_EQ(image_record(0).disp_width, 2000);
+    EXPECT_EQ(plat::window_rect(image_record(0).hwnd), before);
+}
+
+TEST_F(ImageWindows, NegativePositionsAreRealAndOnlyMinusOneIsTheDefault) {
+    ASSERT_EQ(create(0, "left", 100, 50, 100, 32, -20, -30), 0);
+    plat::Hwnd h = image_record(0).hwnd;
+    EXPECT_EQ(plat::window_rect(h).top_left(), (plat::Point{-20, -30}));
+    ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(0, 120, 60); }), 0);
+    EXPECT_EQ(plat::window_rect(image_record(0).hwnd).top_left(), (plat::Point{-20, -30}));
+    ui_.run([] { MAV_MoveImage(0, -40, 7); });
+    ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(0, 80, 40); }), 0);
+    EXPECT_EQ(plat::window_rect(image_record(0).hwnd).top_left(), (plat::Point{-40, 7}));
+
+    // -1 leaves that coordinate to the platform, which places windows on the work area.
+    plat::Rect wa = plat::work_area();
+    ASSERT_EQ(create(1, "default", 100, 50, 100, 32, -1, 200), 0);
+    plat::Point p1 = plat::window_rect(image_record(1).hwnd).top_left();
+    EXPECT_GT(p1.x, wa.left);
+    EXPECT_EQ(p1.y, 200);
+    ASSERT_EQ(create(2, "default", 100, 50, 100, 32, 300, -1), 0);
+    plat::Point p2 = plat::window_rect(image_record(2).hwnd).top_left();
+    EXPECT_EQ(p2.x, 300);
+    EXPECT_GT(p2.y, wa.top);
+    // A window that sits at -1 stays there through a resize.
+    ui_.run([] { MAV_MoveImage(2, -1, -1); });
+    ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(2, 90, 30); }), 0);
+    EXPECT_EQ(plat::window_rect(image_record(2).hwnd).top_left(), (plat::Point{-1, -1}));
+}
+
+TEST_F(ImageWindows, LongCaptionsAreCutBetweenCharactersAndStayWithin255Bytes) {
+    const std::string a = "\x82\xa0";  // one double-byte character
+    std::string doubles;
+    for (int i = 0; i < 150; ++i) doubles += a;
+    std::string body127;  // 254 bytes: the 128th character would not fit
+    for (int i = 0; i < 127; ++i) body127 += a;
+
+    ASSERT_EQ(ui_.run([&] { return MAV_CreateImage(0, doubles.c_str(), 0, 0, 50, 50, 100); }), 0);
+    EXPECT_EQ(image_caption(image_record(0)), body127);
+    EXPECT_EQ(caption(0), plat::sjis_to_utf8(body127));
+    ui_.run([] { MAV_SetStretchMode(0, 4); });
+    EXPECT_EQ(image_caption(image_record(0)), body127 + "*");
+
+    // One single-byte character first: 255 bytes fit exactly, and with the
+    // mark a whole character goes.
+    const std::string odd = "a" + doubles;
+    ASSERT_EQ(ui_.run([&] { return MAV_CreateImage(1, odd.c_str(), 0, 0, 50, 50, 100); }), 0);
+    EXPECT_EQ(image_caption(image_record(1)), "a" + body127);
+    ui_.run([] { MAV_SetStretchMode(1, 4); });
+    EXPECT_EQ(image_caption(image_record(1)), "a" + body127.substr(0, 252) + "*");
+    EXPECT_EQ(caption(1), plat::sjis_to_utf8("a" + body127.substr(0, 252) + "*"));
 }
 
 TEST_F(ImageWindows, ResizeKeepsTitlePlaceModeAndPaletteButClears) {

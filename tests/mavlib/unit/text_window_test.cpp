@@ -15,6 +15,7 @@
 #include "plat/keys.h"
 #include "plat/window.h"
 #include "support/library_classes.h"
+#include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 #include "text/text_window.h"
 
@@ -177,6 +178,26 @@ TEST_F(TextWindows, DefaultSizeAndResizingClears) {
     EXPECT_EQ(tw(0).width, 440);
     EXPECT_EQ(tw(0).cursor_y, 0);
     EXPECT_TRUE(band_is(0, 0, 300, kBlack));
+}
+
+TEST_F(TextWindows, PopupMenuOpensOnRightClicksInTheClientAreaOnly) {
+    open(0);
+    plat::Hwnd h = tw(0).window;
+    auto menu_open = [] { return plat::driver::open_menu_item("Start Log").has_value(); };
+    for (plat::Hit part : {plat::Hit::Caption, plat::Hit::Right, plat::Hit::BottomLeft}) {
+        plat::Point p = testsupport::point_on(h, part);
+        ASSERT_NE(p, (plat::Point{-1, -1}));
+        plat::driver::click(p, plat::MouseButton::Right);
+        ASSERT_TRUE(plat::driver::wait_idle());
+        EXPECT_FALSE(menu_open()) << "right click on frame part " << int(part);
+        if (menu_open()) plat::driver::press_key(plat::key::Escape);
+        ASSERT_TRUE(testsupport::wait_until([&] { return !menu_open(); }));
+    }
+    plat::driver::click(plat::client_origin(h).translated(20, 20), plat::MouseButton::Right);
+    EXPECT_TRUE(testsupport::wait_until(menu_open));
+    plat::driver::press_key(plat::key::Escape);
+    EXPECT_TRUE(testsupport::wait_until([&] { return !menu_open(); }));
+    ASSERT_TRUE(plat::driver::wait_idle());
 }
 
 TEST_F(TextWindows, TypedLineIsReturnedAndTheStatusFlagClears) {
