@@ -190,6 +190,43 @@ bool resolve_face(std::string_view family, ResolvedFace& out) {
     return true;
 }
 
+std::vector<std::string> scalable_families() {
+    std::vector<std::string> names;
+    {
+        std::lock_guard<std::mutex> guard(ft_lock());
+        if (!fc_ready()) return names;
+        FcPattern* pattern = FcPatternCreate();
+        FcObjectSet* wanted = FcObjectSetBuild(FC_FAMILY, nullptr);
+        if (pattern && wanted) {
+            FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+            if (FcFontSet* set = FcFontList(nullptr, pattern, wanted)) {
+                for (int i = 0; i < set->nfont; ++i) {
+                    FcChar8* name = nullptr;
+                    if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &name) == FcResultMatch && name && *name)
+                        names.emplace_back(reinterpret_cast<const char*>(name));
+                }
+                FcFontSetDestroy(set);
+            }
+        }
+        if (wanted) FcObjectSetDestroy(wanted);
+        if (pattern) FcPatternDestroy(pattern);
+    }
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return s;
+    };
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        std::string la = lower(a), lb = lower(b);
+        return la != lb ? la < lb : a < b;
+    });
+    names.erase(std::unique(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+                    return same_family(a, b);
+                }),
+                names.end());
+    return names;
+}
+
 struct TrueTypeFont::Impl {
     TrueTypeDescription desc;
     ResolvedFace resolved;

@@ -1,6 +1,7 @@
 // Modal dialogs drawn by the platform.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "plat/messages.h"
+#include "plat/truetype.h"
 
 namespace plat {
 
@@ -135,5 +137,72 @@ inline constexpr int kValue = 4000;   // the value field
 inline constexpr int kRange = 5000;   // label "min .. max"
 inline constexpr int kAuto = 6000;    // the "Automatic" check box, on rows that have one
 }  // namespace propdlg
+
+// ---- Colour and font dialogs -----------------------------------------------
+//
+// OK accepts, and so does Enter unless a button has the focus (Enter clicks
+// that one); Cancel, Escape and the close box cancel; Tab and Shift+Tab go
+// round the parts.
+//
+// Headless: a queued driver answer is taken at once: a cancel, or its path
+// read as the choice (colour: "#RRGGBB" or "R,G,B"; font: "Family
+// name,size[,bold][,italic]", size in pixels); an answer that does not read
+// so counts as a cancel and says so on stderr. With none, the caption goes
+// to stderr and the dialog is cancelled.
+
+// Colours are 0x00RRGGBB words.
+// The colour dialog, opened full: a grid of basic colours, the 16 custom
+// colours (the caller keeps them; the user may set them in the dialog), a
+// preview of the chosen colour, and Red/Green/Blue number fields (0..255).
+// Returns true with `rgb` set on OK; false on cancel with `rgb` unchanged.
+// `custom` keeps the custom colours the user set, OK or cancel.
+bool color_dialog(Hwnd owner, std::uint32_t& rgb, std::array<std::uint32_t, 16>& custom);
+
+// Control ids of the colour dialog's parts, for scripted input; OK and
+// Cancel are kIdOk and kIdCancel. Both grids are kColumns cells wide and
+// their cells share the grid's window evenly. A click on a cell chooses its
+// colour; a click on a custom cell also makes it the one "Add to Custom
+// Colors" fills (without one, the cells fill from the first, in turn).
+namespace colordlg {
+inline constexpr int kColumns = 8;
+inline constexpr int kBasicRows = 6;
+inline constexpr int kCustomRows = 2;
+inline constexpr int kBasic = 1201;      // the basic colours' grid
+inline constexpr int kCustom = 1202;     // the custom colours' grid
+inline constexpr int kPreview = 1203;    // the chosen colour
+inline constexpr int kHex = 1204;        // label "#RRGGBB" of the chosen colour
+inline constexpr int kRed = 1205;        // number fields
+inline constexpr int kGreen = 1206;
+inline constexpr int kBlue = 1207;
+inline constexpr int kAddCustom = 1208;  // the "Add to Custom Colors" button
+}  // namespace colordlg
+
+// The font dialog: the installed scalable families from fontconfig, the
+// styles Regular, Bold, Italic, Bold Italic, and a size in pixels (a list of
+// common sizes and a field), a sample line drawn with the chosen font.
+// Starts from `desc`; returns true with `desc` set on OK, false on cancel
+// with `desc` unchanged. Only family, height, bold and italic are chosen
+// here; the other fields are kept.
+bool font_dialog(Hwnd owner, TrueTypeDescription& desc);
+
+// Control ids of the font dialog's parts, for scripted input; OK and Cancel
+// are kIdOk and kIdCancel. A list's rows are kListRowHeight pixels high from
+// kListInset below its top; a click on a row chooses it. Typing into the
+// family field chooses the first family that starts with the text, into the
+// size field the row of that size. A family that is not installed is
+// refused on OK (the family the dialog started with counts as installed).
+// Sizes run from 1 to kMaxSize; while the size field shows the size the
+// dialog started with, OK keeps `desc.height` as it was.
+namespace fontdlg {
+inline constexpr int kListRowHeight = 16;
+inline constexpr int kListInset = 2;
+inline constexpr int kMaxSize = 999;
+inline constexpr int kFamily = 1301;      // the family field
+inline constexpr int kFamilyList = 1302;
+inline constexpr int kStyleList = 1303;   // Regular, Bold, Italic, Bold Italic
+inline constexpr int kSize = 1304;        // the size field, in pixels
+inline constexpr int kSizeList = 1305;
+inline constexpr int kSample = 1306;      // the sample line
+}  // namespace fontdlg
 
 }  // namespace plat

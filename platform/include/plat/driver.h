@@ -52,7 +52,9 @@ void set_dialog_mode(DialogMode mode);
 
 struct DialogAnswer {
     bool cancel = false;
-    std::string path;  // file dialogs: the file to choose
+    // File dialogs: the file to choose; colour and font dialogs: the choice
+    // as text (see dialogs.h). Handed to the dialog as it is.
+    std::string path;
 };
 // Queues an answer for the next dialog that opens.
 void queue_dialog_answer(DialogAnswer answer);

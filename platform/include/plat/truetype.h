@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plat/geometry.h"
 
@@ -52,6 +53,10 @@ struct ResolvedFace {
 
 // False when no scalable face is installed at all.
 bool resolve_face(std::string_view family, ResolvedFace& out);
+
+// The families of the installed scalable faces, each once (by its first
+// name), sorted without regard to ASCII case; empty when there are none.
+std::vector<std::string> scalable_families();
 
 class TrueTypeFont {
 public:

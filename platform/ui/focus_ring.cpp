@@ -1,0 +1,25 @@
+#include "focus_ring.h"
+
+#include <algorithm>
+
+#include "plat/controls.h"
+#include "plat/window.h"
+
+namespace plat::ui {
+
+void step_focus(const std::vector<Hwnd>& ring, bool backwards) {
+    int n = int(ring.size());
+    if (n == 0) return;
+    auto it = std::find(ring.begin(), ring.end(), focus_window());
+    int i = it == ring.end() ? (backwards ? 0 : n - 1) : int(it - ring.begin());
+    for (int k = 0; k < n; ++k) {
+        i = (i + (backwards ? n - 1 : 1)) % n;
+        Hwnd next = ring[std::size_t(i)];
+        if (!is_window(next) || !is_visible(next) || !control_enabled(next)) continue;
+        set_focus(next);
+        if (is_edit(next)) set_edit_selection(next, 0, -1);
+        return;
+    }
+}
+
+}  // namespace plat::ui
