@@ -10,4 +10,10 @@ namespace mav {
 using DialogKeyHook = bool (*)(plat::Message& msg);
 void set_dialog_key_hook(DialogKeyHook hook);
 
+// Handles the next message of the calling thread's queue, as MAV_PumpMessages
+// does with each: Empty when there was none, Quit when it was a quit (put
+// back for the loop that waits for it).
+enum class PumpOne { Handled, Empty, Quit };
+PumpOne pump_one_message();
+
 }  // namespace mav

@@ -121,14 +121,41 @@ void save_image_file(const ScriptAction& a) {
     }
 }
 
-void choose_menu_item(const ScriptAction& a) {
-    // The menu opens on the program's own thread: give it a moment.
+// Waits for an item of the open popup menus (the menu opens on the
+// program's own thread: give it a moment) and clicks it.
+bool click_menu_item(const std::string& text) {
     std::optional<plat::Rect> r;
-    if (!poll_until(5000, 5, [&] { return bool(r = plat::driver::open_menu_item(a.arg)); })) {
-        say(a, "no open menu has that item");
+    if (!poll_until(5000, 5, [&] { return bool(r = plat::driver::open_menu_item(text)); })) return false;
+    plat::driver::click(middle(*r));
+    return true;
+}
+
+// An item of the open menu, or a path through its submenus
+// ("Process.../R. Rotate"): each submenu is clicked open in turn. A text
+// that names an item as it stands is taken whole, '/' and all.
+void choose_menu_path(const ScriptAction& a) {
+    if (a.arg.find('/') == std::string::npos || plat::driver::open_menu_item(a.arg)) {
+        if (!click_menu_item(a.arg)) say(a, "no open menu has that item");
         return;
     }
-    plat::driver::click(middle(*r));
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t slash = a.arg.find('/', from);
+        std::string step = a.arg.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
+        if (!click_menu_item(step)) {
+            say(a, "no open menu has the item '" + step + "'");
+            return;
+        }
+        if (slash == std::string::npos) return;
+        from = slash + 1;
+    }
+}
+
+void choose_menu_item(const ScriptAction& a) {
+    choose_menu_path(a);
+    // As a person waits for the menu to close: the chosen command has begun
+    // (a pick waits for clicks) before the next action.
+    plat::driver::wait_idle(5000);
 }
 
 // Brings the box to the front when another window covers `target`, as a
@@ -337,8 +364,11 @@ ScriptParse parse_script(const std::string& text) {
             }
             a.number = int(n);
             a.arg = unquote(trim(std::string(end)));
-        } else if (verb == "click" || verb == "rclick") {
-            a.kind = verb == "click" ? ScriptAction::Click : ScriptAction::RClick;
+        } else if (verb == "click" || verb == "rclick" || verb == "mclick" || verb == "move") {
+            a.kind = verb == "click"    ? ScriptAction::Click
+                     : verb == "rclick" ? ScriptAction::RClick
+                     : verb == "mclick" ? ScriptAction::MClick
+                                        : ScriptAction::Move;
             char* end = nullptr;
             long x = std::strtol(arg.c_str(), &end, 10);
             char* end2 = nullptr;
@@ -353,7 +383,7 @@ ScriptParse parse_script(const std::string& text) {
             a.y = int(y);
         } else if (verb == "menu") {
             a.kind = ScriptAction::Menu;
-            if (!need_arg("the text of a menu item")) return out;
+            if (!need_arg("the text of a menu item, or a path of items separated by '/'")) return out;
         } else if (verb == "answer-dialog") {
             a.kind = ScriptAction::AnswerDialog;
             if (!need_arg("a path or 'cancel'")) return out;
@@ -380,7 +410,9 @@ void run_script(const std::vector<ScriptAction>& actions) {
             const std::string& ans = actions[i + 1].arg;
             plat::driver::DialogAnswer d;
             d.cancel = ans == "cancel";
-            if (!d.cancel) d.path = plat::to_native_path(ans);
+            // Raw: the file dialogs map Windows-style names themselves, and
+            // the colour and font dialogs read the text as it was written.
+            if (!d.cancel) d.path = ans;
             plat::driver::queue_dialog_answer(d);
         }
         switch (a.kind) {
@@ -434,6 +466,8 @@ void run_script(const std::vector<ScriptAction>& actions) {
         case ScriptAction::Field: fill_field(a); break;
         case ScriptAction::Click: plat::driver::click({a.x, a.y}); break;
         case ScriptAction::RClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Right); break;
+        case ScriptAction::MClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Middle); break;
+        case ScriptAction::Move: plat::driver::move_mouse({a.x, a.y}); break;
         case ScriptAction::Menu: choose_menu_item(a); break;
         case ScriptAction::AnswerDialog:
             if (!plat::driver::wait_dialog_answers_taken(10000)) say(a, "no dialog opened to take the answer");

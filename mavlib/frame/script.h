@@ -8,7 +8,7 @@
 namespace mav {
 
 struct ScriptAction {
-    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, WaitInput, Screenshot, Drop, Button, AnswerDialog, Click, RClick, Menu, Field, SaveImage };
+    enum Kind { Start, Stop, Exit, Key, Type, Wait, Idle, WaitInput, Screenshot, Drop, Button, AnswerDialog, Click, RClick, MClick, Move, Menu, Field, SaveImage };
     Kind kind = Start;
     std::string arg;  // field: the text to enter; save-image: the file
     int number = 0;  // wait: milliseconds; field: the field's row; save-image: the image

@@ -12,8 +12,8 @@
 
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
-#include "frame/status_line.h"
 #include "image/image_table.h"
+#include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/dib.h"
@@ -93,87 +93,6 @@ void draw_picture(ImageRecord& r, const plat::Surface& src, int x, int y) {
             out[dx] = it->second;
         }
     }
-}
-
-// The placement box: its outline and, when it is large enough, its two
-// diagonals inset by one pixel, all inverted; drawing it again erases it.
-void toggle_box(int left, int top, int w, int h) {
-    int right = left + w - 1, bottom = top + h - 1;
-    MAV_XorBox(left, top, right, bottom);
-    if (w >= 9 && h >= 9) {
-        MAV_XorLine(left + 1, top + 1, right - 1, bottom - 1);
-        MAV_XorLine(right - 1, top + 1, left + 1, bottom - 1);
-    }
-}
-
-void set_main_drops(bool on) {
-    plat::Hwnd mw = main_window();
-    if (mw) plat::enable_file_drops(mw, on);
-}
-
-// Lets the user place a w x h picture in image `index` with a click; the
-// click is the picture's centre. False when cancelled (right or middle
-// button, Stop, Exit, or the image going away).
-bool place_by_click(int index, int w, int h, int& x, int& y) {
-    FrameState& f = frame();
-    PointPick& pick = point_pick();
-    show_status("Click a point");
-    set_main_drops(false);
-    MAV_SelectImage(index);
-    pick.clicked = 0;
-    pick.moved = 0;
-    pick.cancelled = 0;
-    f.stop_flag = 0;
-    pick.image = index;
-    pick.active = 1;
-    f.pick_active = 1;
-
-    bool drawn = false;
-    int box_x = 0, box_y = 0;
-    auto erase = [&] {
-        if (drawn && record_in_use(index)) toggle_box(box_x, box_y, w, h);
-        drawn = false;
-    };
-    auto repaint = [&] {
-        if (ImageRecord* r = record_in_use(index)) plat::invalidate(r->hwnd);
-    };
-
-    bool placed = false;
-    for (;;) {
-        MAV_PumpMessages();
-        if (f.quit_state.load() != kQuitRunning || f.stop_flag.load() || !record_in_use(index)) {
-            erase();
-            break;
-        }
-        if (pick.moved.exchange(0)) {
-            erase();
-            box_x = pick.move_x.load() - w / 2;
-            box_y = pick.move_y.load() - h / 2;
-            toggle_box(box_x, box_y, w, h);
-            drawn = true;
-            repaint();
-        }
-        if (pick.clicked.exchange(0)) {
-            erase();
-            x = pick.click_x.load() - w / 2;
-            y = pick.click_y.load() - h / 2;
-            placed = true;
-            break;
-        }
-        if (pick.cancelled.exchange(0)) {
-            erase();
-            break;
-        }
-        plat::wait_for_messages(1);
-    }
-    repaint();
-
-    show_depth_status();
-    pick.active = 0;
-    pick.image = -1;
-    f.pick_active = 0;
-    if (!f.running.load()) set_main_drops(true);
-    return placed;
 }
 
 }  // namespace

@@ -61,6 +61,9 @@ struct PointPick {
     std::atomic<int> active{0};
     std::atomic<int> image{-1};
     std::atomic<int> moved{0};
+    // The latest mouse position over an image window (hover_image), also
+    // between picks, so that a pick's first feedback starts where the mouse is.
+    std::atomic<int> hover_image{-1};
     std::atomic<int> move_x{0}, move_y{0};
     std::atomic<int> clicked{0};
     std::atomic<int> click_x{0}, click_y{0};

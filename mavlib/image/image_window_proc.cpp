@@ -1,9 +1,11 @@
 // The image window's procedure: paint from the buffer, zoom keys and wheel,
 // the stretch-mode toggle, keys passed on to the main window, the mouse
-// state programs may read, and saves posted by other threads.
+// state programs may read, the popup menus and their commands, and saves
+// posted by other threads.
 #include "frame/frame_state.h"
 #include "frame/snapping.h"
 #include "image/image_clipboard.h"
+#include "image/image_commands.h"
 #include "image/image_files.h"
 #include "image/image_window_internals.h"
 #include "mavlib.h"
@@ -43,12 +45,20 @@ void record_mouse(int index, const ImageRecord& r, const plat::Message& m, bool 
 // What the mouse does while a point pick runs: true when the pick took it.
 bool feed_pick(int index, const ImageRecord& r, const plat::Message& m) {
     PointPick& pick = point_pick();
-    if (!pick.active.load()) return false;
-    bool ours = pick.image.load() == index;
     plat::Point p = to_image(r, m.pos);
+    if (!pick.active.load()) {
+        if (m.kind == plat::MsgKind::MouseMove) {
+            pick.hover_image = index;
+            pick.move_x = p.x;
+            pick.move_y = p.y;
+        }
+        return false;
+    }
+    bool ours = pick.image.load() == index;
     switch (m.kind) {
     case plat::MsgKind::MouseMove:
         if (ours) {
+            pick.hover_image = index;
             pick.move_x = p.x;
             pick.move_y = p.y;
             pick.moved = 1;
@@ -87,8 +97,8 @@ void on_key(int index, ImageRecord& r, const plat::Message& m) {
         case plat::key::NumpadSubtract: MAV_SetImageZoom(index, zoom_out(r.zoom)); return;
         case 'C': MAV_CopyImage(index); return;
         case 'X': cut_image(index); return;
-        case 'V': MAV_PasteImage(index, 0, 0); return;
-        case 'R': return;  // clipping arrives with the image commands
+        case 'V': run_image_command(r.hwnd, cmd::kPasteAtOrigin); return;
+        case 'R': run_image_command(r.hwnd, cmd::kClipping); return;
         default: break;
         }
     }
@@ -144,13 +154,17 @@ bool image_window_proc(plat::Message& m) {
         record_mouse(index, *r, m, true, false);
         return true;
     case plat::MsgKind::MButtonDown:
-        if (!r) return true;
-        if (!feed_pick(index, *r, m)) record_mouse(index, *r, m, false, true);
-        // The second popup menu arrives with the image commands.
+        // Presses on the caption or the frame are not the image's.
+        if (!r || m.non_client) return true;
+        if (feed_pick(index, *r, m)) return true;
+        record_mouse(index, *r, m, false, true);
+        open_image_menu(index, m.screen_pos, true);
         return true;
     case plat::MsgKind::RButtonDown:
-        if (r) feed_pick(index, *r, m);
-        // The main popup menu arrives with the image commands.
+        if (r && !m.non_client && !feed_pick(index, *r, m)) open_image_menu(index, m.screen_pos, false);
+        return true;
+    case plat::MsgKind::Command:
+        if (r) run_image_command(m.window, m.command_id);
         return true;
     case plat::MsgKind::DropFiles:
         // Only the first of several files is loaded.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/pump.h"
 #include "frame/status_line.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
@@ -200,7 +201,9 @@ int MAV_InputText(char* buf) {
     ed.draw_cursor(true);
     int result = 0;
     for (;;) {
-        MAV_PumpMessages();
+        // One message at a time: what follows the Enter (a click that opens a
+        // menu, say) waits until the line is taken and input has ended.
+        const bool more = pump_one_message() == PumpOne::Handled;
         char16_t ch = ring_take();
         if (ch == u'\t') ch = u' ';
         if (ch == u'\r') {
@@ -243,7 +246,7 @@ int MAV_InputText(char* buf) {
             ed.draw_cursor(ed.cursor_shown);
             last_blink = now;
         }
-        if (ch == 0) plat::wait_for_messages(1);
+        if (ch == 0 && !more) plat::wait_for_messages(1);
     }
     show_depth_status();
     return result;
