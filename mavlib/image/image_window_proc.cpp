@@ -92,7 +92,10 @@ void on_key(int index, ImageRecord& r, const plat::Message& m) {
     if (m.ctrl) {
         switch (m.key) {
         case 'Q': MAV_DestroyImage(index); return;
-        case plat::key::Numpad0: MAV_SetImageZoom(index, 100); return;
+        case plat::key::Numpad0:
+        case '0':  // as the menu shows it
+            MAV_SetImageZoom(index, 100);
+            return;
         case plat::key::NumpadAdd: MAV_SetImageZoom(index, zoom_in(r.zoom)); return;
         case plat::key::NumpadSubtract: MAV_SetImageZoom(index, zoom_out(r.zoom)); return;
         case 'C': MAV_CopyImage(index); return;
@@ -167,8 +170,9 @@ bool image_window_proc(plat::Message& m) {
         if (r) run_image_command(m.window, m.command_id);
         return true;
     case plat::MsgKind::DropFiles:
-        // Only the first of several files is loaded.
-        if (r && !m.files.empty()) load_dropped_file(index, m.files.front());
+        // Only the first of several files is loaded; none while a point pick
+        // waits for its clicks.
+        if (r && !m.files.empty() && !frame().pick_active.load()) load_dropped_file(index, m.files.front());
         return true;
     case plat::MsgKind::User:
         // A save posted by another thread: done here, where the pixels are drawn.

@@ -10,6 +10,7 @@
 #include "frame/frame_state.h"
 #include "image/image_commands.h"
 #include "image/image_table.h"
+#include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/codecs.h"
 #include "plat/codepage.h"
@@ -357,6 +358,73 @@ TEST_F(ImageCommands, SaveAsUsesTheChosenFilterAndLoadFillsTheClickedWindow) {
     ASSERT_TRUE(plat::driver::wait_idle());
     EXPECT_EQ(picture(1), original);
     EXPECT_EQ(MAV_GetCurrentImage(), 1);
+}
+
+// "&Zoom..." and "&Resize..." ask in text window 0 and take what is typed.
+TEST_F(ImageCommands, TypedZoomAndSizeComeFromTextWindowZero) {
+    ASSERT_EQ(create(0, 300, 200, 32), 0);
+    auto answer = [](const char* line) {
+        ASSERT_TRUE(wait_until([] { return frame().input_pending.load() != 0; }));
+        ASSERT_TRUE(plat::driver::wait_idle());
+        plat::driver::type_text(line);
+        plat::driver::press_key(plat::key::Enter);
+        // The line is taken; the command has gone on to its next question or ended.
+        ASSERT_TRUE(plat::driver::wait_idle());
+    };
+    choose(0, cmd::kZoomTyped);
+    answer("150");
+    EXPECT_EQ(image_record(0).zoom, 150);
+    choose(0, cmd::kResizeTyped);
+    answer("64");
+    answer("48");
+    EXPECT_EQ(image_record(0).width, 64);
+    EXPECT_EQ(image_record(0).height, 48);
+    EXPECT_EQ(frame().input_pending.load(), 0);
+    ui_.run([] { MAV_CloseTextWindow(0); });
+}
+
+// Row feedback starts at the mouse, follows it and leaves nothing behind;
+// Stop ends a pick at once with what was picked so far.
+TEST_F(ImageCommands, RowFeedbackFollowsTheMouseAndStopEndsAPickAtOnce) {
+    ASSERT_EQ(create(0, 200, 150, 32, 50, 50), 0);
+    const Picture original = picture(0);
+    auto row_inverted = [&](const Picture& p, int y) {
+        for (int x = 0; x < 200; ++x)
+            if (p.at(x, y) != (~original.at(x, y) & 0xFFFFFFu)) return false;
+        return true;
+    };
+    plat::driver::move_mouse(at(0, 30, 40));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    choose(0, cmd::kLineHorizontal);
+    EXPECT_TRUE(row_inverted(picture(0), 40));
+    plat::driver::move_mouse(at(0, 90, 70));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    Picture moved = picture(0);
+    EXPECT_TRUE(row_inverted(moved, 70));
+    for (int x = 0; x < 200; ++x) ASSERT_EQ(moved.at(x, 40), original.at(x, 40));
+    click(0, 90, 70);
+    ASSERT_TRUE(wait_until([] { return !frame().pick_active.load(); }));
+    Picture drawn = picture(0);
+    const std::uint32_t colour = std::uint32_t(MAV_GetDrawColor()) & 0xFFFFFFu;
+    for (int x = 0; x < 200; ++x) ASSERT_EQ(drawn.at(x, 70), colour);
+    for (int x = 0; x < 200; ++x) ASSERT_EQ(drawn.at(x, 69), original.at(x, 69));
+
+    std::atomic<int> result{-1};
+    PickResult picked;
+    ui_.post([&] { result = pick_points(PickForm::Circle, 0, picked); });
+    ASSERT_TRUE(wait_until([] { return frame().pick_active.load() != 0; }));
+    click(0, 60, 50);
+    plat::driver::move_mouse(at(0, 80, 50));
+    ASSERT_TRUE(plat::driver::wait_idle());
+    EXPECT_NE(picture(0), drawn);  // the circle follows the mouse
+    frame().stop_flag = 1;
+    ASSERT_TRUE(wait_until([&] { return result.load() != -1; }));
+    EXPECT_EQ(result.load(), kPicked);
+    EXPECT_EQ(picked.v[0], 60);
+    EXPECT_EQ(picked.v[1], 50);
+    EXPECT_EQ(picked.v[2], 0);
+    EXPECT_EQ(picture(0), drawn);
+    EXPECT_FALSE(frame().pick_active.load());
 }
 
 }  // namespace
