@@ -25,12 +25,6 @@ namespace {
 
 std::atomic<std::size_t> g_block_limit{static_cast<std::size_t>(-1)};
 
-ImageRecord* record_in_use(int index) {
-    if (!valid_image_index(index)) return nullptr;
-    ImageRecord& r = image_record(index);
-    return r.in_use.load() ? &r : nullptr;
-}
-
 int colour_distance(plat::Color a, plat::Color b) {
     int dr = plat::red_of(a) - plat::red_of(b);
     int dg = plat::green_of(a) - plat::green_of(b);

@@ -30,7 +30,7 @@ int format_of_filter(int filter_index) {
 }
 
 void repaint(int index) {
-    if (valid_image_index(index) && image_record(index).in_use.load()) plat::invalidate(image_record(index).hwnd);
+    if (ImageRecord* r = record_in_use(index)) plat::invalidate(r->hwnd);
 }
 
 void load_into(plat::Hwnd window) {
@@ -47,9 +47,8 @@ void save_from(plat::Hwnd window) {
     if (index < 0) return;
     char path[260];
     if (MAV_SaveFileDialog(path) != 0) return;
-    ImageRecord& r = image_record(index);
-    if (!r.in_use.load()) return;
-    MAV_SaveImage(r.height, r.width, format_of_filter(MAV_GetSaveFilterIndex()), path);
+    if (ImageRecord* r = record_in_use(index))
+        MAV_SaveImage(r->height, r->width, format_of_filter(MAV_GetSaveFilterIndex()), path);
 }
 
 // Reads a typed line in text window 0, after a prompt; false when the

@@ -14,12 +14,6 @@ namespace mav {
 
 namespace {
 
-ImageRecord* record_in_use(int index) {
-    if (!valid_image_index(index)) return nullptr;
-    ImageRecord& r = image_record(index);
-    return r.in_use.load() ? &r : nullptr;
-}
-
 int bytes_per_pixel(const ImageRecord& r) { return r.bits == 8 ? 1 : 4; }
 
 // The pixels as rows of width pixels without padding.

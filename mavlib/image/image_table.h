@@ -40,6 +40,13 @@ struct ImageRecord {
 ImageRecord& image_record(int index);
 inline bool valid_image_index(int index) { return index >= 0 && index < kImageSlots; }
 
+// The record of image `index` when it is in use, else nullptr.
+inline ImageRecord* record_in_use(int index) {
+    if (!valid_image_index(index)) return nullptr;
+    ImageRecord& r = image_record(index);
+    return r.in_use.load() ? &r : nullptr;
+}
+
 // The current image number (may name a free slot).
 std::atomic<int>& current_image();
 

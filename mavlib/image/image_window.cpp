@@ -181,16 +181,6 @@ void register_image_requests() {
 
 using namespace mav;
 
-namespace {
-
-ImageRecord* record_in_use(int index) {
-    if (!valid_image_index(index)) return nullptr;
-    ImageRecord& r = image_record(index);
-    return r.in_use.load() ? &r : nullptr;
-}
-
-}  // namespace
-
 int MAV_CreateImage(int index, const char* title, int x, int y, int width, int height, int zoom) {
     return create_image(index, title, x, y, width, height, zoom, 32, 1);
 }

@@ -17,12 +17,6 @@ namespace mav {
 
 namespace {
 
-ImageRecord* record_in_use(int index) {
-    if (!valid_image_index(index)) return nullptr;
-    ImageRecord& r = image_record(index);
-    return r.in_use.load() ? &r : nullptr;
-}
-
 // What is inverted on the image now; toggling it again restores the pixels.
 struct Feedback {
     enum Kind { None, Row, Column, Line, Box, Circle, Placement } kind = None;
