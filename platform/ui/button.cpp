@@ -115,16 +115,8 @@ void tell_parent(Hwnd h) { ui::notify_parent(h, notify::Clicked); }
 
 bool button_proc(Message& m) {
     Hwnd h = m.window;
+    if (ui::handle_lifetime_and_paint<ButtonState>(m, paint)) return true;
     switch (m.kind) {
-    case MsgKind::Create:
-        states().add(h);
-        return true;
-    case MsgKind::Destroy:
-        ui::forget_control<ButtonState>(h);
-        return true;
-    case MsgKind::Paint:
-        paint(h, *m.dc);
-        return true;
     case MsgKind::SetFocus:
         invalidate(h);
         return true;

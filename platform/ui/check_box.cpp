@@ -40,12 +40,7 @@ void paint(Hwnd h, Dc& dc) {
     bool enabled = control_enabled(h);
     Rect box = Rect::from_xywh(0, (r.height() - kBox) / 2, kBox, kBox);
     dc.fill_rect(box, enabled && !st.press.pressed ? ui::kLight : ui::kFace);
-    dc.hline(box.left, box.right - 1, box.top, ui::kShadow);
-    dc.vline(box.left, box.top, box.bottom - 1, ui::kShadow);
-    dc.hline(box.left + 1, box.right - 2, box.top + 1, ui::kDark);
-    dc.vline(box.left + 1, box.top + 1, box.bottom - 2, ui::kDark);
-    dc.hline(box.left, box.right, box.bottom - 1, ui::kLight);
-    dc.vline(box.right - 1, box.top, box.bottom, ui::kLight);
+    ui::draw_sunken_border(dc, box);
     if (st.checked) draw_tick(dc, box, enabled ? ui::kText : ui::kGrayText);
 
     std::string caption = window_text(h);
@@ -70,16 +65,8 @@ void toggle(Hwnd h, CheckState& st) {
 bool check_proc(Message& m) {
     Hwnd h = m.window;
     if (ui::is_user_input(m.kind) && !control_enabled(h)) return true;
+    if (ui::handle_lifetime_and_paint<CheckState>(m, paint)) return true;
     switch (m.kind) {
-    case MsgKind::Create:
-        states().add(h);
-        return true;
-    case MsgKind::Destroy:
-        ui::forget_control<CheckState>(h);
-        return true;
-    case MsgKind::Paint:
-        paint(h, *m.dc);
-        return true;
     case MsgKind::SetFocus:
         invalidate(h);
         return true;

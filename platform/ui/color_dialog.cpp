@@ -12,7 +12,6 @@
 #include "backend_interface.h"
 #include "plat/controls.h"
 #include "plat/dialogs.h"
-#include "plat/keys.h"
 #include "plat/window.h"
 #include "chooser_answers.h"
 #include "control_class.h"
@@ -61,8 +60,6 @@ struct DialogState {
     Hwnd dialog, basic, custom_grid, preview, hex, add, ok_button, cancel;
     std::array<Hwnd, 3> fields;  // red, green, blue
 };
-
-DialogState* state_of(Hwnd h) { return reinterpret_cast<DialogState*>(user_data(h)); }
 
 int component(Color c, int i) { return i == 0 ? red_of(c) : i == 1 ? green_of(c) : blue_of(c); }
 
@@ -133,75 +130,42 @@ int field_index(const DialogState& st, Hwnd h) {
     return -1;
 }
 
+void on_command(DialogState& st, const Message& m) {
+    int f = field_index(st, m.source);
+    if (m.command_id == kIdOk && m.notify == notify::Clicked) finish(st, true);
+    else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(st, false);
+    else if (m.command_id == colordlg::kAddCustom && m.notify == notify::Clicked) add_custom(st);
+    else if (m.notify == ui::kSwatchChosen && m.source) on_swatch(st, m.source);
+    else if (f >= 0 && m.notify == notify::Change) on_field_change(st, f);
+    else if (f >= 0 && m.notify == notify::KillFocus) on_field_left(st, f);
+}
+
 bool dialog_proc(Message& m) {
-    DialogState* st = state_of(m.window);
-    if (!st) return false;
-    switch (m.kind) {
-    case MsgKind::Command: {
-        int f = field_index(*st, m.source);
-        if (m.command_id == kIdOk && m.notify == notify::Clicked) finish(*st, true);
-        else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(*st, false);
-        else if (m.command_id == colordlg::kAddCustom && m.notify == notify::Clicked) add_custom(*st);
-        else if (m.notify == ui::kSwatchChosen && m.source) on_swatch(*st, m.source);
-        else if (f >= 0 && m.notify == notify::Change) on_field_change(*st, f);
-        else if (f >= 0 && m.notify == notify::KillFocus) on_field_left(*st, f);
-        return true;
-    }
-    case MsgKind::Close:
-        finish(*st, false);
-        return true;  // the dialog's caller destroys it
-    default:
-        return false;
-    }
+    return ui::route_box_message<DialogState>(m, on_command, [](DialogState& st) { finish(st, false); });
 }
 
 bool preview_proc(Message& m) {
     if (m.kind != MsgKind::Paint) return false;
-    DialogState* st = state_of(m.window);
+    DialogState* st = ui::modal_state<DialogState>(m.window);
     Rect r = client_rect(m.window);
     Dc& dc = *m.dc;
-    dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, ui::kShadow);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, ui::kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, ui::kDark);
-    dc.hline(r.left, r.right, r.bottom - 1, ui::kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, ui::kLight);
+    ui::draw_sunken_border(dc, r);
     dc.fill_rect({2, 2, r.right - 1, r.bottom - 1}, st ? st->color : ui::kFace);
     return true;
 }
 
 // The dialog's own keys, taken before the focused part sees them.
-bool dialog_key(DialogState& st, const Message& m) {
-    if (m.kind != MsgKind::KeyDown || !ui::is_within(st.dialog, m.window)) return false;
-    switch (m.key) {
-    case key::Escape:
-        finish(st, false);
-        return true;
-    case key::Tab:
-        if (m.ctrl) return false;
-        ui::step_focus({st.basic, st.custom_grid, st.fields[0], st.fields[1], st.fields[2], st.add, st.ok_button,
-                        st.cancel},
-                       m.shift);
-        return true;
-    case key::Enter:
-        if (is_button(m.window)) click_button(m.window);
-        else finish(st, true);
-        return true;
-    default:
-        return false;
-    }
+ui::DialogKeys dialog_keys(DialogState& st) {
+    return {.tab_ring = {st.basic, st.custom_grid, st.fields[0], st.fields[1], st.fields[2], st.add, st.ok_button,
+                         st.cancel},
+            .cancel = [&st] { finish(st, false); },
+            .accept = [&st](Hwnd) { finish(st, true); }};
 }
 
 Hwnd create_preview(DialogState& st, Rect r) {
-    ui::ensure_class({.name = kPreviewClass, .proc = preview_proc, .background = ui::kFace, .paint_background = false});
-    CreateParams p;
-    p.class_name = kPreviewClass;
-    p.style = style::Child | style::Visible | style::MouseTransparent;
-    p.rect = r;
-    p.parent = st.dialog;
-    p.control_id = colordlg::kPreview;
-    p.user_data = reinterpret_cast<std::intptr_t>(&st);
-    return create_window(p);
+    return ui::create_dialog_part(
+        {.name = kPreviewClass, .proc = preview_proc, .background = ui::kFace, .paint_background = false}, st.dialog,
+        r, colordlg::kPreview, &st, style::MouseTransparent);
 }
 
 // The parts, laid out in two columns: the grids and the button that fills
@@ -276,13 +240,13 @@ bool color_dialog(Hwnd owner, std::uint32_t& rgb_out, std::array<std::uint32_t, 
     if (known != basic.end()) ui::set_swatch_selection(st.basic, int(known - basic.begin()));
     show_color(st, true);
 
-    set_foreground(st.dialog);
-    set_focus(st.basic);
+    ui::activate_modal_window(st.dialog, st.basic);
 
-    loop.run_while_open(st.dialog, [&] { return st.done; }, [&](Message& m) { return dialog_key(st, m); });
+    const ui::DialogKeys keys = dialog_keys(st);
+    loop.run_while_open(st.dialog, [&] { return st.done; },
+                        [&](Message& m) { return ui::take_dialog_key(st.dialog, m, keys); });
 
-    if (is_window(st.preview)) set_user_data(st.preview, 0);
-    ui::close_modal_window(st.dialog, owner);
+    ui::close_modal_window(st.dialog, owner, {st.preview});
     // The custom colours are the caller's to keep, whatever the answer.
     custom = st.custom;
     if (!st.ok) return false;

@@ -23,13 +23,11 @@ bool is_within(Hwnd root, Hwnd h) {
     return false;
 }
 
-Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
-                    std::uint32_t style) {
-    WindowClass wc;
-    wc.name = cls.name;
-    wc.background = cls.background;
-    wc.proc = cls.proc;
-    ensure_class(wc);
+namespace {
+
+Hwnd create_child(const WindowClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
+                  std::uint32_t style, void* user_data) {
+    ensure_class(cls);
     CreateParams p;
     p.class_name = cls.name;
     p.title = std::string(text);
@@ -37,7 +35,24 @@ Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string
     p.rect = rect;
     p.parent = parent;
     p.control_id = id;
+    p.user_data = reinterpret_cast<std::intptr_t>(user_data);
     return create_window(p);
+}
+
+}  // namespace
+
+Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
+                    std::uint32_t style) {
+    WindowClass wc;
+    wc.name = cls.name;
+    wc.background = cls.background;
+    wc.proc = cls.proc;
+    wc.paint_background = cls.paint_background;
+    return create_child(wc, parent, rect, text, id, style, nullptr);
+}
+
+Hwnd create_dialog_part(const WindowClass& cls, Hwnd dialog, Rect rect, int id, void* state, std::uint32_t style) {
+    return create_child(cls, dialog, rect, {}, id, style, state);
 }
 
 namespace {
@@ -105,6 +120,15 @@ void draw_focus_rect(Dc& dc, Rect r) {
         dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), kText);
         dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), kText);
     }
+}
+
+void draw_sunken_border(Dc& dc, Rect r) {
+    dc.hline(r.left, r.right - 1, r.top, kShadow);
+    dc.vline(r.left, r.top, r.bottom - 1, kShadow);
+    dc.hline(r.left + 1, r.right - 2, r.top + 1, kDark);
+    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, kDark);
+    dc.hline(r.left, r.right, r.bottom - 1, kLight);
+    dc.vline(r.right - 1, r.top, r.bottom, kLight);
 }
 
 PressResult track_press(Hwnd h, const Message& m, PressState& st) {

@@ -26,10 +26,16 @@ struct ControlClass {
     const char* name;
     Color background;
     bool (*proc)(Message&);
+    bool paint_background = true;  // false: the procedure paints everything
 };
 
 Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,
                     std::uint32_t style);
+
+// A part a dialog draws itself (a preview, a list of its own): a visible
+// child of `dialog` of class `cls`, registered on first use, with the
+// dialog's `state` as its user data so that the part's procedure reads it.
+Hwnd create_dialog_part(const WindowClass& cls, Hwnd dialog, Rect rect, int id, void* state, std::uint32_t style);
 
 // A control that is going forgets whether it was disabled (enable_control).
 void forget_enabled_state(Hwnd h);
@@ -46,6 +52,10 @@ void notify_parent(Hwnd h, int code);
 
 // A dotted focus rectangle just inside `r`: every other pixel.
 void draw_focus_rect(Dc& dc, Rect r);
+
+// A sunken edge two pixels deep along the inside of `r`: shadow and dark
+// above and to the left, light below and to the right.
+void draw_sunken_border(Dc& dc, Rect r);
 
 // How a control that is clicked (a push button, a check box) follows the
 // left button and Space: drawn pressed while the button is held over it or
@@ -106,6 +116,26 @@ void forget_control(Hwnd h) {
     if (capture_window() == h) release_capture();
     ControlStates<State>::instance().remove(h);
     forget_enabled_state(h);
+}
+
+// What every control that keeps a State answers alike: Create gives it a
+// fresh state, Destroy forgets it, Paint draws it with `paint`. True when
+// `m` was one of these.
+template <typename State>
+bool handle_lifetime_and_paint(Message& m, void (*paint)(Hwnd, Dc&)) {
+    switch (m.kind) {
+    case MsgKind::Create:
+        ControlStates<State>::instance().add(m.window);
+        return true;
+    case MsgKind::Destroy:
+        forget_control<State>(m.window);
+        return true;
+    case MsgKind::Paint:
+        paint(m.window, *m.dc);
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace plat::ui

@@ -272,16 +272,8 @@ void on_key(Hwnd h, const Message& m) {
 bool edit_proc(Message& m) {
     Hwnd h = m.window;
     if (ui::is_user_input(m.kind) && !control_enabled(h)) return true;
+    if (ui::handle_lifetime_and_paint<EditState>(m, paint)) return true;
     switch (m.kind) {
-    case MsgKind::Create:
-        states().add(h);
-        return true;
-    case MsgKind::Destroy:
-        ui::forget_control<EditState>(h);
-        return true;
-    case MsgKind::Paint:
-        paint(h, *m.dc);
-        return true;
     case MsgKind::SetFocus: {
         EditState st = state_of(h);
         keep_caret_visible(h, st, text_of(h));

@@ -17,6 +17,7 @@
 #include "plat/window.h"
 #include "control_class.h"
 #include "file_list.h"
+#include "focus_ring.h"
 #include "modal_box.h"
 #include "modal_loop.h"
 #include "ui_colors.h"
@@ -52,18 +53,6 @@ std::string resolve(const std::string& folder, std::string_view name) {
     fs::path p(to_native_path(name));
     if (!p.is_absolute()) p = fs::path(folder) / p;
     return p.lexically_normal().string();
-}
-
-// ---- Drawing ----------------------------------------------------------------
-
-// The sunken edge of the list and the drop-down.
-void draw_sunken(Dc& dc, Rect r) {
-    dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, ui::kShadow);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, ui::kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, ui::kDark);
-    dc.hline(r.left, r.right, r.bottom - 1, ui::kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, ui::kLight);
 }
 
 // ---- The file dialog's state --------------------------------------------------
@@ -213,8 +202,6 @@ void activate_selected(DialogState& st) {
     accept_name(st);
 }
 
-DialogState* state_of(Hwnd h) { return reinterpret_cast<DialogState*>(user_data(h)); }
-
 // ---- The list of entries --------------------------------------------------------
 
 void draw_entry_icon(Dc& dc, Point at, bool folder) {
@@ -231,7 +218,7 @@ void draw_entry_icon(Dc& dc, Point at, bool folder) {
 void paint_list(DialogState& st, Dc& dc) {
     Rect r = client_rect(st.list);
     dc.fill_rect(r, ui::kLight);
-    draw_sunken(dc, r);
+    ui::draw_sunken_border(dc, r);
     bool focused = focus_window() == st.list;
     int rows = st.visible_rows();
     dc.set_bk_mode(BkMode::Transparent);
@@ -248,7 +235,7 @@ void paint_list(DialogState& st, Dc& dc) {
 }
 
 bool list_proc(Message& m) {
-    DialogState* st = state_of(m.window);
+    DialogState* st = ui::modal_state<DialogState>(m.window);
     if (!st) return false;
     int count = int(st->entries.size());
     switch (m.kind) {
@@ -302,7 +289,7 @@ bool list_proc(Message& m) {
 void paint_combo(DialogState& st, Dc& dc) {
     Rect r = client_rect(st.combo);
     dc.fill_rect(r, ui::kLight);
-    draw_sunken(dc, r);
+    ui::draw_sunken_border(dc, r);
     bool focused = focus_window() == st.combo;
     int arrow_w = r.height() - 4;
     Rect arrow{r.right - 2 - arrow_w, 2, r.right - 2, r.bottom - 2};
@@ -334,7 +321,7 @@ void drop_down(DialogState& st) {
 }
 
 bool combo_proc(Message& m) {
-    DialogState* st = state_of(m.window);
+    DialogState* st = ui::modal_state<DialogState>(m.window);
     if (!st) return false;
     switch (m.kind) {
     case MsgKind::Paint:
@@ -362,73 +349,39 @@ bool combo_proc(Message& m) {
 
 // ---- The dialog window ----------------------------------------------------------
 
+void on_command(DialogState& st, const Message& m) {
+    if (m.command_id == kIdOk && m.notify == notify::Clicked) accept_name(st);
+    else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(st, false);
+}
+
 bool dialog_proc(Message& m) {
-    DialogState* st = state_of(m.window);
-    if (!st) return false;
-    switch (m.kind) {
-    case MsgKind::Command:
-        if (m.command_id == kIdOk && m.notify == notify::Clicked) accept_name(*st);
-        else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(*st, false);
-        return true;
-    case MsgKind::Close:
-        finish(*st, false);
-        return true;  // the dialog's caller destroys it
-    default:
-        return false;
-    }
+    return ui::route_box_message<DialogState>(m, on_command, [](DialogState& st) { finish(st, false); });
 }
 
-void register_classes() {
-    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
-    ui::ensure_class({.name = kListClass,
-                      .proc = list_proc,
-                      .background = ui::kLight,
-                      .paint_background = false,
-                      .double_clicks = true});
-    ui::ensure_class({.name = kComboClass, .proc = combo_proc, .background = ui::kLight, .paint_background = false});
+Hwnd create_list(DialogState& st, Rect r) {
+    return ui::create_dialog_part({.name = kListClass,
+                                   .proc = list_proc,
+                                   .background = ui::kLight,
+                                   .paint_background = false,
+                                   .double_clicks = true},
+                                  st.dialog, r, filedlg::kList, &st, ctl::TabStop);
 }
 
-Hwnd create_child(Hwnd parent, const char* cls, Rect r, int id, DialogState* st) {
-    CreateParams p;
-    p.class_name = cls;
-    p.style = style::Child | style::Visible | ctl::TabStop;
-    p.rect = r;
-    p.parent = parent;
-    p.control_id = id;
-    p.user_data = reinterpret_cast<std::intptr_t>(st);
-    return create_window(p);
+Hwnd create_combo(DialogState& st, Rect r) {
+    return ui::create_dialog_part(
+        {.name = kComboClass, .proc = combo_proc, .background = ui::kLight, .paint_background = false}, st.dialog, r,
+        filedlg::kFilter, &st, ctl::TabStop);
 }
 
-// Tab order: list, name, filter, OK, Cancel.
-void tab(DialogState& st, bool backwards) {
-    std::vector<Hwnd> ring{st.list, st.name, st.combo, st.ok, st.cancel};
-    auto it = std::find(ring.begin(), ring.end(), focus_window());
-    int n = int(ring.size());
-    int i = it == ring.end() ? (backwards ? 0 : n - 1) : int(it - ring.begin());
-    Hwnd next = ring[std::size_t((i + (backwards ? n - 1 : 1)) % n)];
-    set_focus(next);
-    if (next == st.name) set_edit_selection(st.name, 0, -1);
-}
-
-// The dialog's own keys, taken before the focused control sees them.
-bool dialog_key(DialogState& st, const Message& m) {
-    if (m.kind != MsgKind::KeyDown || !ui::is_within(st.dialog, m.window)) return false;
-    switch (m.key) {
-    case key::Escape:
-        finish(st, false);
-        return true;
-    case key::Tab:
-        if (m.ctrl) return false;
-        tab(st, m.shift);
-        return true;
-    case key::Enter:
-        if (m.window == st.cancel) finish(st, false);
-        else if (m.window == st.list) activate_selected(st);
-        else accept_name(st);
-        return true;
-    default:
-        return false;
-    }
+// The dialog's own keys, taken before the focused control sees them. Tab
+// order: list, name, filter, OK, Cancel.
+ui::DialogKeys dialog_keys(DialogState& st) {
+    return {.tab_ring = {st.list, st.name, st.combo, st.ok, st.cancel},
+            .cancel = [&st] { finish(st, false); },
+            .accept = [&st](Hwnd focused) {
+                if (focused == st.list) activate_selected(st);
+                else accept_name(st);
+            }};
 }
 
 FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, bool save) {
@@ -450,7 +403,7 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
         return r;
     }
 
-    register_classes();
+    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
     constexpr int kW = 460, kH = 316, kM = 10;
     constexpr int kFieldX = 124, kFieldW = 236, kButtonX = 370, kButtonW = 80;
     ui::ModalLoop loop;
@@ -460,12 +413,11 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     create_label(st.dialog, Rect::from_xywh(kM, 12, kFieldX - kM, kRowHeight), "Look in:", 0);
     st.folder_label = create_label(st.dialog, Rect::from_xywh(kFieldX, 12, kW - kFieldX - kM, kRowHeight), "",
                                    filedlg::kFolder);
-    st.list = create_child(st.dialog, kListClass, Rect::from_xywh(kM, 36, kW - 2 * kM, 13 * kRowHeight + 2 * kListInset),
-                           filedlg::kList, &st);
+    st.list = create_list(st, Rect::from_xywh(kM, 36, kW - 2 * kM, 13 * kRowHeight + 2 * kListInset));
     create_label(st.dialog, Rect::from_xywh(kM, 253, kFieldX - kM, kRowHeight), "File name:", 0);
     st.name = create_edit(st.dialog, Rect::from_xywh(kFieldX, 250, kFieldW, 22), options.file_name, filedlg::kName);
     create_label(st.dialog, Rect::from_xywh(kM, 283, kFieldX - kM, kRowHeight), "Files of type:", 0);
-    st.combo = create_child(st.dialog, kComboClass, Rect::from_xywh(kFieldX, 280, kFieldW, 22), filedlg::kFilter, &st);
+    st.combo = create_combo(st, Rect::from_xywh(kFieldX, 280, kFieldW, 22));
     st.ok = create_button(st.dialog, Rect::from_xywh(kButtonX, 250, kButtonW, 23), save ? "Save" : "Open", kIdOk,
                           ctl::TabStop);
     st.cancel = create_button(st.dialog, Rect::from_xywh(kButtonX, 280, kButtonW, 23), "Cancel", kIdCancel,
@@ -473,15 +425,13 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     show_folder(st);
     relist(st);
 
-    set_foreground(st.dialog);
-    set_focus(st.name);
-    set_edit_selection(st.name, 0, -1);
+    ui::activate_modal_window(st.dialog, st.name);
 
-    loop.run_while_open(st.dialog, [&] { return st.answered; }, [&](Message& m) { return dialog_key(st, m); });
+    const ui::DialogKeys keys = dialog_keys(st);
+    loop.run_while_open(st.dialog, [&] { return st.answered; },
+                        [&](Message& m) { return ui::take_dialog_key(st.dialog, m, keys); });
 
-    for (Hwnd h : {st.list, st.combo})
-        if (is_window(h)) set_user_data(h, 0);
-    ui::close_modal_window(st.dialog, owner);
+    ui::close_modal_window(st.dialog, owner, {st.list, st.combo});
     if (!st.answered) st.result.filter_index = st.filter_index;
     return st.result;
 }

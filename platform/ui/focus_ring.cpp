@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "plat/controls.h"
+#include "plat/keys.h"
 #include "plat/window.h"
+#include "control_class.h"
 
 namespace plat::ui {
 
@@ -19,6 +21,25 @@ void step_focus(const std::vector<Hwnd>& ring, bool backwards) {
         set_focus(next);
         if (is_edit(next)) set_edit_selection(next, 0, -1);
         return;
+    }
+}
+
+bool take_dialog_key(Hwnd dialog, const Message& m, const DialogKeys& keys) {
+    if (m.kind != MsgKind::KeyDown || !is_within(dialog, m.window)) return false;
+    switch (m.key) {
+    case key::Escape:
+        keys.cancel();
+        return true;
+    case key::Tab:
+        if (m.ctrl) return false;
+        step_focus(keys.tab_ring, m.shift);
+        return true;
+    case key::Enter:
+        if (is_button(m.window)) click_button(m.window);
+        else keys.accept(m.window);
+        return true;
+    default:
+        return false;
     }
 }
 

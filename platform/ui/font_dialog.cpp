@@ -12,7 +12,6 @@
 #include "plat/codepage.h"
 #include "plat/controls.h"
 #include "plat/dialogs.h"
-#include "plat/keys.h"
 #include "plat/truetype.h"
 #include "plat/window.h"
 #include "chooser_answers.h"
@@ -47,8 +46,6 @@ struct DialogState {
     TrueTypeFont sample_font;  // the font the sample shows, reopened when the choice changes
     Hwnd dialog, family, family_list, style_label, style_list, size, size_list, sample, ok_button, cancel;
 };
-
-DialogState* state_of(Hwnd h) { return reinterpret_cast<DialogState*>(user_data(h)); }
 
 char folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -166,30 +163,23 @@ void accept(DialogState& st) {
     st.done = true;
 }
 
+void on_command(DialogState& st, const Message& m) {
+    if (m.command_id == kIdOk && m.notify == notify::Clicked) accept(st);
+    else if (m.command_id == kIdCancel && m.notify == notify::Clicked) st.done = true;
+    else if (m.notify == ui::kListChosen && m.source) on_list(st, m.source);
+    else if (m.source == st.family && m.notify == notify::Change) on_family_typed(st);
+    else if (m.source == st.size && m.notify == notify::Change) on_size_typed(st);
+}
+
 bool dialog_proc(Message& m) {
-    DialogState* st = state_of(m.window);
-    if (!st) return false;
-    switch (m.kind) {
-    case MsgKind::Command:
-        if (m.command_id == kIdOk && m.notify == notify::Clicked) accept(*st);
-        else if (m.command_id == kIdCancel && m.notify == notify::Clicked) st->done = true;
-        else if (m.notify == ui::kListChosen && m.source) on_list(*st, m.source);
-        else if (m.source == st->family && m.notify == notify::Change) on_family_typed(*st);
-        else if (m.source == st->size && m.notify == notify::Change) on_size_typed(*st);
-        return true;
-    case MsgKind::Close:
-        st->done = true;
-        return true;  // the dialog's caller destroys it
-    default:
-        return false;
-    }
+    return ui::route_box_message<DialogState>(m, on_command, [](DialogState& st) { st.done = true; });
 }
 
 // The sample line, centred, drawn off-screen first: the font draws onto a
 // whole surface, clipped to it only.
 bool sample_proc(Message& m) {
     if (m.kind != MsgKind::Paint) return false;
-    DialogState* st = state_of(m.window);
+    DialogState* st = ui::modal_state<DialogState>(m.window);
     Rect r = client_rect(m.window);
     Surface canvas(r.width(), r.height());
     canvas.fill(ui::kLight);
@@ -206,46 +196,21 @@ bool sample_proc(Message& m) {
     }
     Dc& dc = *m.dc;
     dc.blit({0, 0}, canvas, canvas.rect());
-    dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, ui::kShadow);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, ui::kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, ui::kDark);
-    dc.hline(r.left, r.right, r.bottom - 1, ui::kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, ui::kLight);
+    ui::draw_sunken_border(dc, r);
     return true;
 }
 
 // The dialog's own keys, taken before the focused part sees them.
-bool dialog_key(DialogState& st, const Message& m) {
-    if (m.kind != MsgKind::KeyDown || !ui::is_within(st.dialog, m.window)) return false;
-    switch (m.key) {
-    case key::Escape:
-        st.done = true;
-        return true;
-    case key::Tab:
-        if (m.ctrl) return false;
-        ui::step_focus({st.family, st.family_list, st.style_list, st.size, st.size_list, st.ok_button, st.cancel},
-                       m.shift);
-        return true;
-    case key::Enter:
-        if (is_button(m.window)) click_button(m.window);
-        else accept(st);
-        return true;
-    default:
-        return false;
-    }
+ui::DialogKeys dialog_keys(DialogState& st) {
+    return {.tab_ring = {st.family, st.family_list, st.style_list, st.size, st.size_list, st.ok_button, st.cancel},
+            .cancel = [&st] { st.done = true; },
+            .accept = [&st](Hwnd) { accept(st); }};
 }
 
 Hwnd create_sample(DialogState& st, Rect r) {
-    ui::ensure_class({.name = kSampleClass, .proc = sample_proc, .background = ui::kLight, .paint_background = false});
-    CreateParams p;
-    p.class_name = kSampleClass;
-    p.style = style::Child | style::Visible | style::MouseTransparent;
-    p.rect = r;
-    p.parent = st.dialog;
-    p.control_id = fontdlg::kSample;
-    p.user_data = reinterpret_cast<std::intptr_t>(&st);
-    return create_window(p);
+    return ui::create_dialog_part(
+        {.name = kSampleClass, .proc = sample_proc, .background = ui::kLight, .paint_background = false}, st.dialog,
+        r, fontdlg::kSample, &st, style::MouseTransparent);
 }
 
 constexpr int kM = 12, kGap = 10;
@@ -332,14 +297,13 @@ bool font_dialog(Hwnd owner, TrueTypeDescription& desc) {
     show_start(st);
     update_sample(st);
 
-    set_foreground(st.dialog);
-    set_focus(st.family);
-    set_edit_selection(st.family, 0, -1);
+    ui::activate_modal_window(st.dialog, st.family);
 
-    loop.run_while_open(st.dialog, [&] { return st.done; }, [&](Message& m) { return dialog_key(st, m); });
+    const ui::DialogKeys keys = dialog_keys(st);
+    loop.run_while_open(st.dialog, [&] { return st.done; },
+                        [&](Message& m) { return ui::take_dialog_key(st.dialog, m, keys); });
 
-    if (is_window(st.sample)) set_user_data(st.sample, 0);
-    ui::close_modal_window(st.dialog, owner);
+    ui::close_modal_window(st.dialog, owner, {st.sample});
     if (!st.ok) return false;
     desc = st.result;
     return true;

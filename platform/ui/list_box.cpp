@@ -67,15 +67,6 @@ void choose(Hwnd h, ListState st, int index) {
     if (changed) notify_parent(h, kListChosen);
 }
 
-void draw_sunken(Dc& dc, Rect r) {
-    dc.hline(r.left, r.right - 1, r.top, kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, kShadow);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, kDark);
-    dc.hline(r.left, r.right, r.bottom - 1, kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, kLight);
-}
-
 Rect bar_track(Hwnd h) {
     Rect r = client_rect(h);
     return {r.right - kListInset - kBarWidth, kListInset, r.right - kListInset, r.bottom - kListInset};
@@ -85,7 +76,7 @@ void paint(Hwnd h, Dc& outer) {
     Rect r = client_rect(h);
     ListState st = state_of(h);
     outer.fill_rect(r, kLight);
-    draw_sunken(outer, r);
+    draw_sunken_border(outer, r);
     bool bar = needs_bar(h, st);
     Rect inside{kListInset, kListInset, bar ? bar_track(h).left : r.right - kListInset, r.bottom - kListInset};
     Rect clip = inside.translated(outer.origin().x, outer.origin().y).intersected(outer.clip());
@@ -166,16 +157,8 @@ void on_click(Hwnd h, Point pos) {
 
 bool list_proc(Message& m) {
     Hwnd h = m.window;
+    if (handle_lifetime_and_paint<ListState>(m, paint)) return true;
     switch (m.kind) {
-    case MsgKind::Create:
-        states().add(h);
-        return true;
-    case MsgKind::Destroy:
-        forget_control<ListState>(h);
-        return true;
-    case MsgKind::Paint:
-        paint(h, *m.dc);
-        return true;
     case MsgKind::SetFocus:
     case MsgKind::KillFocus:
         invalidate(h);
@@ -205,14 +188,7 @@ bool list_proc(Message& m) {
 }  // namespace
 
 Hwnd create_list_box(Hwnd parent, Rect rect, int id) {
-    ensure_class({.name = kListClass, .proc = list_proc, .background = kLight, .paint_background = false});
-    CreateParams p;
-    p.class_name = kListClass;
-    p.style = style::Child | style::Visible | ctl::TabStop;
-    p.rect = rect;
-    p.parent = parent;
-    p.control_id = id;
-    return create_window(p);
+    return create_control({kListClass, kLight, list_proc, false}, parent, rect, "", id, ctl::TabStop);
 }
 
 bool is_list_box(Hwnd h) { return h && class_name(h) == kListClass; }

@@ -65,7 +65,7 @@ void paint_box(const BoxState& st, Dc& dc) {
 }
 
 bool box_proc(Message& m) {
-    auto* st = reinterpret_cast<BoxState*>(user_data(m.window));
+    auto* st = ui::modal_state<BoxState>(m.window);
     if (!st) return false;
     switch (m.kind) {
     case MsgKind::Paint:
@@ -121,8 +121,7 @@ int message_box(Hwnd owner, std::string_view text, std::string_view caption, MbI
     ui::ModalLoop loop;
     Hwnd box = ui::create_modal_window(kBoxClass, caption, {client_w, client_h}, owner, &st);
     if (!box) return kIdOk;
-    set_foreground(box);
-    set_focus(box);
+    ui::activate_modal_window(box, box);
 
     loop.run_while_open(box, [&] { return st.answered; });
     ui::close_modal_window(box, owner);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "plat/controls.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
 #include "ui_colors.h"
@@ -29,7 +30,15 @@ Hwnd create_modal_window(const char* class_name, std::string_view caption, Size 
     return create_window(p);
 }
 
-void close_modal_window(Hwnd box, Hwnd owner) {
+void activate_modal_window(Hwnd box, Hwnd first) {
+    set_foreground(box);
+    set_focus(first);
+    if (is_edit(first)) set_edit_selection(first, 0, -1);
+}
+
+void close_modal_window(Hwnd box, Hwnd owner, std::initializer_list<Hwnd> parts) {
+    for (Hwnd part : parts)
+        if (is_window(part)) set_user_data(part, 0);
     set_user_data(box, 0);
     destroy_window(box);
     if (owner && is_window(owner)) set_foreground(owner);

@@ -48,8 +48,6 @@ struct DialogState {
     bool done = false;
 };
 
-DialogState* state_of(Hwnd h) { return reinterpret_cast<DialogState*>(user_data(h)); }
-
 // The row a part with id `base + r` belongs to, or -1.
 int row_of(const DialogState& st, int id, int base) {
     int r = id - base;
@@ -112,24 +110,16 @@ void on_auto(DialogState& st, int r) {
     applied(st, r);
 }
 
+void on_command(DialogState& st, const Message& m) {
+    int id = m.command_id;
+    if (id == kIdOk) st.done = true;  // the button, or Enter's default command
+    else if (int r = row_of(st, id, propdlg::kSlider); r >= 0 && m.notify == notify::Scroll) on_slider(st, r);
+    else if (int r = row_of(st, id, propdlg::kValue); r >= 0 && m.notify == notify::KillFocus) commit_field(st, r);
+    else if (int r = row_of(st, id, propdlg::kAuto); r >= 0 && m.notify == notify::Clicked) on_auto(st, r);
+}
+
 bool dialog_proc(Message& m) {
-    DialogState* st = state_of(m.window);
-    if (!st) return false;
-    switch (m.kind) {
-    case MsgKind::Command: {
-        int id = m.command_id;
-        if (id == kIdOk) st->done = true;  // the button, or Enter's default command
-        else if (int r = row_of(*st, id, propdlg::kSlider); r >= 0 && m.notify == notify::Scroll) on_slider(*st, r);
-        else if (int r = row_of(*st, id, propdlg::kValue); r >= 0 && m.notify == notify::KillFocus) commit_field(*st, r);
-        else if (int r = row_of(*st, id, propdlg::kAuto); r >= 0 && m.notify == notify::Clicked) on_auto(*st, r);
-        return true;
-    }
-    case MsgKind::Close:
-        st->done = true;
-        return true;  // the dialog's caller destroys it
-    default:
-        return false;
-    }
+    return ui::route_box_message<DialogState>(m, on_command, [](DialogState& st) { st.done = true; });
 }
 
 // The dialog's own keys, taken before the dialog keys and the focused
@@ -270,14 +260,13 @@ void property_dialog(Hwnd owner, std::string_view caption, std::vector<PropertyR
                                             l.client.height - kMargin - kButton.height, kButton.width, kButton.height),
                             "OK", kIdOk, ctl::TabStop);
 
-    set_foreground(st.dialog);
     Hwnd first = ok;
     for (const Row& row : st.rows)
         if (control_enabled(row.slider)) {
             first = row.slider;
             break;
         }
-    set_focus(first);
+    ui::activate_modal_window(st.dialog, first);
 
     loop.run_while_open(st.dialog, [&] { return st.done; }, [&](Message& m) { return dialog_key(st, m); });
     ui::close_modal_window(st.dialog, owner);

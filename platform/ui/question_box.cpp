@@ -30,7 +30,7 @@ struct QuestionState {
 };
 
 bool question_proc(Message& m) {
-    auto* st = reinterpret_cast<QuestionState*>(user_data(m.window));
+    auto* st = ui::modal_state<QuestionState>(m.window);
     if (!st) return false;
     switch (m.kind) {
     case MsgKind::Paint:
@@ -87,8 +87,7 @@ int yes_no_box(Hwnd owner, std::string_view text, std::string_view caption) {
     st.yes = create_button(box, Rect::from_xywh(bx, by, kButton.width, kButton.height), "Yes", kIdYes, ctl::TabStop);
     st.no = create_button(box, Rect::from_xywh(bx + kButton.width + 8, by, kButton.width, kButton.height), "No",
                           kIdNo, ctl::TabStop);
-    set_foreground(box);
-    set_focus(st.no);
+    ui::activate_modal_window(box, st.no);
 
     loop.run_while_open(box, [&] { return st.answer != 0; }, [&](Message& m) { return question_key(st, box, m); });
     ui::close_modal_window(box, owner);

@@ -88,16 +88,8 @@ void on_key(Hwnd h, int k) {
 
 bool grid_proc(Message& m) {
     Hwnd h = m.window;
+    if (handle_lifetime_and_paint<GridState>(m, paint)) return true;
     switch (m.kind) {
-    case MsgKind::Create:
-        states().add(h);
-        return true;
-    case MsgKind::Destroy:
-        forget_control<GridState>(h);
-        return true;
-    case MsgKind::Paint:
-        paint(h, *m.dc);
-        return true;
     case MsgKind::SetFocus:
     case MsgKind::KillFocus:
         invalidate(h);
@@ -123,14 +115,7 @@ bool grid_proc(Message& m) {
 }  // namespace
 
 Hwnd create_swatch_grid(Hwnd parent, Rect rect, int id, int columns, std::vector<Color> colors) {
-    ensure_class({.name = kGridClass, .proc = grid_proc, .background = kFace, .paint_background = false});
-    CreateParams p;
-    p.class_name = kGridClass;
-    p.style = style::Child | style::Visible | ctl::TabStop;
-    p.rect = rect;
-    p.parent = parent;
-    p.control_id = id;
-    Hwnd h = create_window(p);
+    Hwnd h = create_control({kGridClass, kFace, grid_proc, false}, parent, rect, "", id, ctl::TabStop);
     if (!h) return h;
     GridState st;
     st.colors = std::move(colors);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -14,64 +13,32 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
-#include "support/ui_helpers.h"
-#include "support/ui_thread.h"
+#include "support/dialog_test_support.h"
 
 using namespace plat;
 using testsupport::point_on;
-using testsupport::wait_until;
 
 namespace {
 
 constexpr const char* kDialogClass = "plat_colordlg";
 using Custom = std::array<std::uint32_t, 16>;
 
-Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
-// The dialog runs on a UI thread while the test acts as the person at the
-// screen.
-class ColorDialog : public ::testing::Test {
+class ColorDialog : public testsupport::DialogTest {
 protected:
-    void SetUp() override {
-        driver::clear_shown_dialogs();
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-    }
-    void TearDown() override {
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-        if (posted && !done && find_window(kDialogClass)) driver::press_key(key::Escape);
-        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
-        driver::clear_shown_dialogs();
-        driver::wait_idle();
-    }
+    ColorDialog() : DialogTest({kDialogClass}) {}
 
     Hwnd open(std::uint32_t start, Custom custom_start) {
-        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
-        posted = true;
-        done = false;
-        ui.post([this, start, custom_start] {
+        return open_on_ui(kDialogClass, [this, start, custom_start] {
             std::uint32_t c = start;
             Custom cu = custom_start;
             bool ok = color_dialog({}, c, cu);
-            {
-                std::lock_guard lock(m);
-                result_ok = ok;
-                color = c;
-                custom = cu;
-            }
-            done = true;
+            std::lock_guard lock(m);
+            result_ok = ok;
+            color = c;
+            custom = cu;
         });
-        EXPECT_TRUE(wait_until([] { return bool(find_window(kDialogClass)); }));
-        EXPECT_TRUE(driver::wait_idle());
-        dialog = find_window(kDialogClass);
-        return dialog;
-    }
-    void wait_done() {
-        ASSERT_TRUE(wait_until([this] { return done.load(); }, 5000));
-        driver::wait_idle();
     }
 
-    Hwnd part(int id) const { return child_by_id(dialog, id); }
-    std::string text(int id) const { return window_text(part(id)); }
     // The screen centre of cell `index` of a grid.
     Point cell(int grid_id, int index) const {
         Rect r = window_rect(part(grid_id));
@@ -80,35 +47,11 @@ protected:
         return {r.left + (2 * col + 1) * r.width() / (2 * colordlg::kColumns),
                 r.top + (2 * row + 1) * r.height() / (2 * rows)};
     }
-    // What the screen shows at a point of the dialog.
-    Color shown_at(Point screen) {
-        driver::wait_idle();
-        Surface s = driver::capture_screen();
-        return s.pixel(screen.x, screen.y);
-    }
-    static void click(Point p) {
-        driver::click(p);
-        driver::wait_idle();
-    }
-    static void key(int k, bool ctrl = false, bool shift = false) {
-        driver::press_key(k, ctrl, shift);
-        driver::wait_idle();
-    }
-    void retype(int field, const char* s) {
-        click(centre(window_rect(part(field))));
-        key('A', true);
-        driver::type_text(s);
-        driver::wait_idle();
-    }
 
     std::mutex m;
     bool result_ok = false;
     std::uint32_t color = 0;
     Custom custom{};
-    std::atomic<bool> done{false};
-    bool posted = false;
-    Hwnd dialog;
-    testsupport::UiThread ui;
 };
 
 }  // namespace
@@ -206,6 +149,33 @@ TEST_F(ColorDialog, ABasicCellAndTypedFieldsMakeTheColourOkReturns) {
     EXPECT_TRUE(result_ok);
     EXPECT_EQ(color, expected);
     EXPECT_EQ(custom, start);
+}
+
+// The preview's every pixel: the colour inside a sunken edge two pixels
+// deep, as the fields and lists of every dialog have it.
+TEST_F(ColorDialog, ThePreviewShowsTheColourInASunkenEdge) {
+    constexpr Color kShadow = 0x808080, kDark = 0x404040, kLight = 0xFFFFFF, kColor = 0x123456;
+    ASSERT_TRUE(open(kColor, {}));
+    Rect r = window_rect(part(colordlg::kPreview));
+    ASSERT_GT(r.width(), 4);
+    ASSERT_GT(r.height(), 4);
+    driver::wait_idle();
+    Surface screen = driver::capture_screen();
+    const int w = r.width(), h = r.height();
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // The inner dark line stops one short of the light edge; the two
+            // pixels it leaves are nobody's.
+            if ((x == w - 2 && y == 1) || (x == 1 && y == h - 2)) continue;
+            Color want = x == w - 1 || y == h - 1 ? kLight
+                         : x == 0 || y == 0       ? kShadow
+                         : x == 1 || y == 1       ? kDark
+                                                  : kColor;
+            Color got = screen.pixel(r.left + x, r.top + y);
+            if (got != want && ++wrong <= 5) ADD_FAILURE() << "at " << x << "," << y << ": " << std::hex << got;
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(ColorDialog, CustomColoursAddedAreKeptAfterEscape) {

@@ -3,7 +3,6 @@
 // overwrite question, cancelling), plus the Yes/No question on its own.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -15,9 +14,8 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "support/dialog_test_support.h"
 #include "support/temp_folder.h"
-#include "support/ui_helpers.h"
-#include "support/ui_thread.h"
 
 using namespace plat;
 using testsupport::wait_until;
@@ -57,41 +55,17 @@ std::vector<FileFilter> image_filters() {
     return {{"All Files (*.*)", "*.*"}, {"BMP (*.BMP;*.RLE;*.DIB)", "*.BMP;*.RLE;*.DIB"}, {"PNG (*.PNG)", "*.PNG"}};
 }
 
-// A dialog run on a UI thread while the test acts as the person at the screen.
-class FileDialogs : public ::testing::Test {
+class FileDialogs : public testsupport::DialogTest {
 protected:
-    void SetUp() override {
-        driver::clear_shown_dialogs();
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-    }
-    void TearDown() override {
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-        for (int i = 0; i < 5 && !done.load() && posted; ++i) {
-            if (find_window(kQuestionClass) || find_window(kMessageClass)) driver::press_key(key::Escape);
-            if (find_window(kDialogClass)) driver::press_key(key::Escape);
-            driver::wait_idle();
-        }
-        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
-        driver::clear_shown_dialogs();
-        release_capture();
-        driver::wait_idle();
-    }
+    FileDialogs() : DialogTest({kQuestionClass, kMessageClass, kDialogClass}) {}
 
     // Opens a dialog on the UI thread and waits until it shows.
     Hwnd open(FileDialogOptions o, bool save) {
-        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
-        posted = true;
-        ui.post([this, o, save] {
+        return open_on_ui(kDialogClass, [this, o, save] {
             FileDialogResult r = save ? save_file_dialog({}, o) : open_file_dialog({}, o);
-            {
-                std::lock_guard lock(m);
-                result = r;
-            }
-            done = true;
+            std::lock_guard lock(m);
+            result = r;
         });
-        EXPECT_TRUE(wait_until([] { return bool(find_window(kDialogClass)); }));
-        EXPECT_TRUE(driver::wait_idle());
-        return find_window(kDialogClass);
     }
 
     FileDialogResult wait_result() {
@@ -100,10 +74,6 @@ protected:
         return result;
     }
 
-    static Point centre(Hwnd h) {
-        Rect r = window_rect(h);
-        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    }
     // The screen point of row `row` of the dialog's list.
     static Point list_row(Hwnd dialog, int row) {
         Hwnd list = child_by_id(dialog, filedlg::kList);
@@ -120,9 +90,6 @@ protected:
 
     std::mutex m;
     FileDialogResult result;
-    std::atomic<bool> done{false};
-    bool posted = false;
-    testsupport::UiThread ui;
 };
 
 }  // namespace

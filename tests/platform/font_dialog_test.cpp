@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,8 +14,7 @@
 #include "plat/keys.h"
 #include "plat/truetype.h"
 #include "plat/window.h"
-#include "support/ui_helpers.h"
-#include "support/ui_thread.h"
+#include "support/dialog_test_support.h"
 
 using namespace plat;
 using testsupport::point_on;
@@ -28,59 +26,26 @@ constexpr const char* kDialogClass = "plat_fontdlg";
 constexpr const char* kMessageClass = "plat_msgbox";
 constexpr Color kChosenRow = 0xD4D0C8;  // a list's chosen row while another part has the focus
 
-Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
 std::string lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return s;
 }
 
-// The dialog runs on a UI thread while the test acts as the person at the
-// screen.
-class FontDialog : public ::testing::Test {
+class FontDialog : public testsupport::DialogTest {
 protected:
-    void SetUp() override {
-        driver::clear_shown_dialogs();
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-    }
-    void TearDown() override {
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-        for (int i = 0; i < 3 && posted && !done; ++i) {
-            driver::press_key(key::Escape);
-            driver::wait_idle();
-        }
-        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
-        driver::clear_shown_dialogs();
-        driver::wait_idle();
-    }
+    FontDialog() : DialogTest({kMessageClass, kDialogClass}) {}
 
     Hwnd open(TrueTypeDescription start) {
-        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
-        posted = true;
-        done = false;
-        ui.post([this, start] {
+        return open_on_ui(kDialogClass, [this, start] {
             TrueTypeDescription d = start;
             bool ok = font_dialog({}, d);
-            {
-                std::lock_guard lock(m);
-                result_ok = ok;
-                desc = d;
-            }
-            done = true;
+            std::lock_guard lock(m);
+            result_ok = ok;
+            desc = d;
         });
-        EXPECT_TRUE(wait_until([] { return bool(find_window(kDialogClass)); }));
-        EXPECT_TRUE(driver::wait_idle());
-        dialog = find_window(kDialogClass);
-        return dialog;
-    }
-    void wait_done() {
-        ASSERT_TRUE(wait_until([this] { return done.load(); }, 5000));
-        driver::wait_idle();
     }
 
-    Hwnd part(int id) const { return child_by_id(dialog, id); }
-    std::string text(int id) const { return window_text(part(id)); }
     Point row(int list_id, int r) const {
         Point o = client_origin(part(list_id));
         return {o.x + 20, o.y + fontdlg::kListInset + r * fontdlg::kListRowHeight + fontdlg::kListRowHeight / 2};
@@ -92,10 +57,6 @@ protected:
         Surface out(r.width(), r.height());
         Dc(out).blit({0, 0}, whole, r);
         return out;
-    }
-    static Color shown_at(Point screen) {
-        driver::wait_idle();
-        return driver::capture_screen().pixel(screen.x, screen.y);
     }
     static int ink(const Surface& s) {
         int n = 0;
@@ -109,28 +70,10 @@ protected:
                 if (a.pixel(x, y) != b.pixel(x, y)) return false;
         return true;
     }
-    static void click(Point p) {
-        driver::click(p);
-        driver::wait_idle();
-    }
-    static void key(int k, bool ctrl = false, bool shift = false) {
-        driver::press_key(k, ctrl, shift);
-        driver::wait_idle();
-    }
-    void retype(int field, const std::string& s) {
-        click(centre(window_rect(part(field))));
-        key('A', true);
-        driver::type_text(s);
-        driver::wait_idle();
-    }
 
     std::mutex m;
     bool result_ok = false;
     TrueTypeDescription desc;
-    std::atomic<bool> done{false};
-    bool posted = false;
-    Hwnd dialog;
-    testsupport::UiThread ui;
 };
 
 }  // namespace

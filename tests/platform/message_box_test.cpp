@@ -11,8 +11,7 @@
 #include "plat/keys.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
-#include "support/ui_helpers.h"
-#include "support/ui_thread.h"
+#include "support/dialog_test_support.h"
 
 using namespace plat;
 using testsupport::point_on;
@@ -22,63 +21,18 @@ namespace {
 
 constexpr const char* kBoxClass = "plat_msgbox";
 
-class MessageBox : public ::testing::Test {
+class MessageBox : public testsupport::DialogTest {
 protected:
-    void SetUp() override {
-        driver::clear_shown_dialogs();
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-    }
-
-    void TearDown() override {
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-        if (find_window(kBoxClass)) driver::press_key(key::Enter);
-        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
-        ui.run([this] {
-            for (Hwnd h : windows) destroy_window(h);
-        });
-        driver::clear_shown_dialogs();
-        release_capture();
-        driver::wait_idle();
-    }
+    MessageBox() : DialogTest({kBoxClass}) {}
 
     // Opens a box on the UI thread and waits until it shows.
     Hwnd open(Hwnd owner, const char* text, const char* caption) {
-        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
-        posted = true;
-        ui.post([this, owner, text, caption] {
+        return open_on_ui(kBoxClass, [this, owner, text, caption] {
             result = message_box(owner, text, caption, MbIcon::Error);
-            done = true;
         });
-        EXPECT_TRUE(wait_until([] { return bool(find_window(kBoxClass)); }));
-        EXPECT_TRUE(driver::wait_idle());
-        return find_window(kBoxClass);
     }
-
-    Hwnd make_owner(Rect r) {
-        Hwnd h = ui.run([r] {
-            if (!class_registered("msgbox_test_owner")) {
-                WindowClass c;
-                c.name = "msgbox_test_owner";
-                register_class(c);
-            }
-            CreateParams p;
-            p.class_name = "msgbox_test_owner";
-            p.title = "Owner";
-            p.rect = r;
-            p.style = style::Overlapped | style::Visible;
-            return create_window(p);
-        });
-        windows.push_back(h);
-        return h;
-    }
-
-    static Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
     std::atomic<int> result{-1};
-    std::atomic<bool> done{false};
-    bool posted = false;
-    testsupport::UiThread ui;
-    std::vector<Hwnd> windows;
 };
 
 }  // namespace

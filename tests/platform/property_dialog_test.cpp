@@ -3,7 +3,6 @@
 // and its size with many rows on a small screen.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -16,8 +15,7 @@
 #include "plat/keys.h"
 #include "plat/platform.h"
 #include "plat/window.h"
-#include "support/ui_helpers.h"
-#include "support/ui_thread.h"
+#include "support/dialog_test_support.h"
 
 using namespace plat;
 using testsupport::point_on;
@@ -53,8 +51,6 @@ struct ScreenOfSize {
     }
 };
 
-Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
 bool has_pixel(const Surface& s, Color c) {
     for (int y = 0; y < s.height(); ++y)
         for (int x = 0; x < s.width(); ++x)
@@ -62,62 +58,25 @@ bool has_pixel(const Surface& s, Color c) {
     return false;
 }
 
-// The dialog runs on a UI thread while the test acts as the person at the
-// screen; apply records what it was told and on which thread.
-class PropertyDialog : public ::testing::Test {
+// Apply records what it was told and on which thread.
+class PropertyDialog : public testsupport::DialogTest {
 protected:
+    PropertyDialog() : DialogTest({kDialogClass}) {}
+
     void SetUp() override {
-        driver::clear_shown_dialogs();
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
+        DialogTest::SetUp();
         ui_thread = ui.run([] { return std::this_thread::get_id(); });
-    }
-    void TearDown() override {
-        driver::set_dialog_mode(driver::DialogMode::AutoAnswer);
-        if (posted && !done && find_window(kDialogClass)) driver::press_key(key::Escape);
-        EXPECT_TRUE(!posted || wait_until([this] { return done.load(); }));
-        ui.run([this] {
-            for (Hwnd h : owners) destroy_window(h);
-        });
-        driver::clear_shown_dialogs();
-        release_capture();
-        driver::wait_idle();
     }
 
     // Opens a dialog on the UI thread and waits until it shows.
     Hwnd open(std::vector<PropertyRow> rows, Hwnd owner = {}) {
-        driver::set_dialog_mode(driver::DialogMode::WaitForInput);
-        posted = true;
-        done = false;
-        ui.post([this, rows, owner] {
+        return open_on_ui(kDialogClass, [this, rows, owner] {
             property_dialog(owner, "Camera", rows, [this](int row, std::int32_t value, bool automatic) {
                 std::lock_guard lock(m);
                 calls.push_back({row, value, automatic});
                 if (std::this_thread::get_id() != ui_thread) ++foreign_calls;
             });
-            done = true;
         });
-        EXPECT_TRUE(wait_until([] { return bool(find_window(kDialogClass)); }));
-        EXPECT_TRUE(driver::wait_idle());
-        dialog = find_window(kDialogClass);
-        return dialog;
-    }
-
-    Hwnd make_owner(Rect r) {
-        Hwnd h = ui.run([r] {
-            if (!class_registered("propdlg_test_owner")) {
-                WindowClass c;
-                c.name = "propdlg_test_owner";
-                register_class(c);
-            }
-            CreateParams p;
-            p.class_name = "propdlg_test_owner";
-            p.title = "Owner";
-            p.rect = r;
-            p.style = style::Overlapped | style::Visible;
-            return create_window(p);
-        });
-        owners.push_back(h);
-        return h;
     }
 
     std::vector<Call> taken() {
@@ -134,14 +93,6 @@ protected:
     Point on_slider(int row, double frac) const {
         Rect r = window_rect(part(propdlg::kSlider, row));
         return {r.left + int(frac * (r.width() - 1)), (r.top + r.bottom) / 2};
-    }
-    static void click(Point p) {
-        driver::click(p);
-        driver::wait_idle();
-    }
-    static void key(int k, bool ctrl = false, bool shift = false) {
-        driver::press_key(k, ctrl, shift);
-        driver::wait_idle();
     }
     static void type(const char* text) {
         driver::type_text(text);
@@ -162,11 +113,6 @@ protected:
     std::vector<Call> calls;
     int foreign_calls = 0;
     std::thread::id ui_thread;
-    std::atomic<bool> done{false};
-    bool posted = false;
-    Hwnd dialog;
-    std::vector<Hwnd> owners;
-    testsupport::UiThread ui;
 };
 
 }  // namespace

@@ -35,7 +35,12 @@ public:
         started.wait();
     }
 
-    ~UiThread() {
+    ~UiThread() { stop(); }
+
+    // Ends the thread's loop and waits for the thread; the destructor does
+    // so unless it was done before. Nothing may be run on it afterwards.
+    void stop() {
+        if (!thread_.joinable()) return;
         run([] { plat::post_quit_message(0); });
         thread_.join();
     }
