@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "support/logged_windows.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 #include "x11/x_support.h"
 
 using testsupport::RunResult;
+
+using testsupport::logged_rect;
+using testsupport::off_colour;
 
 namespace {
 
@@ -65,24 +69,6 @@ Placed find_placed(const xtest::Conn& c, const std::string& prefix) {
 Window transient_for(const xtest::Conn& c, Window w) {
     Window owner = 0;
     return XGetTransientForHint(c.d(), w, &owner) ? owner : 0;
-}
-
-plat::Rect logged_rect(const std::string& log, const std::string& name) {
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        plat::Rect r;
-        if (line.rfind(name + " ", 0) == 0 &&
-            std::sscanf(line.c_str() + name.size(), "%d %d %d %d", &r.left, &r.top, &r.right, &r.bottom) == 4)
-            return r;
-    }
-    return {};
-}
-
-long off_colour(const plat::Surface& screen, plat::Rect area, plat::Color colour) {
-    long n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) n += screen.pixel(x, y) != colour;
-    return n;
 }
 
 // The inside of a rectangle, clear of a window manager's border pixel.

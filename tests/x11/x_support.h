@@ -66,6 +66,23 @@ inline std::string which(const std::string& name) {
 
 // Xvfb on a display number it chooses itself (-displayfd), so that tests
 // running side by side never share one. It goes away with the test process.
+// Ends a child process started by a test: SIGTERM, then SIGKILL if it has
+// not gone within 3 s.
+inline void stop_child(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    int status = 0;
+    double end = now_ms() + 3000;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (now_ms() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 class Xvfb {
 public:
     explicit Xvfb(int width = 1920, int height = 1080) {
@@ -102,18 +119,7 @@ public:
         if (!number.empty()) name_ = ":" + number;
     }
     ~Xvfb() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        double end = now_ms() + 3000;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (now_ms() > end) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        stop_child(pid_);
     }
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
@@ -317,18 +323,7 @@ public:
                               10000, 20);
     }
     ~WindowManager() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        double end = now_ms() + 3000;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (now_ms() > end) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        stop_child(pid_);
     }
     WindowManager(const WindowManager&) = delete;
     WindowManager& operator=(const WindowManager&) = delete;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plat/codecs.h"
+#include "support/logged_windows.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 
@@ -14,30 +15,13 @@ using testsupport::read_file;
 using testsupport::RunResult;
 using testsupport::run_program;
 
+using testsupport::logged_rect;
+using testsupport::off_colour;
+
 namespace {
 
 constexpr plat::Color kImageGreen = 0x20C040;  // what the program fills image 0 with
 constexpr plat::Color kTextBlack = 0x000000;   // an empty text window
-
-// A rectangle the program logged as "NAME left top right bottom"; empty if none.
-plat::Rect logged_rect(const std::string& log, const std::string& name) {
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);) {
-        plat::Rect r;
-        if (line.rfind(name + " ", 0) == 0 &&
-            std::sscanf(line.c_str() + name.size(), "%d %d %d %d", &r.left, &r.top, &r.right, &r.bottom) == 4)
-            return r;
-    }
-    return {};
-}
-
-// Pixels of `area` on the screen that are not `colour`.
-long off_colour(const plat::Surface& screen, plat::Rect area, plat::Color colour) {
-    long n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) n += screen.pixel(x, y) != colour;
-    return n;
-}
 
 class OwnedWindowsE2E : public ::testing::Test {
 protected:
