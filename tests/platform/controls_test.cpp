@@ -190,15 +190,7 @@ protected:
         driver::wait_idle();
     }
     // The control's pixels as the screen shows them.
-    Surface pixels(Hwnd h) {
-        driver::wait_idle();
-        Surface whole = driver::capture_window(parent);
-        Rect pr = window_rect(parent);
-        Rect r = window_rect(h);
-        Surface out(r.width(), r.height());
-        Dc(out).blit({0, 0}, whole, r.translated(-pr.left, -pr.top));
-        return out;
-    }
+    Surface pixels(Hwnd h) { return testsupport::shown_pixels(parent, h); }
 
     DialogThread ui;
     Hwnd parent;

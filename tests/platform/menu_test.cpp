@@ -41,19 +41,6 @@ Rect item(const char* text) {
 
 Point centre(Rect r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-// Restores the default headless screen when the test ends.
-struct ScreenOfSize {
-    explicit ScreenOfSize(Size s) {
-        std::string error;
-        EXPECT_TRUE(init_platform({true, s}, error)) << error;
-    }
-    ~ScreenOfSize() {
-        std::string error;
-        init_platform({true, {1920, 1080}}, error);
-        shutdown_platform();
-    }
-};
-
 class MenuTestBase : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -280,7 +267,7 @@ TEST_F(PopupMenu, OtherMessagesOfTheThreadAreStillDispatched) {
 // library opens its menu: the menu stays on screen, the release of that same
 // press chooses nothing, and a submenu opens on the side where there is room.
 TEST_F(PopupMenu, StaysOnASmallScreenAndAwayFromTheOpeningPress) {
-    ScreenOfSize screen({400, 300});
+    testsupport::ScreenOfSize screen({400, 300});
     auto sub = Menu::create();
     sub->add("Deep one", 31).add("Deep two", 32);
     auto menu = Menu::create();

@@ -16,6 +16,7 @@
 #include "plat/platform.h"
 #include "plat/window.h"
 #include "support/dialog_test_support.h"
+#include "support/ui_helpers.h"
 
 using namespace plat;
 using testsupport::point_on;
@@ -37,19 +38,6 @@ struct Call {
 std::ostream& operator<<(std::ostream& os, const Call& c) {
     return os << "{" << c.row << ", " << c.value << ", " << (c.automatic ? "auto" : "manual") << "}";
 }
-
-// Restores the default headless screen when the test ends.
-struct ScreenOfSize {
-    explicit ScreenOfSize(Size s) {
-        std::string error;
-        EXPECT_TRUE(init_platform({true, s}, error)) << error;
-    }
-    ~ScreenOfSize() {
-        std::string error;
-        init_platform({true, {1920, 1080}}, error);
-        shutdown_platform();
-    }
-};
 
 bool has_pixel(const Surface& s, Color c) {
     for (int y = 0; y < s.height(); ++y)
@@ -99,15 +87,7 @@ protected:
         driver::wait_idle();
     }
     // A control's pixels as the screen shows them.
-    Surface pixels(Hwnd h) {
-        driver::wait_idle();
-        Surface whole = driver::capture_window(dialog);
-        Rect dr = window_rect(dialog);
-        Rect r = window_rect(h);
-        Surface out(r.width(), r.height());
-        Dc(out).blit({0, 0}, whole, r.translated(-dr.left, -dr.top));
-        return out;
-    }
+    Surface pixels(Hwnd h) { return testsupport::shown_pixels(dialog, h); }
 
     std::mutex m;
     std::vector<Call> calls;
@@ -372,7 +352,7 @@ TEST_F(PropertyDialog, OkEnterEscapeAndTheCloseBoxEndIt) {
 }
 
 TEST_F(PropertyDialog, SeventeenRowsFitA1024x768ScreenBesideAnOwnerAtItsEdge) {
-    ScreenOfSize screen({1024, 768});
+    testsupport::ScreenOfSize screen({1024, 768});
     std::vector<PropertyRow> rows;
     for (int i = 0; i < 17; ++i)
         rows.push_back({"White balance temperature " + std::to_string(i), i % 3 ? 0 : INT32_MIN,

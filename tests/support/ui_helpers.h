@@ -7,6 +7,13 @@
 #include <thread>
 #include <vector>
 
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "plat/driver.h"
+#include "plat/gfx.h"
+#include "plat/platform.h"
 #include "plat/window.h"
 
 namespace testsupport {
@@ -70,6 +77,32 @@ inline plat::Point point_on(plat::Hwnd h, plat::Hit part) {
             if (plat::hit_test(h, {x, y}) == part) hits.push_back({x, y});
     if (hits.empty()) return {-1, -1};
     return hits[hits.size() / 2];
+}
+
+// A headless screen of another size for one test; the default one is back
+// when it ends.
+struct ScreenOfSize {
+    explicit ScreenOfSize(plat::Size s) {
+        std::string error;
+        EXPECT_TRUE(plat::init_platform({true, s}, error)) << error;
+    }
+    ~ScreenOfSize() {
+        std::string error;
+        plat::init_platform({true, {1920, 1080}}, error);
+        plat::shutdown_platform();
+    }
+};
+
+// The pixels of `part` (a control, a child) as the screen shows them in its
+// top-level window `window`, once everything has settled.
+inline plat::Surface shown_pixels(plat::Hwnd window, plat::Hwnd part) {
+    plat::driver::wait_idle();
+    plat::Surface whole = plat::driver::capture_window(window);
+    plat::Rect wr = plat::window_rect(window);
+    plat::Rect r = plat::window_rect(part);
+    plat::Surface out(r.width(), r.height());
+    plat::Dc(out).blit({0, 0}, whole, r.translated(-wr.left, -wr.top));
+    return out;
 }
 
 }  // namespace testsupport
