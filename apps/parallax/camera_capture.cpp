@@ -171,7 +171,9 @@ int ewc_ShowPropertyPages(int camera) {
         rows.push_back(row);
         controls.push_back(Control(p));
     }
-    plat::property_dialog(plat::Hwnd{}, cam.name(), std::move(rows), [&](int row, std::int32_t value, bool automatic) {
+    // Titled with the name the camera's slot is known by in the graph.
+    const std::string caption = "Video Capture " + std::to_string(camera);
+    plat::property_dialog(plat::Hwnd{}, caption, std::move(rows), [&](int row, std::int32_t value, bool automatic) {
         if (row < 0 || std::size_t(row) >= controls.size()) return;
         cam.set(controls[std::size_t(row)],
                 {value, automatic ? plat::capture::kFlagAuto : plat::capture::kFlagManual});

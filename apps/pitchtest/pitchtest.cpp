@@ -3,8 +3,11 @@
 // --pair) is interleaved into strips, each at a pitch one step larger than
 // the one above and labelled with it; "go" redraws with the input box's
 // values, "cap" saves the chart as lenti_chart.png.
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "lenticular/interleave.h"
 #include "mavlib.h"
@@ -30,6 +33,7 @@ struct State {
     int H = 42;
     LenticularParams params;
     InterleaveTarget target;
+    std::string note;  // said once in the text window after the next pass
 } g;
 
 void reset_state() {
@@ -89,11 +93,27 @@ void draw_chart() {
     }
 }
 
+// The chart's height for `step` strips, or 0 when it does not fit in an int.
+int chart_rows(int step) {
+    const long long rows = (static_cast<long long>(step) + 2) * g.H;
+    return rows > INT_MAX ? 0 : static_cast<int>(std::max(rows, 1LL));
+}
+
 void go() {
     g.pitch = MAV_GetInputBoxDouble(0);
     g.p_step = MAV_GetInputBoxDouble(1);
-    g.step = MAV_GetInputBoxInt(2);
-    MAV_ResizeImage(kChart, g.W, (g.step + 2) * g.H);
+    const int typed = MAV_GetInputBoxInt(2);
+    const int rows = chart_rows(typed);
+    const int result = rows == 0 ? 2 : MAV_ResizeImage(kChart, g.W, rows);
+    if (result == 2 || result == 3) {
+        // A chart the screen cannot show: the last good step stays in use.
+        char line[96];
+        std::snprintf(line, sizeof line, "step %d refused:\ncannot be shown\n", typed);
+        g.note = line;
+        MAV_ResizeImage(kChart, g.W, chart_rows(g.step));
+    } else {
+        g.step = typed;
+    }
     draw_chart();
 }
 
@@ -147,6 +167,8 @@ void UserMain(void) {
             else cap();
             // One more pass with what the last chart or save left behind.
             run_pass();
+            if (!g.note.empty()) MAV_Printf("%s", g.note.c_str());
+            g.note.clear();
         }
         if (MAV_QuitRequested()) return;
         MAV_WaitMessages(1);

@@ -68,6 +68,7 @@ struct State {
     int AA = 1;
     int lenticular = 0;
     int resize_pending = 0;
+    std::string held_back[2];  // Width, Height: the refused size still in the field
     int frame_counter = 0;
     int recording = 0;
     int Wf = 0, Hf = 0;
@@ -138,20 +139,43 @@ bool pass_accepts(const Settings& s) {
     return CheckInterleaveParams(p, t) == kInterleaveOk;
 }
 
+// A size field: a value above `limit` is refused at once and the field shows
+// the size in use again; a value below 1, seen while the field is retyped, is
+// held back until the field holds a size. Either way the last good size stays.
 void take_size(int item, int limit, int& value, int& last) {
     const int typed = MAV_GetInputBoxInt(item);
     if (typed == last) return;
+    g->held_back[item].clear();
     if (typed > limit) {
         last = value;
         MAV_SetInputBoxInt(item, value);
         return;
     }
     last = typed;
-    // A size below 1, seen while the field is retyped, would leave images
-    // that every later call refuses.
     if (typed < 1) return;
     value = typed;
     g->resize_pending = 1;
+}
+
+// A refused size is held back like any other: the images keep the size in
+// use, and the text window names the value under the frame's status until
+// the field is typed again.
+void hold_back_size(int old_W, int old_H) {
+    Settings& s = g->now;
+    const struct {
+        int item;
+        const char* name;
+        int typed;
+        bool changed;
+    } fields[] = {{0, "Width", s.W, s.W != old_W}, {1, "Height", s.H, s.H != old_H}};
+    for (const auto& f : fields) {
+        if (!f.changed) continue;
+        char line[96];  // short lines: the text window is 19 characters wide
+        std::snprintf(line, sizeof line, "%s %d refused:\ncannot be shown\n", f.name, f.typed);
+        g->held_back[f.item] = line;
+    }
+    s.W = old_W;
+    s.H = old_H;
 }
 
 void read_input_box() {
@@ -177,15 +201,32 @@ void read_input_box() {
         candidate.pitch = p;
         if (pass_accepts(candidate)) s.pitch = p;
     }
+    const int old_W = s.W, old_H = s.H;
     take_size(0, kMaxWidth, s.W, last.W);
     take_size(1, kMaxHeight, s.H, last.H);
-    if (g->resize_pending) {
+    if (!g->resize_pending) return;
+    g->resize_pending = 0;
+    // "work" and the output take the new size together, or neither does: the
+    // library refuses a size whose window this screen cannot show, and a
+    // refused resize leaves the image as it was.
+    compute_scales();
+    if (MAV_ResizeImage(kWork, 9 * s.W, 3 * s.H) != 0) {
+        hold_back_size(old_W, old_H);
+        compute_scales();
+        return;
+    }
+    refill_work();
+    if (MAV_ResizeImage(kOutput, s.W, s.H) != 0) {
+        hold_back_size(old_W, old_H);
         compute_scales();
         MAV_ResizeImage(kWork, 9 * s.W, 3 * s.H);
         refill_work();
-        MAV_ResizeImage(kOutput, s.W, s.H);
-        g->resize_pending = 0;
     }
+}
+
+void print_held_back_sizes() {
+    for (const std::string& line : g->held_back)
+        if (!line.empty()) MAV_Printf("%s", line.c_str());
 }
 
 // ---- recording ----
@@ -287,6 +328,7 @@ FrameEnd compose_frame(BgrFrame& frame) {
     }
     read_input_box();
     InterleaveViews(params(), target());
+    print_held_back_sizes();
     if (g->recording) record_frame();
     g->frame_counter++;
     return FrameEnd::Done;

@@ -24,6 +24,12 @@ inline constexpr int kCmdButtonBoxRename = 1057;
 bool input_box_proc(plat::Message& msg);
 bool button_box_proc(plat::Message& msg);
 
+// Whether a program that polls its buttons still has to react to a press:
+// one it has not taken yet, or one it took and is acting on until it polls
+// its buttons again. A script's idle waits for this too, as a person waits
+// for the program to react to a click.
+bool button_presses_pending();
+
 // Serves requests 9006 and 9007 and gives both boxes their dialog keys in
 // MAV_PumpMessages.
 void register_box_requests();

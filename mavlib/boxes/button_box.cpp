@@ -41,6 +41,11 @@ ButtonBox& bb() {
 
 std::atomic<bool> g_parallax_keys{false};
 
+// Set once the program polls its buttons at all, and while it acts on a
+// press it took (until it polls again): see button_presses_pending.
+std::atomic<bool> g_polled{false};
+std::atomic<bool> g_acting{false};
+
 plat::Rect button_rect(int column, int row) {
     const ButtonBox& s = bb();
     return plat::Rect::from_xywh(column * (s.button_width + kGap) + kGap, row * (s.button_height + kGap) + kGap,
@@ -186,6 +191,14 @@ const BoxKind& button_box_kind() {
 
 }  // namespace
 
+bool button_presses_pending() {
+    if (!g_polled.load(std::memory_order_relaxed) || !frame().running.load()) return false;
+    if (g_acting.load(std::memory_order_relaxed)) return true;
+    for (const auto& p : bb().presses)
+        if (p.load(std::memory_order_relaxed) > 0) return true;
+    return false;
+}
+
 bool button_box_proc(plat::Message& m) {
     if (std::optional<bool> handled = handle_box_message(m, button_box_kind())) return *handled;
     bool ours = bb().box && m.window == bb().box;
@@ -267,7 +280,10 @@ int MAV_SetButtonBoxTitle(int i, const char* title) {
 
 int MAV_ButtonPressed(int i) {
     if (!valid_button(i)) return 0;
-    return bb().presses[i].exchange(0, std::memory_order_relaxed);
+    const int n = bb().presses[i].exchange(0, std::memory_order_relaxed);
+    g_polled.store(true, std::memory_order_relaxed);
+    g_acting.store(n != 0, std::memory_order_relaxed);
+    return n;
 }
 
 int MAV_ResizeButtonBox(int w, int h) {

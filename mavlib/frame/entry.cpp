@@ -171,7 +171,9 @@ int run_entry(int argc, char** argv) {
     plat::update_window(mw);
 
     std::thread script_thread;
-    if (opts.has_script) script_thread = std::thread([actions = script.actions] { run_script(actions); });
+    std::atomic<bool> script_done{true};
+    if (opts.has_script)
+        script_thread = std::thread([actions = script.actions, &script_done] { script_done = run_script(actions); });
 
     // 10. The window thread's message loop.
     plat::Message m;
@@ -182,6 +184,9 @@ int run_entry(int argc, char** argv) {
 
     // 11. Leave.
     if (script_thread.joinable()) script_thread.join();
+    // A script that stopped at an action it could not do: partly done,
+    // unless the program itself ended with a failure of its own.
+    if (!script_done.load() && f.exit_code.load() == 0) f.exit_code = 3;
     stop_signal_watch();
     plat::shutdown_platform();
     if (user_thread_abandoned()) {

@@ -1,5 +1,6 @@
 #include "frame/script.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -64,8 +65,15 @@ std::vector<std::string> split_actions(const std::string& text) {
     return out;
 }
 
+// A note about an action that still goes on.
 void say(const ScriptAction& a, const std::string& what) {
     std::fprintf(stderr, "script: %s: %s\n", a.text.c_str(), what.c_str());
+}
+
+// An action that could not be done: the script ends there.
+bool fail(const ScriptAction& a, const std::string& what) {
+    say(a, what);
+    return false;
 }
 
 bool program_exiting() { return frame().quit_state.load() != kQuitRunning; }
@@ -87,6 +95,17 @@ bool poll_until(int timeout_ms, int step_ms, Done done, UntilExit until_exit = U
     }
 }
 
+// Waits, as a person waits for the program to react, until its queues are
+// idle and it has taken and acted on every button press (programs that poll
+// their buttons act between two polls, outside any queue).
+bool settle(int timeout_ms) {
+    const double deadline = plat::monotonic_ms() + timeout_ms;
+    auto left = [&] { return std::max(0, int(deadline - plat::monotonic_ms())); };
+    if (!plat::driver::wait_idle(timeout_ms)) return false;
+    if (!poll_until(left(), 2, [] { return !button_presses_pending(); }, UntilExit::Stop)) return program_exiting();
+    return plat::driver::wait_idle(left());
+}
+
 plat::Point middle(const plat::Rect& r) { return {r.left + r.width() / 2, r.top + r.height() / 2}; }
 
 plat::Point main_client_centre() {
@@ -96,29 +115,31 @@ plat::Point main_client_centre() {
     return {o.x + c.width() / 2, o.y + c.height() / 2};
 }
 
-void take_screenshot(const ScriptAction& a) {
-    if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle; capturing anyway");
+bool take_screenshot(const ScriptAction& a) {
+    if (!settle(10000)) say(a, "the program did not settle; capturing anyway");
     std::string path = plat::to_native_path(a.arg);
     std::error_code ec;
     auto parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     plat::IoResult r = plat::save_png(plat::driver::capture_screen(), path);
-    if (!r) say(a, "cannot save '" + path + "': " + r.message);
+    if (!r) return fail(a, "cannot save '" + path + "': " + r.message);
+    return true;
 }
 
 // The image's pixels as MAV_SaveImage would write them. The user thread draws
 // into them, so it does the save; a person would wait for the picture first.
-void save_image_file(const ScriptAction& a) {
-    if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle; saving anyway");
+bool save_image_file(const ScriptAction& a) {
+    if (!settle(10000)) say(a, "the program did not settle; saving anyway");
     const std::string path = plat::to_native_path(a.arg);
     PostedSave r = post_image_save(a.number, path, 10000);
     switch (r.outcome) {
     case PostedSave::Saved:
-    case PostedSave::Exiting: break;
-    case PostedSave::NoImage: say(a, "no image " + std::to_string(a.number)); break;
-    case PostedSave::Failed: say(a, "cannot save '" + path + "': " + r.message); break;
-    case PostedSave::NotServed: say(a, "the program did not get to it within 10 s"); break;
+    case PostedSave::Exiting: return true;
+    case PostedSave::NoImage: return fail(a, "no image " + std::to_string(a.number));
+    case PostedSave::Failed: return fail(a, "cannot save '" + path + "': " + r.message);
+    case PostedSave::NotServed: return fail(a, "the program did not get to it within 10 s");
     }
+    return true;
 }
 
 // Waits for an item of the open popup menus (the menu opens on the
@@ -133,29 +154,27 @@ bool click_menu_item(const std::string& text) {
 // An item of the open menu, or a path through its submenus
 // ("Process.../R. Rotate"): each submenu is clicked open in turn. A text
 // that names an item as it stands is taken whole, '/' and all.
-void choose_menu_path(const ScriptAction& a) {
+bool choose_menu_path(const ScriptAction& a) {
     if (a.arg.find('/') == std::string::npos || plat::driver::open_menu_item(a.arg)) {
-        if (!click_menu_item(a.arg)) say(a, "no open menu has that item");
-        return;
+        if (!click_menu_item(a.arg)) return fail(a, "no open menu has that item");
+        return true;
     }
     std::size_t from = 0;
     for (;;) {
         std::size_t slash = a.arg.find('/', from);
         std::string step = a.arg.substr(from, slash == std::string::npos ? std::string::npos : slash - from);
-        if (!click_menu_item(step)) {
-            say(a, "no open menu has the item '" + step + "'");
-            return;
-        }
-        if (slash == std::string::npos) return;
+        if (!click_menu_item(step)) return fail(a, "no open menu has the item '" + step + "'");
+        if (slash == std::string::npos) return true;
         from = slash + 1;
     }
 }
 
-void choose_menu_item(const ScriptAction& a) {
-    choose_menu_path(a);
+bool choose_menu_item(const ScriptAction& a) {
+    if (!choose_menu_path(a)) return false;
     // As a person waits for the menu to close: the chosen command has begun
     // (a pick waits for clicks) before the next action.
     plat::driver::wait_idle(5000);
+    return true;
 }
 
 // Brings the box to the front when another window covers `target`, as a
@@ -216,12 +235,9 @@ plat::Hwnd click_into_box(const ScriptAction& a, const std::atomic<std::uint32_t
         return box ? find(box) : plat::Hwnd{};
     });
     plat::Hwnd box = open_box(box_id);
-    if (!box) {
-        say(a, no_box);
-        return {};
-    }
-    if (!target || plat::parent_of(target) != box) {
-        say(a, no_control);
+    const char* missing = !box ? no_box : !target || plat::parent_of(target) != box ? no_control : nullptr;
+    if (missing) {
+        fail(a, missing);
         return {};
     }
     uncover(box, target);
@@ -229,13 +245,14 @@ plat::Hwnd click_into_box(const ScriptAction& a, const std::atomic<std::uint32_t
     return target;
 }
 
-void press_button(const ScriptAction& a) {
+bool press_button(const ScriptAction& a) {
     plat::Hwnd target = click_into_box(
         a, windows().button_box, [&](plat::Hwnd box) { return find_button(box, a.arg); }, "no button box is open",
         "no such button");
-    if (!target) return;
+    if (!target) return false;
     // The next action's keys go where the focus is after the click (back in the box).
     plat::driver::wait_idle(5000);
+    return true;
 }
 
 std::vector<plat::Hwnd> fields_of(plat::Hwnd box) {
@@ -248,7 +265,7 @@ std::vector<plat::Hwnd> fields_of(plat::Hwnd box) {
 
 // Enters text into a field of the input box as a person would: click into
 // it, select what it holds, type over it and press Enter.
-void fill_field(const ScriptAction& a) {
+bool fill_field(const ScriptAction& a) {
     plat::Hwnd field = click_into_box(
         a, windows().input_box,
         [&](plat::Hwnd box) {
@@ -256,12 +273,10 @@ void fill_field(const ScriptAction& a) {
             return a.number < int(fields.size()) ? fields[std::size_t(a.number)] : plat::Hwnd{};
         },
         "no input box is open", "the input box has no such field");
-    if (!field) return;
+    if (!field) return false;
     // Keys go where the focus is when they are pressed: wait for the click to land.
-    if (!poll_until(5000, 2, [&] { return plat::focus_window() == field; })) {
-        say(a, "the field did not take the focus");
-        return;
-    }
+    if (!poll_until(5000, 2, [&] { return plat::focus_window() == field; }))
+        return fail(a, "the field did not take the focus");
     plat::driver::press_key(plat::key::Home);
     plat::driver::press_key(plat::key::End, false, true);
     if (a.arg.empty())
@@ -270,6 +285,65 @@ void fill_field(const ScriptAction& a) {
         plat::driver::type_text(a.arg);
     plat::driver::press_key(plat::key::Enter);
     plat::driver::wait_idle(5000);
+    return true;
+}
+
+bool drop_file(const ScriptAction& a) {
+    std::string path = plat::to_native_path(a.arg);
+    std::error_code ec;
+    std::string full = std::filesystem::absolute(path, ec).string();
+    if (ec) full = path;
+    if (!plat::driver::drop_files(main_client_centre(), {full})) return fail(a, "the main window takes no drops now");
+    return true;
+}
+
+// Does one action; false when it could not be done (said on stderr).
+bool run_action(const ScriptAction& a) {
+    switch (a.kind) {
+    case ScriptAction::Start:
+        // As a person would, Start waits until a run that was told to stop has ended:
+        // Start while the program still runs is ignored. A Stop just sent is taken first.
+        plat::driver::wait_idle(10000);
+        poll_until(5000, 2, [] { return !(frame().running.load() && frame().stop_flag.load()); }, UntilExit::Stop);
+        post_main_command(kCmdStart);
+        return true;
+    case ScriptAction::Stop: post_main_command(kCmdStop); return true;
+    case ScriptAction::Exit: post_main_command(kCmdExit); return true;
+    case ScriptAction::Key: {
+        plat::KeyChord k;
+        plat::parse_key_chord(a.arg.c_str(), k);
+        plat::driver::press_key(k.code, k.ctrl, k.shift);
+        return true;
+    }
+    case ScriptAction::Type: plat::driver::type_text(a.arg); return true;
+    case ScriptAction::Wait:
+        // In slices, so that a program that exits meanwhile is not kept waiting.
+        poll_until(a.number, 5, [] { return false; }, UntilExit::Stop);
+        return true;
+    case ScriptAction::Idle:
+        if (!settle(10000)) say(a, "the program did not settle within 10 s");
+        return true;
+    case ScriptAction::WaitInput:
+        // Typing before the program asks for a line would lose the keys.
+        if (!poll_until(10000, 2, [] { return frame().input_pending.load() != 0; }, UntilExit::Stop))
+            return program_exiting() || fail(a, "no line input started within 10 s");
+        plat::driver::wait_idle(10000);
+        return true;
+    case ScriptAction::Screenshot: return take_screenshot(a);
+    case ScriptAction::SaveImage: return save_image_file(a);
+    case ScriptAction::Drop: return drop_file(a);
+    case ScriptAction::Button: return press_button(a);
+    case ScriptAction::Field: return fill_field(a);
+    case ScriptAction::Click: plat::driver::click({a.x, a.y}); return true;
+    case ScriptAction::RClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Right); return true;
+    case ScriptAction::MClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Middle); return true;
+    case ScriptAction::Move: plat::driver::move_mouse({a.x, a.y}); return true;
+    case ScriptAction::Menu: return choose_menu_item(a);
+    case ScriptAction::AnswerDialog:
+        if (!plat::driver::wait_dialog_answers_taken(10000)) return fail(a, "no dialog opened to take the answer");
+        return true;
+    }
+    return true;
 }
 
 }  // namespace
@@ -397,14 +471,13 @@ ScriptParse parse_script(const std::string& text) {
     return out;
 }
 
-void run_script(const std::vector<ScriptAction>& actions) {
+bool run_script(const std::vector<ScriptAction>& actions) {
     plat::driver::set_busy_check(&requests_in_progress);
     // A person waits for the program to finish setting up before acting.
     poll_until(30000, 2, [] { return frame().setup_done.load(); }, UntilExit::Stop);
-    bool exited = false;
-    for (std::size_t i = 0; i < actions.size() && !exited; ++i) {
+    for (std::size_t i = 0; i < actions.size(); ++i) {
         const ScriptAction& a = actions[i];
-        if (program_exiting()) return;
+        if (program_exiting()) return true;
         // A dialog the action opens must find its answer already waiting.
         if (i + 1 < actions.size() && actions[i + 1].kind == ScriptAction::AnswerDialog) {
             const std::string& ans = actions[i + 1].arg;
@@ -415,71 +488,22 @@ void run_script(const std::vector<ScriptAction>& actions) {
             if (!d.cancel) d.path = ans;
             plat::driver::queue_dialog_answer(d);
         }
-        switch (a.kind) {
-        case ScriptAction::Start:
-            // As a person would, Start waits until a run that was told to stop has ended:
-            // Start while the program still runs is ignored. A Stop just sent is taken first.
-            plat::driver::wait_idle(10000);
-            poll_until(5000, 2, [] { return !(frame().running.load() && frame().stop_flag.load()); },
-                       UntilExit::Stop);
-            post_main_command(kCmdStart);
-            break;
-        case ScriptAction::Stop: post_main_command(kCmdStop); break;
-        case ScriptAction::Exit:
-            post_main_command(kCmdExit);
-            exited = true;
-            break;
-        case ScriptAction::Key: {
-            plat::KeyChord k;
-            plat::parse_key_chord(a.arg.c_str(), k);
-            plat::driver::press_key(k.code, k.ctrl, k.shift);
-            break;
+        if (!run_action(a)) {
+            // The rest would act on a program in an unknown state. Headless,
+            // the program ends as Exit ends it; on a display the person
+            // at the screen carries on.
+            if (plat::is_headless()) post_main_command(kCmdExit);
+            return false;
         }
-        case ScriptAction::Type: plat::driver::type_text(a.arg); break;
-        case ScriptAction::Wait: {
-            // In slices, so that a program that exits meanwhile is not kept waiting.
-            poll_until(a.number, 5, [] { return false; }, UntilExit::Stop);
-            break;
-        }
-        case ScriptAction::Idle:
-            if (!plat::driver::wait_idle(10000)) say(a, "the program did not settle within 10 s");
-            break;
-        case ScriptAction::WaitInput: {
-            // Typing before the program asks for a line would lose the keys.
-            if (poll_until(10000, 2, [] { return frame().input_pending.load() != 0; }, UntilExit::Stop))
-                plat::driver::wait_idle(10000);
-            else
-                say(a, "no line input started within 10 s");
-            break;
-        }
-        case ScriptAction::Screenshot: take_screenshot(a); break;
-        case ScriptAction::SaveImage: save_image_file(a); break;
-        case ScriptAction::Drop: {
-            std::string path = plat::to_native_path(a.arg);
-            std::error_code ec;
-            std::string full = std::filesystem::absolute(path, ec).string();
-            if (ec) full = path;
-            if (!plat::driver::drop_files(main_client_centre(), {full})) say(a, "the main window takes no drops now");
-            break;
-        }
-        case ScriptAction::Button: press_button(a); break;
-        case ScriptAction::Field: fill_field(a); break;
-        case ScriptAction::Click: plat::driver::click({a.x, a.y}); break;
-        case ScriptAction::RClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Right); break;
-        case ScriptAction::MClick: plat::driver::click({a.x, a.y}, plat::MouseButton::Middle); break;
-        case ScriptAction::Move: plat::driver::move_mouse({a.x, a.y}); break;
-        case ScriptAction::Menu: choose_menu_item(a); break;
-        case ScriptAction::AnswerDialog:
-            if (!plat::driver::wait_dialog_answers_taken(10000)) say(a, "no dialog opened to take the answer");
-            break;
-        }
+        if (a.kind == ScriptAction::Exit) return true;
     }
     // Headless, nobody is left to end the program; on a display the person
     // at the screen carries on from here.
-    if (!exited && plat::is_headless()) {
+    if (plat::is_headless()) {
         plat::driver::wait_idle(10000);
         post_main_command(kCmdExit);
     }
+    return true;
 }
 
 }  // namespace mav

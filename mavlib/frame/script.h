@@ -27,7 +27,9 @@ struct ScriptParse {
 ScriptParse parse_script(const std::string& text);
 
 // Runs the actions in order. When they are done and none of them was exit,
-// the program exits (a headless run never waits for a person).
-void run_script(const std::vector<ScriptAction>& actions);
+// the program exits (a headless run never waits for a person). An action
+// that cannot be done is said on stderr and ends the script there (headless:
+// the program too, through Exit); the result is then false.
+bool run_script(const std::vector<ScriptAction>& actions);
 
 }  // namespace mav

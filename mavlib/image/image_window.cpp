@@ -103,57 +103,48 @@ void draw_buffer(const ImageRecord& r, plat::Dc& dc) {
     dc.stretch_blit({0, 0, r.disp_width, r.disp_height}, r.buffer, r.buffer.rect(), mode);
 }
 
-int create_image(int index, const char* title, int x, int y, int width, int height, int zoom, int bits,
-                 int layout) {
-    if (index < 0 || index >= kImageSlots) return 4;
-    ImageRecord& r = g_images[index];
-    if (r.in_use.load()) return 1;
-    if (bits != 8 && bits != 32) return 3;
-    width = std::max(width, 1);
-    height = std::max(height, 1);
+namespace {
+
+// A buffer and a window made for an image before its slot changes, so that a
+// failure leaves whatever the slot holds as it was.
+struct NewImage {
+    int width = 0, height = 0;
     ZoomFit fit;
-    if (!fit_zoom(width, height, zoom, layout, fit)) return 2;
-    plat::Surface buffer(width, height, bits == 8 ? plat::PixelFormat::Indexed8 : plat::PixelFormat::Rgb32);
-    if (buffer.is_null()) return 3;  // the pixel memory cannot be had
+    plat::Surface buffer;
+    plat::Hwnd hwnd;
+};
 
-    r.bits = bits;
-    r.layout = layout;
-    r.zoom = fit.zoom;
-    r.disp_width = fit.width;
-    r.disp_height = fit.height;
-    r.stretch_mode = kStretchPlain;
-    r.title = title ? title : "";
-    r.buffer = std::move(buffer);
+int make_image(const std::string& title, int bits, int layout, int x, int y, int width, int height, int zoom,
+               NewImage& out) {
+    out.width = std::max(width, 1);
+    out.height = std::max(height, 1);
+    if (!fit_zoom(out.width, out.height, zoom, layout, out.fit)) return 2;
+    out.buffer = plat::Surface(out.width, out.height, bits == 8 ? plat::PixelFormat::Indexed8 : plat::PixelFormat::Rgb32);
+    if (out.buffer.is_null()) return 3;  // the pixel memory cannot be had
 
-    plat::Rect wr = plat::adjust_window_rect({0, 0, fit.width, fit.height}, kImageStyle, false);
+    ImageRecord shown;  // what the caption is made of
+    shown.title = title;
+    shown.bits = bits;
+    shown.zoom = out.fit.zoom;
+    plat::Rect wr = plat::adjust_window_rect({0, 0, out.fit.width, out.fit.height}, kImageStyle, false);
     int left = window_corner(x);
     int top = window_corner(y);
     plat::CreateParams p;
     p.class_name = "mav_iw";
-    p.title = plat::utf16_to_utf8(plat::sjis_to_utf16(image_caption(r), 255));
+    p.title = plat::utf16_to_utf8(plat::sjis_to_utf16(image_caption(shown), 255));
     p.style = kImageStyle | plat::style::Visible;
     p.owner = main_window();
     p.rect = {left, top, left + wr.width(), top + wr.height()};
-    r.hwnd = plat::create_window(p);
-    if (!r.hwnd) {
-        r.buffer = plat::Surface();
+    out.hwnd = plat::create_window(p);
+    if (!out.hwnd) {
+        out.buffer = plat::Surface();
         return 3;
     }
-    r.width = width;
-    r.height = height;
-    r.stride = r.buffer.stride();
-    mav_bits[index] = r.buffer.bits();
-    r.in_use = 1;
-    windows().image[index] = r.hwnd.id;
-    plat::update_window(r.hwnd);
-    plat::set_foreground(r.hwnd);
-    plat::enable_file_drops(r.hwnd, true);
-    rebuild_snap_list();
-    MAV_SelectImage(index);
     return 0;
 }
 
-void destroy_image(int index) {
+// Takes the slot out of use and lets its window go (the caller says when).
+plat::Hwnd release_slot(int index) {
     ImageRecord& r = g_images[index];
     r.in_use = 0;
     // Bounds tests fail from here on, before the memory goes.
@@ -164,7 +155,50 @@ void destroy_image(int index) {
     r.hwnd = {};
     r.buffer = plat::Surface();
     r.title.clear();
-    plat::destroy_window(h);
+    return h;
+}
+
+// Puts a made image into a free slot and shows it as the current image.
+void install_image(int index, NewImage&& made, std::string title, int bits, int layout) {
+    ImageRecord& r = g_images[index];
+    r.bits = bits;
+    r.layout = layout;
+    r.zoom = made.fit.zoom;
+    r.disp_width = made.fit.width;
+    r.disp_height = made.fit.height;
+    r.stretch_mode = kStretchPlain;
+    r.title = std::move(title);
+    r.buffer = std::move(made.buffer);
+    r.hwnd = made.hwnd;
+    r.width = made.width;
+    r.height = made.height;
+    r.stride = r.buffer.stride();
+    mav_bits[index] = r.buffer.bits();
+    r.in_use = 1;
+    windows().image[index] = r.hwnd.id;
+    plat::update_window(r.hwnd);
+    plat::set_foreground(r.hwnd);
+    plat::enable_file_drops(r.hwnd, true);
+    rebuild_snap_list();
+    MAV_SelectImage(index);
+}
+
+}  // namespace
+
+int create_image(int index, const char* title, int x, int y, int width, int height, int zoom, int bits,
+                 int layout) {
+    if (index < 0 || index >= kImageSlots) return 4;
+    if (g_images[index].in_use.load()) return 1;
+    if (bits != 8 && bits != 32) return 3;
+    std::string name = title ? title : "";
+    NewImage made;
+    if (int result = make_image(name, bits, layout, x, y, width, height, zoom, made); result != 0) return result;
+    install_image(index, std::move(made), std::move(name), bits, layout);
+    return 0;
+}
+
+void destroy_image(int index) {
+    plat::destroy_window(release_slot(index));
     rebuild_snap_list();
 }
 
@@ -206,16 +240,20 @@ int MAV_DestroyImage(int index) {
 int MAV_ResizeImage(int index, int width, int height) {
     ImageRecord* r = record_in_use(index);
     if (!r) return 1;
+    // The new buffer and window are made first: a size that cannot be shown
+    // or had leaves the image, its pixels and its window as they were.
+    const plat::Rect wr = plat::window_rect(r->hwnd);
+    NewImage made;
+    if (int result = make_image(r->title, r->bits, r->layout, wr.left, wr.top, width, height, r->zoom, made);
+        result != 0)
+        return result;
     std::string title = r->title;
-    int bits = r->bits;
-    int zoom = r->zoom;
-    int layout = r->layout;
-    int mode = r->stretch_mode;
-    plat::Rect wr = plat::window_rect(r->hwnd);
+    const int bits = r->bits;
+    const int layout = r->layout;
+    const int mode = r->stretch_mode;
     auto palette = r->buffer.palette();
-    destroy_image(index);
-    int result = create_image(index, title.c_str(), wr.left, wr.top, width, height, zoom, bits, layout);
-    if (result != 0) return result;
+    plat::destroy_window(release_slot(index));
+    install_image(index, std::move(made), std::move(title), bits, layout);
     // Creation reads -1 as "place it for me"; a window that sat there goes back.
     if (wr.left == -1 || wr.top == -1) plat::move_window(r->hwnd, wr.top_left());
     if (bits == 8) r->buffer.palette() = palette;

@@ -3,8 +3,13 @@
 // thread prints and closes logs while the user thread runs these calls.
 #include "tools/text_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <new>
+#include <exception>
 #include <string>
 
 #include "frame/frame_state.h"
@@ -26,25 +31,51 @@ TextWindow* open_window(int no) {
 
 enum class ReadResult { Ok, CannotOpen, NoMemory };
 
+// Reads the log back. Only a regular file is read: something else under the
+// log's name (a folder, a pipe) counts as a file that cannot be opened, and
+// never blocks or claims a size it does not have.
 ReadResult read_whole_file(const std::string& path, std::string& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return ReadResult::CannotOpen;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ReadResult::CannotOpen;
     ReadResult r = ReadResult::Ok;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
         r = ReadResult::CannotOpen;
     } else {
         try {
-            out.resize(std::size_t(size));
-            out.resize(std::fread(out.data(), 1, out.size(), f));
-        } catch (const std::bad_alloc&) {
+            out.resize(std::size_t(st.st_size));
+            std::size_t got = 0;
+            while (got < out.size()) {
+                const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;
+                got += std::size_t(n);
+            }
+            out.resize(got);
+        } catch (const std::exception&) {  // bad_alloc, or a size beyond what a string holds
             out.clear();
             r = ReadResult::NoMemory;
         }
     }
-    std::fclose(f);
+    ::close(fd);
     return r;
+}
+
+// Opens the log for writing ("w" truncates, "a" appends), only as a regular
+// file: a pipe or device under the log's name would block or swallow it.
+std::FILE* open_log_file(const std::string& path, bool append) {
+    const int flags = O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, append ? "a" : "w");
+    if (!f) ::close(fd);
+    return f;
 }
 
 }  // namespace
@@ -76,7 +107,7 @@ int MAV_StartLog(int no) {
             tw->log_state = 1;
             return 0;
         }
-        tw->log_file = std::fopen(log_file_path(no).c_str(), "w");
+        tw->log_file = open_log_file(log_file_path(no), false);
         if (tw->log_file) {
             tw->log_state = 1;
             return 0;
@@ -121,7 +152,7 @@ int MAV_CopyLogToClipboard(int no) {
         }
         read = read_whole_file(path, contents);
         if (logging) {
-            tw->log_file = std::fopen(path.c_str(), "a");
+            tw->log_file = open_log_file(path, true);
             if (!tw->log_file) {
                 // Nowhere to go on writing: the window has no log any more.
                 tw->log_state = 0;
@@ -139,7 +170,7 @@ int MAV_CopyLogToClipboard(int no) {
     }
     try {
         plat::clipboard::set_multibyte_text(contents);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         MAV_Pause("No enough memory (copy log)");
         return 3;
     }

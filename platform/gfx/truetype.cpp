@@ -235,6 +235,8 @@ struct TrueTypeFont::Impl {
     int descent = 0;
     int underline_offset = 0;  // rows below the baseline
     int underline_thickness = 1;
+    int strikeout_rise = 0;  // rows above the baseline
+    int strikeout_thickness = 1;
 
     Impl() = default;
     Impl(const Impl&) = delete;
@@ -327,6 +329,12 @@ TrueTypeFont TrueTypeFont::open(const TrueTypeDescription& desc) {
     impl->underline_thickness = std::max(1, round_26_6(FT_MulFix(ul_thickness_units, y_scale)));
     const int ul_centre = round_26_6(FT_MulFix(-FT_Long(face->underline_position), y_scale));
     impl->underline_offset = std::max(0, ul_centre - impl->underline_thickness / 2);
+    // The face's own strike-out line where it has one, else a quarter em up.
+    const bool has_strike = has_os2 && os2->yStrikeoutSize > 0 && os2->yStrikeoutPosition > 0;
+    const FT_Long so_size_units = has_strike ? os2->yStrikeoutSize : ul_thickness_units;
+    const FT_Long so_pos_units = has_strike ? os2->yStrikeoutPosition : FT_Long(upem / 4);
+    impl->strikeout_thickness = std::max(1, round_26_6(FT_MulFix(so_size_units, y_scale)));
+    impl->strikeout_rise = std::max(1, round_26_6(FT_MulFix(so_pos_units, y_scale)));
 
     if (desc.italic) {
         // The slant FreeType's own oblique synthesis uses (about 12 degrees).
@@ -399,6 +407,11 @@ int TrueTypeFont::draw(Surface& surface, Point top_left, char32_t cp, Color colo
         for (int t = 0; t < impl_->underline_thickness; ++t)
             for (int x = 0; x < w.advance; ++x)
                 plot(surface, std::int64_t(top_left.x) + x, baseline + impl_->underline_offset + t, value);
+    }
+    if (impl_->desc.strikeout) {
+        for (int t = 0; t < impl_->strikeout_thickness; ++t)
+            for (int x = 0; x < w.advance; ++x)
+                plot(surface, std::int64_t(top_left.x) + x, baseline - impl_->strikeout_rise + t, value);
     }
     return w.advance;
 }

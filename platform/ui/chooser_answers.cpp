@@ -82,16 +82,20 @@ std::optional<Color> parse_color_answer(std::string_view text) {
 
 std::optional<FontAnswer> parse_font_answer(std::string_view text, int max_size) {
     std::vector<std::string_view> parts = split_commas(text);
-    if (parts.size() < 2 || parts.size() > 4 || parts[0].empty()) return std::nullopt;
+    if (parts.size() < 2 || parts.size() > 6 || parts[0].empty()) return std::nullopt;
     FontAnswer a;
     a.family = std::string(parts[0]);
     auto size = whole_number(parts[1]);
     if (!size || *size < 1 || *size > max_size) return std::nullopt;
     a.size = *size;
     for (std::size_t i = 2; i < parts.size(); ++i) {
-        if (same_word(parts[i], "bold") && !a.bold) a.bold = true;
-        else if (same_word(parts[i], "italic") && !a.italic) a.italic = true;
-        else return std::nullopt;
+        bool* flag = same_word(parts[i], "bold")        ? &a.bold
+                     : same_word(parts[i], "italic")    ? &a.italic
+                     : same_word(parts[i], "underline") ? &a.underline
+                     : same_word(parts[i], "strikeout") ? &a.strikeout
+                                                        : nullptr;
+        if (!flag || *flag) return std::nullopt;
+        *flag = true;
     }
     return a;
 }

@@ -27,10 +27,12 @@ struct FontAnswer {
     int size = 0;  // pixels, 1 and up
     bool bold = false;
     bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
 };
-// "Family name,size[,bold][,italic]": the family as given (blanks around it
-// dropped), the size a whole number from 1 to `max_size`, then "bold" and/or
-// "italic" (either case, each at most once).
+// "Family name,size[,bold][,italic][,underline][,strikeout]": the family as
+// given (blanks around it dropped), the size a whole number from 1 to
+// `max_size`, then any of the four words (either case, each at most once).
 std::optional<FontAnswer> parse_font_answer(std::string_view text, int max_size);
 
 }  // namespace plat::ui

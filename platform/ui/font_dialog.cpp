@@ -1,6 +1,7 @@
 // The font dialog: the installed scalable families, the four styles and the
-// size in pixels, each as a list (family and size with a field above), a
-// sample line drawn with the chosen font, OK and Cancel.
+// size in pixels, each as a list (family and size with a field above), the
+// effects (strike-out, underline), a sample line drawn with the chosen font,
+// OK and Cancel.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -44,7 +45,8 @@ struct DialogState {
     bool ok = false;
     TrueTypeDescription result;
     TrueTypeFont sample_font;  // the font the sample shows, reopened when the choice changes
-    Hwnd dialog, family, family_list, style_label, style_list, size, size_list, sample, ok_button, cancel;
+    Hwnd dialog, family, family_list, style_label, style_list, strikeout, underline, size, size_list, sample, ok_button,
+        cancel;
 };
 
 char folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
@@ -89,6 +91,8 @@ std::optional<TrueTypeDescription> choice(const DialogState& st) {
     d.family = *family;
     d.bold = st.style & 1;
     d.italic = st.style & 2;
+    d.strikeout = is_checked(st.strikeout);
+    d.underline = is_checked(st.underline);
     if (window_text(st.size) != st.start_size_text) {
         auto size = chosen_size(st);
         if (!size) return std::nullopt;
@@ -103,7 +107,6 @@ void update_sample(DialogState& st) {
     auto d = choice(st);
     if (!d) return;
     TrueTypeDescription shown = *d;
-    shown.underline = false;
     shown.height = std::clamp(shown.height, -fontdlg::kMaxSize, fontdlg::kMaxSize);
     if (!st.sample_font.is_null() && st.sample_font.description() == shown) return;
     st.sample_font = TrueTypeFont::open(shown);
@@ -167,6 +170,7 @@ void on_command(DialogState& st, const Message& m) {
     if (m.command_id == kIdOk && m.notify == notify::Clicked) accept(st);
     else if (m.command_id == kIdCancel && m.notify == notify::Clicked) st.done = true;
     else if (m.notify == ui::kListChosen && m.source) on_list(st, m.source);
+    else if ((m.source == st.strikeout || m.source == st.underline) && m.notify == notify::Clicked) update_sample(st);
     else if (m.source == st.family && m.notify == notify::Change) on_family_typed(st);
     else if (m.source == st.size && m.notify == notify::Change) on_size_typed(st);
 }
@@ -202,7 +206,8 @@ bool sample_proc(Message& m) {
 
 // The dialog's own keys, taken before the focused part sees them.
 ui::DialogKeys dialog_keys(DialogState& st) {
-    return {.tab_ring = {st.family, st.family_list, st.style_list, st.size, st.size_list, st.ok_button, st.cancel},
+    return {.tab_ring = {st.family, st.family_list, st.style_list, st.strikeout, st.underline, st.size, st.size_list,
+                         st.ok_button, st.cancel},
             .cancel = [&st] { st.done = true; },
             .accept = [&st](Hwnd) { accept(st); }};
 }
@@ -236,6 +241,12 @@ void create_parts(DialogState& st) {
         fontdlg::kStyleList);
     st.size_list = ui::create_list_box(st.dialog, Rect::from_xywh(kSizeX, kListTop, kSizeW, kListH),
                                        fontdlg::kSizeList);
+    constexpr int kEffectsTop = kListTop + 4 * ui::kListRowHeight + 2 * ui::kListInset + 12;
+    create_label(st.dialog, Rect::from_xywh(kStyleX, kEffectsTop, kStyleW, kRowH), "Effects", 0);
+    st.strikeout = create_check_box(st.dialog, Rect::from_xywh(kStyleX, kEffectsTop + 20, kStyleW, 18), "Strikeout",
+                                    fontdlg::kStrikeout);
+    st.underline = create_check_box(st.dialog, Rect::from_xywh(kStyleX, kEffectsTop + 42, kStyleW, 18), "Underline",
+                                    fontdlg::kUnderline);
     create_label(st.dialog, Rect::from_xywh(kM, kSampleTop - 18, kFamilyW, kRowH), "Sample:", 0);
     st.sample = create_sample(st, Rect::from_xywh(kM, kSampleTop, kClient.width - 2 * kM, kSampleH));
     int right = kClient.width - kM;
@@ -260,6 +271,8 @@ void show_start(DialogState& st) {
     ui::set_list_selection(st.family_list, i);
     set_style(st, int(st.start.bold) + 2 * int(st.start.italic));
     ui::set_list_selection(st.style_list, st.style);
+    set_checked(st.strikeout, st.start.strikeout);
+    set_checked(st.underline, st.start.underline);
     on_size_typed(st);
 }
 
@@ -272,7 +285,8 @@ bool font_dialog(Hwnd owner, TrueTypeDescription& desc) {
         auto a = ui::parse_font_answer(answer->path, fontdlg::kMaxSize);
         if (!a) {
             std::fprintf(stderr,
-                         "%s: cannot read the answer '%s' (Family name,size[,bold][,italic] wanted); cancelled\n",
+                         "%s: cannot read the answer '%s' (Family name,size[,bold][,italic][,underline][,strikeout] "
+                         "wanted); cancelled\n",
                          kCaption, answer->path.c_str());
             std::fflush(stderr);
             return false;
@@ -281,6 +295,8 @@ bool font_dialog(Hwnd owner, TrueTypeDescription& desc) {
         desc.height = a->size;
         desc.bold = a->bold;
         desc.italic = a->italic;
+        desc.underline = a->underline;
+        desc.strikeout = a->strikeout;
         return true;
     }
 

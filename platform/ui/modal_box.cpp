@@ -11,10 +11,15 @@
 namespace plat::ui {
 
 Point centred_on(Hwnd owner, Size outer) {
-    Rect area{0, 0, screen_size().width, screen_size().height};
-    if (owner && is_window(owner)) area = window_rect(owner);
-    return {std::max(0, area.left + (area.width() - outer.width) / 2),
-            std::max(0, area.top + (area.height() - outer.height) / 2)};
+    const Rect screen = work_area();
+    const Rect area = owner && is_window(owner) ? window_rect(owner) : screen;
+    // Slid back onto the work area where the owner sits near its edge; a
+    // box larger than the work area keeps its top-left corner on it.
+    auto onto = [](int centred, int size, int low, int high) {
+        return std::max(low, std::min(centred, high - size));
+    };
+    return {onto(area.left + (area.width() - outer.width) / 2, outer.width, screen.left, screen.right),
+            onto(area.top + (area.height() - outer.height) / 2, outer.height, screen.top, screen.bottom)};
 }
 
 Hwnd create_modal_window(const char* class_name, std::string_view caption, Size client, Hwnd owner, void* state) {
@@ -27,6 +32,8 @@ Hwnd create_modal_window(const char* class_name, std::string_view caption, Size 
     p.style = kBoxStyle;
     p.rect = Rect::from_xywh(at.x, at.y, wr.width(), wr.height());
     p.user_data = reinterpret_cast<std::intptr_t>(state);
+    // Owned, so that the box stays above its owner and goes with it.
+    if (owner && is_window(owner)) p.owner = owner;
     return create_window(p);
 }
 

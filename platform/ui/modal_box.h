@@ -15,12 +15,12 @@
 namespace plat::ui {
 
 // Where a window of size `outer` goes to be centred over `owner`, or over the
-// screen when there is no owner: never left of or above the screen.
+// work area when there is no owner, kept wholly on the work area.
 Point centred_on(Hwnd owner, Size outer);
 
 // A modal box's top-level window of class `class_name`: a caption with a
-// close box and a client area of `client`, centred over its owner, with
-// `state` as its user data. Empty when it cannot be made.
+// close box and a client area of `client`, centred over its owner and owned
+// by it, with `state` as its user data. Empty when it cannot be made.
 Hwnd create_modal_window(const char* class_name, std::string_view caption, Size client, Hwnd owner, void* state);
 
 // The state a box made so keeps as its user data (or a part of it made by

@@ -258,7 +258,7 @@ TEST_F(ParallaxCameras, ThePropertyDialogSetsTheCamerasControlsAtOnce) {
     ASSERT_TRUE(testsupport::wait_until([] { return bool(find_window("plat_propdlg")); }));
     ASSERT_TRUE(driver::wait_idle());
     const Hwnd dialog = find_window("plat_propdlg");
-    EXPECT_EQ(window_text(dialog), "Virtual camera 0");
+    EXPECT_EQ(window_text(dialog), "Video Capture 0");
     // Rows in property order without hue: gain (9) is row 8, focus (16) row 15.
     EXPECT_EQ(window_text(child_by_id(dialog, propdlg::kName + 8)), "Gain");
     EXPECT_FALSE(child_by_id(dialog, propdlg::kName + 16));

@@ -19,6 +19,7 @@
 #include "plat/codecs.h"
 #include "reference_interleave.h"
 #include "support/process.h"
+#include "support/text_on_screen.h"
 #include "support/temp_folder.h"
 
 using testsupport::RunResult;
@@ -254,6 +255,46 @@ TEST_F(PitchtestE2E, GoWithNoStepsGivesABlackChart) {
     ASSERT_EQ(saved.size(), (plat::Size{640, 2 * kH}));
     for (int y = 0; y < saved.height(); ++y)
         for (int x = 0; x < kW; ++x) ASSERT_EQ(saved.pixel(x, y), 0u);
+}
+
+// A step whose chart the screen cannot show is refused and named in the
+// text window; the chart is drawn again with the step in use, and a later
+// step that can be shown redraws it at that size.
+TEST_F(PitchtestE2E, AStepTheScreenCannotShowKeepsTheChart) {
+    const struct {
+        int step;
+        bool refused;
+    } steps[] = {{100000, true}, {700, true}, {-5, true}, {5, false}};
+    std::string actions = "start; idle; button go; idle; save-image 2 kept.png; ";
+    for (const auto& s : steps) {
+        const std::string n = std::to_string(s.step);
+        actions += "field 2 " + n + "; button go; idle; screenshot shot" + n + ".png; save-image 2 chart" + n + ".png; ";
+    }
+    RunResult r = run({"--headless", "--pair", pair_, "--do", actions + "exit"});
+    ASSERT_FALSE(r.timed_out);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    plat::Surface kept;
+    ASSERT_TRUE(plat::load_png(dir_.file("kept.png"), kept).ok);
+    ASSERT_EQ(kept.size(), (plat::Size{640, 22 * kH}));
+    for (const auto& s : steps) {
+        const std::string n = std::to_string(s.step);
+        plat::Surface chart, shot;
+        ASSERT_TRUE(plat::load_png(dir_.file("chart" + n + ".png"), chart).ok) << n;
+        ASSERT_TRUE(plat::load_png(dir_.file("shot" + n + ".png"), shot).ok) << n;
+        const bool named = testsupport::shows_text_lines(shot, plat::Rect::from_xywh(0, 0, 198, 198),
+                                                         {"step " + n + " refused:", "cannot be shown"});
+        EXPECT_EQ(named, s.refused) << n;
+        if (s.refused) {
+            ASSERT_EQ(chart.size(), kept.size()) << n;
+            long differing = 0;
+            for (int y = 0; y < chart.height(); ++y)
+                for (int x = 0; x < chart.width(); ++x) differing += chart.pixel(x, y) != kept.pixel(x, y);
+            EXPECT_EQ(differing, 0) << n;
+        } else {
+            EXPECT_EQ(chart.size(), (plat::Size{640, (s.step + 2) * kH}));
+            expect_labels(chart, {"8.000", "9.000", "10.000", "11.000", "12.000"});
+        }
+    }
 }
 
 TEST_F(PitchtestE2E, StartWithoutAPictureAsksForOneAndAMissingPairIsReported) {

@@ -16,6 +16,7 @@
 #include "plat/codecs.h"
 #include "reference_interleave.h"
 #include "support/process.h"
+#include "support/text_on_screen.h"
 #include "support/temp_folder.h"
 
 using testsupport::RunResult;
@@ -194,6 +195,58 @@ TEST_F(ReelmixE2E, InputBoxAndButtonsShapeTheRecordingAndOutOfRangeEntriesAreHel
     for (int y = width_field.top; y < width_field.bottom; ++y)
         for (int x = width_field.left; x < width_field.right; ++x) changed += accepted.pixel(x, y) != refused.pixel(x, y);
     EXPECT_EQ(changed, 0) << "the Width field should show 240 again";
+}
+
+// Sizes typed at a person's pace pass through values whose windows the
+// screen cannot show (Height 1 and 12 on the way to 120): each is refused
+// and named in the text window, the images keep the last good size, and
+// playback and recording go on at the size that is finally typed.
+TEST_F(ReelmixE2E, TypedSizesTheScreenCannotShowAreHeldBackAndNamed) {
+    const struct {
+        std::string field;   // the action
+        int W, H;            // the output's size after it
+        std::string refused; // the text window's line, when one is named
+        bool save_work;      // "work" is saved too (large: not after every step)
+    } steps[] = {
+        {"field 1 1", 800, 480, "Height 1 refused:", true},
+        {"field 1 12", 800, 480, "Height 12 refused:", false},
+        {"field 1 120", 800, 120, "", true},
+        {"field 0 1", 800, 120, "Width 1 refused:", false},
+        {"field 0 640", 640, 120, "", true},
+    };
+    std::string actions = "start; wait 300; ";
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const std::string n = std::to_string(i);
+        // Stopped after its frame, the program shows that frame's text for the screenshot.
+        actions += steps[i].field + "; wait 300; stop; idle; screenshot shot" + n + ".png; save-image 2 out" + n + ".png; ";
+        if (steps[i].save_work) actions += "save-image 1 work" + n + ".png; ";
+        actions += "start; ";
+    }
+    RunResult r = play(actions + "button REC; wait 3000; stop; idle; exit");
+    ASSERT_FALSE(r.timed_out);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const plat::Rect text_window = plat::Rect::from_xywh(672, 0, 152, 469);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const auto& step = steps[i];
+        const std::string n = std::to_string(i);
+        plat::Surface out, work, shot;
+        ASSERT_TRUE(plat::load_png(dir_.file("out" + n + ".png"), out).ok) << step.field;
+        ASSERT_TRUE(plat::load_png(dir_.file("shot" + n + ".png"), shot).ok) << step.field;
+        EXPECT_EQ(out.size(), (plat::Size{step.W, step.H})) << step.field;
+        if (step.save_work) {
+            ASSERT_TRUE(plat::load_png(dir_.file("work" + n + ".png"), work).ok) << step.field;
+            EXPECT_EQ(work.size(), (plat::Size{9 * step.W, 3 * step.H})) << step.field;
+        }
+        if (!step.refused.empty()) {
+            EXPECT_TRUE(testsupport::shows_text_lines(shot, text_window, {step.refused, "cannot be shown"}))
+                << step.field;
+        }
+    }
+    Look k;
+    k.W = 640;
+    k.H = 120;
+    EXPECT_EQ(names_in(bmp()), whole_pass());
+    EXPECT_EQ(differing(bmp() / "file_00000.png", expected_output(frames_[0], k, true)), 0);
 }
 
 TEST_F(ReelmixE2E, AFrameThatCannotBeSavedIsSkippedAndWithoutTheFolderNothingIsWritten) {

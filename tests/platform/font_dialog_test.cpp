@@ -86,9 +86,11 @@ TEST_F(FontDialog, HeadlessAnswersAreReadOrRefusedAndNoneCancels) {
         TrueTypeDescription want;
     };
     for (const Case& c :
-         {Case{"DejaVu Serif,24,bold", true, {"DejaVu Serif", 24, 7, true, false, true}},
-          Case{" ＭＳ ゴシック , 12 , Italic,BOLD", true, {"ＭＳ ゴシック", 12, 7, true, true, true}},
-          Case{"Any Face,999", true, {"Any Face", 999, 7, false, false, true}},
+         {Case{"DejaVu Serif,24,bold", true, {"DejaVu Serif", 24, 7, true, false, false}},
+          Case{" ＭＳ ゴシック , 12 , Italic,BOLD", true, {"ＭＳ ゴシック", 12, 7, true, true, false}},
+          Case{"Any Face,999", true, {"Any Face", 999, 7, false, false, false}},
+          Case{"Any Face,9,strikeout,UNDERLINE", true, {"Any Face", 9, 7, false, false, true, true}},
+          Case{"X,12,underline,underline", false, start},
           Case{"DejaVu Sans", false, start}, Case{"X,0", false, start}, Case{"X,1000", false, start},
           Case{"X,12,heavy", false, start}, Case{"X,12,bold,bold", false, start}, Case{",12", false, start},
           Case{"X,twelve", false, start}}) {
@@ -151,17 +153,23 @@ TEST_F(FontDialog, FamilyStyleAndSizeChosenByClickAndTypingOkReturnsThem) {
               kChosenRow);
     EXPECT_NE(shown_at({row(fontdlg::kFamilyList, 0).x - 16, row(fontdlg::kFamilyList, 0).y}), kChosenRow);
     retype(fontdlg::kSize, "37");
-    EXPECT_GT(ink(sample()), ink(small));
+    Surface underlined = sample();
+    EXPECT_GT(ink(underlined), ink(small));
+    // The effects: underline as the start had it, strike-out by a click.
+    EXPECT_TRUE(is_checked(part(fontdlg::kUnderline)));
+    EXPECT_FALSE(is_checked(part(fontdlg::kStrikeout)));
+    click(centre(window_rect(part(fontdlg::kStrikeout))));
+    EXPECT_GT(ink(sample()), ink(underlined));
 
     click(centre(window_rect(part(kIdOk))));
     wait_done();
     std::lock_guard lock(m);
     EXPECT_TRUE(result_ok);
-    EXPECT_EQ(desc, (TrueTypeDescription{families.back(), 37, 7, true, true, true}));
+    EXPECT_EQ(desc, (TrueTypeDescription{families.back(), 37, 7, true, true, true, true}));
 }
 
 TEST_F(FontDialog, AnUnknownFamilyIsRefusedAndOkUnchangedKeepsTheDescription) {
-    const TrueTypeDescription start{"ＭＳ ゴシック", -20, 7, true, false, false};
+    const TrueTypeDescription start{"ＭＳ ゴシック", -20, 7, true, false, false, true};
     ASSERT_TRUE(open(start));
     EXPECT_EQ(text(fontdlg::kFamily), "ＭＳ ゴシック");
 

@@ -2,14 +2,18 @@
 // scripted input and answered by Enter, its OK button or its close box.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "plat/dialogs.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"
+#include "plat/truetype.h"
 #include "plat/window.h"
 #include "support/dialog_test_support.h"
 
@@ -142,4 +146,57 @@ TEST_F(MessageBox, ClicksElsewhereInTheBoxDoNotAnswer) {
     ASSERT_TRUE(wait_until([this] { return done.load(); }));
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_FALSE(is_window(box));
+}
+
+namespace {
+
+class BoxPlacement : public testsupport::DialogTest {
+protected:
+    BoxPlacement()
+        : DialogTest({kBoxClass, "plat_question", "plat_colordlg", "plat_fontdlg", "plat_filedlg", "plat_propdlg"}) {}
+};
+
+}  // namespace
+
+// Every box and dialog opened over an owner that sits in a corner of the
+// screen (as the main window sits at its bottom) is slid back onto the work
+// area, whole, and is owned by that owner.
+TEST_F(BoxPlacement, BoxesOverAWindowInTheCornerStayWhollyOnTheScreenAndAreOwned) {
+    const Rect area = work_area();
+    for (Rect corner : {Rect::from_xywh(area.right - 150, area.bottom - 40, 150, 40),
+                        Rect::from_xywh(area.left - 60, area.top - 20, 120, 40)}) {
+        const Hwnd owner = make_owner(corner);
+        const struct {
+            const char* cls;
+            std::function<void()> show;
+        } boxes[] = {
+            {kBoxClass, [owner] { message_box(owner, "Text", "Caption", MbIcon::Error); }},
+            {"plat_question", [owner] { yes_no_box(owner, "Replace it?", "Question"); }},
+            {"plat_colordlg",
+             [owner] {
+                 std::uint32_t rgb = 0;
+                 std::array<std::uint32_t, 16> custom{};
+                 color_dialog(owner, rgb, custom);
+             }},
+            {"plat_fontdlg",
+             [owner] {
+                 TrueTypeDescription d{"DejaVu Sans", 16};
+                 font_dialog(owner, d);
+             }},
+            {"plat_filedlg", [owner] { open_file_dialog(owner, {}); }},
+            {"plat_propdlg",
+             [owner] { property_dialog(owner, "Video Capture 0", {{"Gain", 0, 255, 1, 9}}, [](int, std::int32_t, bool) {}); }},
+        };
+        for (const auto& box : boxes) {
+            SCOPED_TRACE(box.cls);
+            const Hwnd shown = open_on_ui(box.cls, box.show);
+            ASSERT_TRUE(shown);
+            const Rect r = window_rect(shown);
+            EXPECT_TRUE(r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom)
+                << r.left << "," << r.top << " - " << r.right << "," << r.bottom;
+            EXPECT_EQ(owner_of(shown), owner);
+            driver::press_key(key::Escape);
+            wait_done();
+        }
+    }
 }

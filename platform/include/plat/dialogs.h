@@ -203,6 +203,8 @@ inline constexpr int kStyleList = 1303;   // Regular, Bold, Italic, Bold Italic
 inline constexpr int kSize = 1304;        // the size field, in pixels
 inline constexpr int kSizeList = 1305;
 inline constexpr int kSample = 1306;      // the sample line
+inline constexpr int kStrikeout = 1307;   // the effects' check boxes
+inline constexpr int kUnderline = 1308;
 }  // namespace fontdlg
 
 }  // namespace plat

@@ -31,6 +31,7 @@ struct TrueTypeDescription {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    bool strikeout = false;  // a line through the middle of the lower-case letters
 
     bool operator==(const TrueTypeDescription&) const = default;
 };

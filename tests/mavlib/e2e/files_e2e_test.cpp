@@ -168,32 +168,42 @@ TEST_F(FilesE2E, SaveImageWritesWhatMavSaveImageWritesWhileTheProgramDraws) {
     EXPECT_EQ(read_file(indexed), read_file(path("out/saved_" + std::to_string(kIndexedImage) + ".png")));
 }
 
-TEST_F(FilesE2E, SaveImageSaysWhenThereIsNoSuchImageOrTheFileCannotBeWritten) {
+// An action that cannot be done is named on stderr, ends the script there
+// and the program through Exit (its UserExit still runs), and the process
+// exits with 3; the actions after it are not done.
+TEST_F(FilesE2E, AFailedActionEndsTheScriptAndTheProgramWithThree) {
     using namespace patterns;
     std::ofstream(path("blocker")) << "a file, not a folder";
-    // Ctrl+Q in the image window last opened (the 8-bit one) destroys it.
-    const std::string missing = path("missing.png"), destroyed = path("destroyed.png"),
-                      unwritable = path("blocker/colour.png");
-    RunResult r = run({"--headless", "--do",
-                       "save-image 9 " + missing + "; key Ctrl+Q; idle; save-image " + std::to_string(kIndexedImage) +
-                           " " + destroyed + "; save-image " + std::to_string(kColourImage) + " " + unwritable +
-                           "; exit"},
-                      {"MAV_TEST_PATTERNS=1"});
-    ASSERT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.err.find("script: save-image 9 " + missing + ": no image 9\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("script: save-image 7 " + destroyed + ": no image 7\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("script: save-image 3 " + unwritable + ": cannot save '" + unwritable + "': "),
-              std::string::npos)
-        << r.err;
-    EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_FALSE(std::filesystem::exists(destroyed));
-    std::vector<std::string> open_at_end;
-    for (const std::string& l : log_lines())
-        if (l.rfind("image ", 0) == 0) open_at_end.push_back(l);
-    EXPECT_EQ(open_at_end, std::vector<std::string>{"image 3 'colour' 70x50 32-bit"}) << read_file(log_);
+    const std::string indexed = std::to_string(kIndexedImage), colour = std::to_string(kColourImage);
+    const struct {
+        std::string before;   // actions that work
+        std::string failing;  // the action that cannot be done
+        std::string says;
+    } cases[] = {
+        {"", "save-image 9 " + path("missing.png"), "no image 9\n"},
+        // Ctrl+Q in the image window last opened (the 8-bit one) destroys it.
+        {"key Ctrl+Q; idle; ", "save-image " + indexed + " " + path("destroyed.png"), "no image " + indexed + "\n"},
+        {"", "save-image " + colour + " " + path("blocker/colour.png"),
+         "cannot save '" + path("blocker/colour.png") + "': "},
+        {"idle; ", "screenshot " + path("blocker/shot.png"), "cannot save '" + path("blocker/shot.png") + "': "},
+    };
+    const std::string after = path("after.png");
+    for (const auto& c : cases) {
+        std::filesystem::remove(log_);
+        RunResult r = run({"--headless", "--do", c.before + c.failing + "; screenshot " + after + "; exit"},
+                          {"MAV_TEST_PATTERNS=1"});
+        ASSERT_FALSE(r.timed_out) << c.failing;
+        EXPECT_EQ(r.exit_code, 3) << c.failing << "\n" << r.err;
+        EXPECT_NE(r.err.find("script: " + c.failing + ": " + c.says), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(after)) << "the script went on after: " << c.failing;
+        // UserExit ran: it logs the current image last.
+        const std::vector<std::string> lines = log_lines();
+        EXPECT_TRUE(!lines.empty() && lines.back().rfind("current ", 0) == 0) << c.failing << "\n" << read_file(log_);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("missing.png")));
+    EXPECT_FALSE(std::filesystem::exists(path("destroyed.png")));
 
-    RunResult bad = run({"--headless", "--do", "save-image 300 " + missing});
+    RunResult bad = run({"--headless", "--do", "save-image 300 " + path("missing.png")});
     EXPECT_EQ(bad.exit_code, 2);
     EXPECT_NE(bad.err.find("save-image needs an image number from 0 to 255"), std::string::npos) << bad.err;
 }

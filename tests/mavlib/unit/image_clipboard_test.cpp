@@ -138,8 +138,8 @@ TEST_F(ImageClipboard, PastingIntoAn8BitImageTakesOverThePalette) {
     MAV_RGBQUAD pal[256];
     for (int i = 0; i < 256; ++i) pal[i] = {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 3), 0};
     pal[10] = pal[20];  // two entries alike: indices still come through as they are
-    ASSERT_EQ(MAV_SetPalette(pal, 256), 0);
-    ui_.run([] {
+    ui_.run([&] {
+        ASSERT_EQ(MAV_SetPalette(pal, 256), 0);
         for (int y = 0; y < 150; ++y)
             for (int x = 0; x < 201; ++x) px8(0, x, y) = std::uint8_t((x * 7 + y * 3) % 256);
         px8(0, 5, 5) = 10;

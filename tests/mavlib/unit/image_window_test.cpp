@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "frame/mailbox.h"
 #include "image/image_window_internals.h"
@@ -91,15 +92,17 @@ TEST_F(ImageWindows, EightBitRowsArePaddedToFourBytes) {
     EXPECT_EQ(caption(5), "pal(2560%)[8bit]");
     EXPECT_EQ(client(5).width(), 128);
     EXPECT_EQ(client(5).height(), 76);
-    MAV_RGBQUAD red{0, 0, 255, 0};
-    ASSERT_EQ(MAV_SetPalette(&red, 1), 0);
+    // The palette is written by the thread that owns the window, as programs
+    // do: its paints read it.
+    static const MAV_RGBQUAD red{0, 0, 255, 0};
+    ASSERT_EQ(ui_.run([] { return MAV_SetPalette(&red, 1); }), 0);
     MAV_RGBQUAD all[256];
     ASSERT_EQ(MAV_GetPalette(all), 0);
     EXPECT_EQ(all[0].rgbRed, 255);
     EXPECT_EQ(all[0].rgbBlue, 0);
     EXPECT_EQ(all[7].rgbGreen, 7);
     ASSERT_EQ(create(6, "rgb", 4, 4, 100), 0);
-    EXPECT_EQ(MAV_SetPalette(&red, 1), 2);  // the current image is 32-bit
+    EXPECT_EQ(ui_.run([] { return MAV_SetPalette(&red, 1); }), 2);  // the current image is 32-bit
 }
 
 TEST_F(ImageWindows, SelectionStackRemembersEightAndThenRepeatsTheOldest) {
@@ -249,10 +252,12 @@ TEST_F(ImageWindows, LongCaptionsAreCutBetweenCharactersAndStayWithin255Bytes) {
 
 TEST_F(ImageWindows, ResizeKeepsTitlePlaceModeAndPaletteButClears) {
     ASSERT_EQ(create(0, "keep", 60, 40, 300, 8, 40, 60), 0);
-    MAV_RGBQUAD green{0, 255, 0, 0};
-    MAV_SetPalette(&green, 1);
-    ui_.run([] { MAV_SetStretchMode(0, 4); });
-    static_cast<std::uint8_t*>(mav_bits[0])[0] = 9;
+    ui_.run([] {
+        const MAV_RGBQUAD green{0, 255, 0, 0};
+        MAV_SetPalette(&green, 1);
+        MAV_SetStretchMode(0, 4);
+        static_cast<std::uint8_t*>(mav_bits[0])[0] = 9;
+    });
     plat::Point place = plat::window_rect(image_record(0).hwnd).top_left();
     ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(0, 90, 15); }), 0);
     const ImageRecord& r = image_record(0);
@@ -264,6 +269,59 @@ TEST_F(ImageWindows, ResizeKeepsTitlePlaceModeAndPaletteButClears) {
     EXPECT_EQ(r.buffer.palette()[0], 0x00FF00u);
     EXPECT_EQ(static_cast<std::uint8_t*>(mav_bits[0])[0], 0);
     EXPECT_EQ(caption(0), "keep(300%)[8bit]*");
+}
+
+// A size whose window cannot be shown is refused with the image, its pixels,
+// palette, window and caption as they were, and the current image unchanged.
+TEST_F(ImageWindows, ARefusedResizeLeavesTheImageAsItWas) {
+    const struct {
+        int width, height;
+    } refused[] = {{1, 5000}, {200000, 1100}, {7200, 3}, {640, 1}, {0, 4000}};
+    for (int bits : {32, 8}) {
+        ASSERT_EQ(create(3, "kept", 90, 40, 100, bits, 30, 50), 0);
+        ASSERT_EQ(create(4, "other", 20, 20, 100), 0);  // current from here on
+        ui_.run([] {
+            const MAV_RGBQUAD blue{255, 0, 0, 0};
+            MAV_SelectImage(3);
+            MAV_SetPalette(&blue, 1);
+            MAV_SetPixel(89, 39, 0x123456);
+            MAV_SelectImage(4);
+        });
+        const plat::Hwnd window = image_record(3).hwnd;
+        void* const pixels = mav_bits[3];
+        const std::vector<std::uint8_t> before(static_cast<std::uint8_t*>(pixels),
+                                               static_cast<std::uint8_t*>(pixels) + image_record(3).stride * 40);
+        const plat::Rect place = plat::window_rect(window);
+        const std::string shown = caption(3);
+        for (const auto& size : refused) {
+            EXPECT_EQ(ui_.run([&] { return MAV_ResizeImage(3, size.width, size.height); }), 2)
+                << size.width << " x " << size.height << ", " << bits << "-bit";
+            const ImageRecord& r = image_record(3);
+            ASSERT_TRUE(r.in_use.load());
+            EXPECT_EQ(r.hwnd, window);
+            EXPECT_TRUE(plat::is_window(window));
+            EXPECT_EQ(mav_bits[3], pixels);
+            EXPECT_EQ(std::vector<std::uint8_t>(static_cast<std::uint8_t*>(pixels),
+                                                static_cast<std::uint8_t*>(pixels) + r.stride * 40),
+                      before);
+            EXPECT_EQ(MAV_GetImageWidth(3), 90);
+            EXPECT_EQ(MAV_GetImageHeight(3), 40);
+            EXPECT_EQ(plat::window_rect(window), place);
+            EXPECT_EQ(caption(3), shown);
+            EXPECT_EQ(MAV_GetCurrentImage(), 4);
+            if (bits == 8) {
+                EXPECT_EQ(r.buffer.palette()[0], 0x0000FFu);
+            }
+        }
+        // It still resizes to a size that can be shown, where it was.
+        ASSERT_EQ(ui_.run([] { return MAV_ResizeImage(3, 120, 60); }), 0);
+        EXPECT_EQ(plat::window_rect(image_record(3).hwnd).top_left(), place.top_left());
+        EXPECT_FALSE(plat::is_window(window));
+        ui_.run([] {
+            MAV_DestroyImage(3);
+            MAV_DestroyImage(4);
+        });
+    }
 }
 
 TEST_F(ImageWindows, ClosingTheWindowDestroysTheImageButKeepsTheCurrentNumber) {

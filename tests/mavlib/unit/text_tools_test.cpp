@@ -2,6 +2,8 @@
 // report's layout source, run on a pumping thread as the user thread does.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -171,11 +173,24 @@ TEST_F(TextTools, UnwritableFolderAndVanishedLogGiveCodesAndMessages) {
     ui_.run([] { MAV_Printf("kept\n"); });
     ui_.run([] { MAV_CloseAllLogs(); });
     EXPECT_EQ(testsupport::read_file(log_file()), "kept\n");
-    auto shown = plat::driver::shown_dialogs();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].caption, "Error");
-    EXPECT_EQ(shown[0].text, "Can't create file for LOG!");
-    EXPECT_EQ(shown[1].text, "Can't open LOG file!");
+
+    // Something that is not a file under the log's name: the copy says it
+    // cannot open it, and neither a folder nor a pipe blocks or throws.
+    std::filesystem::remove(log_file());
+    std::filesystem::create_directory(log_file());
+    EXPECT_EQ(ui_.run([] { return MAV_CopyLogToClipboard(12); }), 2);
+    EXPECT_EQ(ui_.run([] { return MAV_StartLog(12); }), 2);
+    std::filesystem::remove(log_file());
+    ASSERT_EQ(::mkfifo(log_file().c_str(), 0600), 0);
+    EXPECT_EQ(ui_.run([] { return MAV_StartLog(12); }), 2);
+    EXPECT_EQ(ui_.run([] { return MAV_CopyLogToClipboard(12); }), 2);
+
+    std::vector<std::string> texts;
+    for (const auto& d : plat::driver::shown_dialogs()) texts.push_back(d.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Can't create file for LOG!", "Can't open LOG file!",
+                                               "Can't open LOG file!", "Can't create file for LOG!",
+                                               "Can't create file for LOG!", "Can't open LOG file!"}));
+    EXPECT_EQ(plat::driver::shown_dialogs()[0].caption, "Error");
 }
 
 namespace {
