@@ -16,6 +16,7 @@
 #include "plat/codecs.h"
 #include "plat/controls.h"
 #include "plat/driver.h"
+#include "plat/input_file.h"
 #include "plat/keys.h"
 #include "plat/paths.h"
 #include "plat/platform.h"
@@ -459,7 +460,11 @@ void run_script(const std::vector<ScriptAction>& actions) {
             std::error_code ec;
             std::string full = std::filesystem::absolute(path, ec).string();
             if (ec) full = path;
-            if (!plat::driver::drop_files(main_client_centre(), {full})) say(a, "the main window takes no drops now");
+            // Only files are dropped: a directory, a FIFO or a device is refused here, with the reason.
+            if (plat::IoResult r = plat::check_input_file(full); !r)
+                say(a, "'" + path + "': " + r.message);
+            else if (!plat::driver::drop_files(main_client_centre(), {full}))
+                say(a, "the main window takes no drops now");
             break;
         }
         case ScriptAction::Button: press_button(a); break;
