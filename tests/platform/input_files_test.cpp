@@ -1,0 +1,252 @@
+// Files as a careless or hostile user names them: what is no regular file is
+// refused with its reason, a picture whose header claims more than its file
+// holds is refused without the memory the claim would take, and valid
+// pictures as compressible as their codings allow still load.
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <tiffio.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "plat/codecs.h"
+#include "plat/input_file.h"
+#include "support/temp_folder.h"
+
+using namespace plat;
+
+namespace {
+
+using Bytes = std::string;
+
+void write_all(const std::string& path, const Bytes& data) { std::ofstream(path, std::ios::binary) << data; }
+
+// A sparse file of `size` bytes that starts with `head`: costs no disk.
+void write_sparse(const std::string& path, const Bytes& head, off_t size) {
+    write_all(path, head);
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);
+}
+
+Bytes be32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+Bytes le16(unsigned v) { return {char(v), char(v >> 8)}; }
+Bytes le32(std::uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
+
+Bytes png_chunk(const char* type, const Bytes& data) {
+    const Bytes body = type + data;
+    const auto crc = std::uint32_t(::crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())));
+    return be32(std::uint32_t(data.size())) + body + be32(crc);
+}
+
+// A PNG whose image data is `raw` (filter bytes and rows) deflated by zlib at `level`.
+Bytes png_file(std::uint32_t w, std::uint32_t h, int depth, int colour_type, const Bytes& raw, int level = 9) {
+    uLongf size = compressBound(uLong(raw.size()));
+    Bytes z(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()),
+              level);
+    z.resize(size);
+    const Bytes ihdr = be32(w) + be32(h) + char(depth) + char(colour_type) + Bytes(3, '\0');
+    return "\x89PNG\r\n\x1a\n" + png_chunk("IHDR", ihdr) + png_chunk("IDAT", z) + png_chunk("IEND", "");
+}
+
+// An LZW TIFF of w x h grey pixels whose only strip is `strip`.
+Bytes lzw_tiff(std::uint32_t w, std::uint32_t h, const Bytes& strip) {
+    const std::uint32_t tags[][2] = {{256, w}, {257, h}, {258, 8}, {259, 5}, {262, 1}, {273, 8}, {277, 1},
+                                     {278, h}, {279, std::uint32_t(strip.size())}};
+    Bytes out = "II" + le16(42) + le32(8 + std::uint32_t(strip.size())) + strip + le16(9);
+    for (const auto& t : tags) out += le16(t[0]) + le16(4) + le32(1) + le32(t[1]);
+    return out + le32(0);
+}
+
+// A black grey picture coded by libjpeg with arithmetic coding.
+Bytes arithmetic_jpeg(int w, int h) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&c, &buffer, &length);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    c.arith_code = TRUE;
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(w), 0);
+    JSAMPROW rows[] = {row.data()};
+    while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, rows, 1);
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(reinterpret_cast<char*>(buffer), length);
+    std::free(buffer);
+    return out;
+}
+
+// A white bilevel page coded by libtiff with `compression`.
+void write_bilevel_tiff(const std::string& path, int w, int h, int compression) {
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, h);
+    std::vector<std::uint8_t> row(std::size_t(w + 7) / 8, 0);
+    for (int y = 0; y < h; ++y) TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
+    TIFFClose(t);
+}
+
+// Runs `body` in a child whose address space may grow by `headroom` bytes at
+// most and hands back what it returned, or how it ended. Sanitizers reserve
+// terabytes of shadow memory up front, so under them the child runs unlimited.
+std::string in_small_memory(std::uint64_t headroom, const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        long pages = 0;
+        if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+            std::fclose(f);
+        }
+        rlimit lim{};
+        lim.rlim_cur = lim.rlim_max = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + headroom;
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &lim) != 0) ::_exit(3);
+#endif
+        std::string out;
+        try {
+            out = body();
+        } catch (const std::exception& e) {  // out of memory, say: it must not reach the test runner
+            out = std::string("exception: ") + e.what();
+        }
+        if (::write(fds[1], out.data(), out.size()) != ssize_t(out.size())) ::_exit(4);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status)) return "child ended by signal " + std::to_string(WTERMSIG(status));
+    if (WEXITSTATUS(status) != 0) return "child exited with " + std::to_string(WEXITSTATUS(status));
+    return out;
+}
+
+}  // namespace
+
+TEST(InputFiles, WhatIsNoRegularFileIsRefusedWithItsReasonAndLongFilesAreNotRead) {
+    testsupport::TempFolder dir{"input_files_"};
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    write_sparse(dir.file("long.txt"), "start\n", 17 << 20);
+    write_all(dir.file("script.txt"), "start; exit\n");
+    const struct {
+        std::string path, reason;
+    } cases[] = {
+        {dir.file("missing"), "no such file"},       {dir.file("missing/below"), "no such file"},
+        {dir.str(), "a directory, not a file"},      {fifo, "a FIFO, not a file"},
+        {"/dev/zero", "a device, not a file"},       {dir.file("long.txt"), "larger than 16 MiB"},
+        {dir.file("script.txt"), ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = "untouched";
+        const IoResult r = read_input_file(c.path, 16 << 20, text);
+        EXPECT_EQ(r.message, c.reason) << c.path;
+        EXPECT_EQ(text, r ? "start; exit\n" : "untouched") << c.path;
+        // Only reading whole has a limit; opening and decoding give the same reasons.
+        if (c.reason == "larger than 16 MiB" || c.reason.empty()) continue;
+        EXPECT_EQ(check_input_file(c.path).message, c.reason) << c.path;
+        Surface picture;
+        EXPECT_EQ(load_image(c.path, picture).message, c.reason) << c.path;
+    }
+}
+
+TEST(InputFiles, HeadersClaimingMoreThanTheirFilesHoldAreRefusedWithinLittleMemory) {
+    testsupport::TempFolder dir{"input_files_"};
+    std::map<std::string, std::pair<Bytes, std::string>> files;  // name: contents, the refusal expected
+    const std::string claim = " file too short for the 16384 x 16384 pixels it claims";
+    files["rgb.png"] = {png_file(16384, 16384, 8, 2, Bytes(10, '\0')), "PNG" + claim};
+    files["bilevel.png"] = {png_file(16384, 16384, 1, 0, Bytes(20000, '\0')), "PNG" + claim};
+    files["screen.gif"] = {Bytes("GIF89a") + le16(16384) + le16(16384) + Bytes(3, '\0') + "," + le16(0) + le16(0) +
+                               le16(16384) + le16(16384) + Bytes("\0\x02\x02\x44\x01\0;", 7),
+                           "GIF" + claim};
+    std::vector<std::uint8_t> jpeg;
+    Surface black(16, 16);
+    black.fill(0);
+    ASSERT_TRUE(encode_image(black, ImageFormat::Jpeg, 90, jpeg).ok);
+    Bytes patched(jpeg.begin(), jpeg.end());
+    const std::size_t sof = patched.find("\xFF\xC0");
+    ASSERT_NE(sof, Bytes::npos);
+    patched.replace(sof + 5, 4, Bytes("\x40\x00\x40\x00", 4));
+    files["patched.jpg"] = {patched, "JPEG" + claim};
+    files["strip.tif"] = {lzw_tiff(16384, 16384, Bytes("\x80\x00\x40\x40", 4)), "TIFF" + claim};
+    for (const auto& [name, file] : files) write_all(dir.file(name), file.first);
+    // Two gigabytes on disk that hold nothing but their first bytes.
+    write_sparse(dir.file("zeros.bin"), "", off_t(2) << 30);
+    write_sparse(dir.file("signature.png"), "\x89PNG\r\n\x1a\n", off_t(2) << 30);
+    files["zeros.bin"] = {"", "not an image file"};
+    files["signature.png"] = {"", "corrupt PNG data"};
+
+    const std::string got = in_small_memory(std::uint64_t(256) << 20, [&] {
+        std::string out;
+        for (const auto& [name, file] : files) {
+            Surface picture;
+            out += name + ": " + load_image(dir.file(name), picture).message + "\n";
+        }
+        return out;
+    });
+    std::string expected;
+    for (const auto& [name, file] : files) expected += name + ": " + file.second + "\n";
+    EXPECT_EQ(got, expected);
+}
+
+TEST(InputFiles, ValidPicturesAsCompressibleAsTheirCodingsAllowStillLoad) {
+    // Above the size that every coding may claim freely (2^22 pixels), all
+    // black or white: as small as our encoders and the libraries make them.
+    constexpr int kW = 4096, kH = 1040;
+    testsupport::TempFolder dir{"input_files_"};
+    Surface black(kW, kH);
+    black.fill(0);
+    std::vector<std::string> names;
+    auto ours = [&](const std::string& name, ImageFormat format, PngEffort effort = PngEffort::Small) {
+        ASSERT_TRUE(save_image(black, dir.file(name), format, 90, effort).ok) << name;
+        names.push_back(name);
+    };
+    ours("ours.png", ImageFormat::Png);
+    ours("ours-fast.png", ImageFormat::Png, PngEffort::Fast);
+    ours("ours.gif", ImageFormat::Gif);
+    ours("ours.jpg", ImageFormat::Jpeg);
+    ours("ours.tif", ImageFormat::Tiff);
+    Bytes bilevel_rows;
+    for (int y = 0; y < kH; ++y) bilevel_rows += Bytes(1 + kW / 8, '\0');
+    write_all(dir.file("zlib-best.png"), png_file(kW, kH, 1, 0, bilevel_rows, 9));
+    write_all(dir.file("arithmetic.jpg"), arithmetic_jpeg(kW, kH));
+    write_bilevel_tiff(dir.file("fax.tif"), kW, kH, COMPRESSION_CCITTFAX4);
+    write_bilevel_tiff(dir.file("deflate.tif"), kW, kH, COMPRESSION_ADOBE_DEFLATE);
+    names.insert(names.end(), {"zlib-best.png", "arithmetic.jpg", "fax.tif", "deflate.tif"});
+    for (const std::string& name : names) {
+        Surface picture;
+        const IoResult r = load_image(dir.file(name), picture);
+        ASSERT_TRUE(r.ok) << name << ": " << r.message;
+        EXPECT_EQ(picture.size(), (Size{kW, kH})) << name;
+        const Color expected = name.find(".tif") != std::string::npos && name != "ours.tif" ? 0xFFFFFF : 0;
+        EXPECT_EQ(picture.pixel(kW - 1, kH - 1), expected) << name;
+    }
+}
