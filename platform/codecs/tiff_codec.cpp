@@ -203,8 +203,9 @@ IoResult read_rgba_picture(TIFF* tif, std::uint32_t w, std::uint32_t h, Decoded&
 
 // Whether `size` bytes can hold the picture the directory claims, by the
 // largest expansion of its coding, counting one sample a pixel (chroma may be
-// subsampled). Codings without a useful bound (JBIG, LZMA, ZSTD, ...) are
-// held by the pixel limit alone.
+// subsampled). ZSTD and LZMA get twice what libtiff reaches on a blank page;
+// LERC, WebP and JBIG code a blank page in next to nothing and are held by
+// the pixel limit alone.
 bool size_plausible(TIFF* tif, std::uint32_t w, std::uint32_t h, std::uint64_t size) {
     if (std::uint64_t(w) * h <= (std::uint64_t(1) << 22)) return true;
     std::uint16_t compression = COMPRESSION_NONE, bps = 1;
@@ -223,6 +224,8 @@ bool size_plausible(TIFF* tif, std::uint32_t w, std::uint32_t h, std::uint64_t s
     case COMPRESSION_CCITTRLEW:
     case COMPRESSION_CCITTFAX3:
     case COMPRESSION_CCITTFAX4: return h <= size * 8;  // every coded row takes a bit at least
+    case COMPRESSION_ZSTD:
+    case COMPRESSION_LZMA: return plausible_bytes(raw, size, 65536);
     default: return true;
     }
 }
@@ -237,6 +240,9 @@ IoResult decode_tiff(const ByteSource& src, Decoded& out) {
     if (!TIFFGetField(t.tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(t.tif, TIFFTAG_IMAGELENGTH, &h))
         return IoResult::failure("corrupt TIFF data");
     if (!size_acceptable(w, h)) return IoResult::failure(w && h ? "image too large" : "corrupt TIFF data");
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(t.tif, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression)) return IoResult::failure("unsupported TIFF format");
     if (!size_plausible(t.tif, w, h, src.size())) return too_short_for("TIFF", w, h);
     std::uint16_t bps = 0;
     if (is_palette_picture(t.tif, bps)) return read_palette_picture(t.tif, w, h, bps, t.messages, out);

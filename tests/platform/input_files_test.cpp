@@ -58,9 +58,9 @@ Bytes png_file(std::uint32_t w, std::uint32_t h, int depth, int colour_type, con
     return "\x89PNG\r\n\x1a\n" + png_chunk("IHDR", ihdr) + png_chunk("IDAT", z) + png_chunk("IEND", "");
 }
 
-// An LZW TIFF of w x h grey pixels whose only strip is `strip`.
-Bytes lzw_tiff(std::uint32_t w, std::uint32_t h, const Bytes& strip) {
-    const std::uint32_t tags[][2] = {{256, w}, {257, h}, {258, 8}, {259, 5}, {262, 1}, {273, 8}, {277, 1},
+// A TIFF of w x h grey pixels whose only strip is `strip`, coded by `compression`.
+Bytes one_strip_tiff(std::uint32_t w, std::uint32_t h, std::uint32_t compression, const Bytes& strip) {
+    const std::uint32_t tags[][2] = {{256, w}, {257, h}, {258, 8}, {259, compression}, {262, 1}, {273, 8}, {277, 1},
                                      {278, h}, {279, std::uint32_t(strip.size())}};
     Bytes out = "II" + le16(42) + le32(8 + std::uint32_t(strip.size())) + strip + le16(9);
     for (const auto& t : tags) out += le16(t[0]) + le16(4) + le32(1) + le32(t[1]);
@@ -196,7 +196,8 @@ TEST(InputFiles, HeadersClaimingMoreThanTheirFilesHoldAreRefusedWithinLittleMemo
     ASSERT_NE(sof, Bytes::npos);
     patched.replace(sof + 5, 4, Bytes("\x40\x00\x40\x00", 4));
     files["patched.jpg"] = {patched, "JPEG" + claim};
-    files["strip.tif"] = {lzw_tiff(16384, 16384, Bytes("\x80\x00\x40\x40", 4)), "TIFF" + claim};
+    files["lzw.tif"] = {one_strip_tiff(16384, 16384, COMPRESSION_LZW, Bytes("\x80\x00\x40\x40", 4)), "TIFF" + claim};
+    files["zstd.tif"] = {one_strip_tiff(16384, 16384, COMPRESSION_ZSTD, Bytes(300, '\0')), "TIFF" + claim};
     for (const auto& [name, file] : files) write_all(dir.file(name), file.first);
     // Two gigabytes on disk that hold nothing but their first bytes.
     write_sparse(dir.file("zeros.bin"), "", off_t(2) << 30);
