@@ -268,6 +268,21 @@ ImageFileType sniff_source(const ByteSource& src) {
     return src.read(0, head, n) ? sniff_image_type(head, n) : ImageFileType::Unknown;
 }
 
+IoResult size_from_headers(ImageFileType type, const ByteSource& src, Size& size) {
+    switch (type) {
+    case ImageFileType::Bmp: return bmp_size(src, size);
+    case ImageFileType::Jpeg: return jpeg_size(src, size);
+    case ImageFileType::Gif: return gif_size(src, size);
+    case ImageFileType::Png: return png_size(src, size);
+    case ImageFileType::Tiff: return tiff_size(src, size);
+    case ImageFileType::Ico: return ico_size(src, size);
+    case ImageFileType::Wmf: return wmf_size(src, size);
+    case ImageFileType::Emf: return emf_size(src, size);
+    case ImageFileType::Unknown: break;
+    }
+    return IoResult::failure("not an image file");
+}
+
 }  // namespace
 
 ImageFileType sniff_image_file(const std::string& path) {
@@ -288,6 +303,9 @@ IoResult load_image(const std::string& path, Surface& out, ImageFileInfo* info) 
     if (streamed(type)) {
         if (IoResult r = decode_streamed(type, src, d); !r) return r;
     } else {
+        // Read whole only once the headers make sense.
+        Size size;
+        if (IoResult r = size_from_headers(type, src, size); !r) return r;
         std::vector<std::uint8_t> data;
         if (IoResult r = read_whole_file(f.fd, data); !r) return r;
         if (IoResult r = decode_in_memory(type, data.data(), data.size(), d); !r) return r;
@@ -298,21 +316,9 @@ IoResult load_image(const std::string& path, Surface& out, ImageFileInfo* info) 
 IoResult read_image_size(const std::string& path, Size& out) {
     Fd f;
     if (IoResult r = open_input_file(path, f.fd); !r) return r;
-    FileSource src(f.fd);
+    const FileSource src(f.fd);
     Size size;
-    IoResult r = IoResult::failure("not an image file");
-    switch (sniff_source(src)) {
-    case ImageFileType::Bmp: r = bmp_size(src, size); break;
-    case ImageFileType::Jpeg: r = jpeg_size(src, size); break;
-    case ImageFileType::Gif: r = gif_size(src, size); break;
-    case ImageFileType::Png: r = png_size(src, size); break;
-    case ImageFileType::Tiff: r = tiff_size(src, size); break;
-    case ImageFileType::Ico: r = ico_size(src, size); break;
-    case ImageFileType::Wmf: r = wmf_size(src, size); break;
-    case ImageFileType::Emf: r = emf_size(src, size); break;
-    case ImageFileType::Unknown: break;
-    }
-    if (!r) return r;
+    if (IoResult r = size_from_headers(sniff_source(src), src, size); !r) return r;
     out = size;
     return IoResult::success();
 }

@@ -202,8 +202,10 @@ TEST(InputFiles, HeadersClaimingMoreThanTheirFilesHoldAreRefusedWithinLittleMemo
     // Two gigabytes on disk that hold nothing but their first bytes.
     write_sparse(dir.file("zeros.bin"), "", off_t(2) << 30);
     write_sparse(dir.file("signature.png"), "\x89PNG\r\n\x1a\n", off_t(2) << 30);
+    write_sparse(dir.file("signature.bmp"), "BM", off_t(2) << 30);
     files["zeros.bin"] = {"", "not an image file"};
     files["signature.png"] = {"", "corrupt PNG data"};
+    files["signature.bmp"] = {"", "corrupt BMP data"};
 
     const std::string got = in_small_memory(std::uint64_t(256) << 20, [&] {
         std::string out;
