@@ -1,11 +1,10 @@
-// Files as a careless or hostile user names them: what is no regular file is
-// refused with its reason, a picture whose header claims more than its file
-// holds is refused without the memory the claim would take, and valid
-// pictures as compressible as their codings allow still load.
+// Pictures as a careless or hostile user gives them: a header that claims
+// more than its file holds is refused without the memory the claim would
+// take, a huge file is not read past what makes sense, and valid pictures as
+// compressible as their codings allow still load.
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -17,10 +16,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plat/codecs.h"
-#include "plat/input_file.h"
 #include "support/temp_folder.h"
 
 using namespace plat;
@@ -76,16 +75,13 @@ Bytes arithmetic_jpeg(int w, int h) {
     unsigned char* buffer = nullptr;
     unsigned long length = 0;
     jpeg_mem_dest(&c, &buffer, &length);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 1;
+    c.image_width = JDIMENSION(w), c.image_height = JDIMENSION(h), c.input_components = 1;
     c.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&c);
     c.arith_code = TRUE;
     jpeg_start_compress(&c, TRUE);
     std::vector<JSAMPLE> row(std::size_t(w), 0);
-    JSAMPROW rows[] = {row.data()};
-    while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, rows, 1);
+    for (JSAMPROW rows[] = {row.data()}; c.next_scanline < c.image_height;) jpeg_write_scanlines(&c, rows, 1);
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     Bytes out(reinterpret_cast<char*>(buffer), length);
@@ -93,17 +89,14 @@ Bytes arithmetic_jpeg(int w, int h) {
     return out;
 }
 
-// A white bilevel page coded by libtiff with `compression`.
-void write_bilevel_tiff(const std::string& path, int w, int h, int compression) {
+// A white bilevel page coded by libtiff with CCITT group 4, as scanners write them.
+void write_fax_tiff(const std::string& path, int w, int h) {
     TIFF* t = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(t, nullptr);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, h);
+    for (auto [tag, value] : {std::pair{TIFFTAG_IMAGEWIDTH, w}, {TIFFTAG_IMAGELENGTH, h}, {TIFFTAG_BITSPERSAMPLE, 1},
+                              {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE}, {TIFFTAG_ROWSPERSTRIP, h},
+                              {TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4}})
+        TIFFSetField(t, tag, value);
     std::vector<std::uint8_t> row(std::size_t(w + 7) / 8, 0);
     for (int y = 0; y < h; ++y) TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
     TIFFClose(t);
@@ -150,33 +143,6 @@ std::string in_small_memory(std::uint64_t headroom, const std::function<std::str
 }
 
 }  // namespace
-
-TEST(InputFiles, WhatIsNoRegularFileIsRefusedWithItsReasonAndLongFilesAreNotRead) {
-    testsupport::TempFolder dir{"input_files_"};
-    const std::string fifo = dir.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    write_sparse(dir.file("long.txt"), "start\n", 17 << 20);
-    write_all(dir.file("script.txt"), "start; exit\n");
-    const struct {
-        std::string path, reason;
-    } cases[] = {
-        {dir.file("missing"), "no such file"},       {dir.file("missing/below"), "no such file"},
-        {dir.str(), "a directory, not a file"},      {fifo, "a FIFO, not a file"},
-        {"/dev/zero", "a device, not a file"},       {dir.file("long.txt"), "larger than 16 MiB"},
-        {dir.file("script.txt"), ""},
-    };
-    for (const auto& c : cases) {
-        std::string text = "untouched";
-        const IoResult r = read_input_file(c.path, 16 << 20, text);
-        EXPECT_EQ(r.message, c.reason) << c.path;
-        EXPECT_EQ(text, r ? "start; exit\n" : "untouched") << c.path;
-        // Only reading whole has a limit; opening and decoding give the same reasons.
-        if (c.reason == "larger than 16 MiB" || c.reason.empty()) continue;
-        EXPECT_EQ(check_input_file(c.path).message, c.reason) << c.path;
-        Surface picture;
-        EXPECT_EQ(load_image(c.path, picture).message, c.reason) << c.path;
-    }
-}
 
 TEST(InputFiles, HeadersClaimingMoreThanTheirFilesHoldAreRefusedWithinLittleMemory) {
     testsupport::TempFolder dir{"input_files_"};
@@ -241,15 +207,13 @@ TEST(InputFiles, ValidPicturesAsCompressibleAsTheirCodingsAllowStillLoad) {
     for (int y = 0; y < kH; ++y) bilevel_rows += Bytes(1 + kW / 8, '\0');
     write_all(dir.file("zlib-best.png"), png_file(kW, kH, 1, 0, bilevel_rows, 9));
     write_all(dir.file("arithmetic.jpg"), arithmetic_jpeg(kW, kH));
-    write_bilevel_tiff(dir.file("fax.tif"), kW, kH, COMPRESSION_CCITTFAX4);
-    write_bilevel_tiff(dir.file("deflate.tif"), kW, kH, COMPRESSION_ADOBE_DEFLATE);
-    names.insert(names.end(), {"zlib-best.png", "arithmetic.jpg", "fax.tif", "deflate.tif"});
+    write_fax_tiff(dir.file("fax.tif"), kW, kH);
+    names.insert(names.end(), {"zlib-best.png", "arithmetic.jpg", "fax.tif"});
     for (const std::string& name : names) {
         Surface picture;
         const IoResult r = load_image(dir.file(name), picture);
         ASSERT_TRUE(r.ok) << name << ": " << r.message;
         EXPECT_EQ(picture.size(), (Size{kW, kH})) << name;
-        const Color expected = name.find(".tif") != std::string::npos && name != "ours.tif" ? 0xFFFFFF : 0;
-        EXPECT_EQ(picture.pixel(kW - 1, kH - 1), expected) << name;
+        EXPECT_EQ(picture.pixel(kW - 1, kH - 1), name == "fax.tif" ? 0xFFFFFFu : 0u) << name;
     }
 }
