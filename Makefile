@@ -38,19 +38,23 @@ test-tsan: deps
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tsan.supp second_deadlock_stack=1 history_size=4" \
 		ctest --output-on-failure -j$(JOBS) --timeout 600
 
-# Fuzzes the BMP and ICO decoders for FUZZ_SECONDS. The inputs the fuzzer
-# finds go to $(FUZZ_BUILD)/corpus (outside the sources); the seed corpus in
-# fuzz/corpus and fuzz/regressions is only read. Crashes land in
+# Fuzzes the BMP and ICO decoders, and PNG, JPEG, GIF and TIFF through the
+# front, for FUZZ_SECONDS. The inputs the fuzzer finds go to
+# $(FUZZ_BUILD)/corpus (outside the sources); the seed corpus in fuzz/corpus
+# and fuzz/regressions is only read, and seeds of the other formats are
+# written by the libraries into $(FUZZ_BUILD)/seeds. Crashes land in
 # $(FUZZ_BUILD)/artifacts. FUZZ_FLAGS passes more libFuzzer options
 # (e.g. FUZZ_FLAGS=-max_len=65536).
 fuzz: deps
 	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (Debian package clang)"; exit 1; }
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAV_BUILD_FUZZ=ON \
 		-DMAV_BUILD_TESTS=OFF -DMAV_BUILD_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target decode_fuzzer
-	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target decode_fuzzer make_fuzz_seeds
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts $(FUZZ_BUILD)/seeds
+	$(FUZZ_BUILD)/fuzz/make_fuzz_seeds $(FUZZ_BUILD)/seeds
 	$(FUZZ_BUILD)/fuzz/decode_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -malloc_limit_mb=512 \
-		-timeout=10 -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus fuzz/corpus $(wildcard fuzz/regressions)
+		-timeout=10 -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus fuzz/corpus \
+		$(FUZZ_BUILD)/seeds $(wildcard fuzz/regressions)
 
 demo: build
 	@bash scripts/demo.sh $(BUILD)

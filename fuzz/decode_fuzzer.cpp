@@ -1,7 +1,8 @@
 // Fuzz target for the decoders written here, BMP and ICO, and the packed-DIB
 // reader over the BMP one: every input goes through both decoders and both
 // header-only size readers, and through the DIB reader as it is and without
-// its first 14 bytes. Beyond surviving, a decoded picture must agree with
+// its first 14 bytes. PNG, JPEG, GIF and TIFF inputs also go through the
+// front, over the reader those decoders pull their input through. Beyond surviving, a decoded picture must agree with
 // what the size reader says about the same bytes, every pixel of it must be
 // readable and a 0x00RRGGBB word where it is colour, an indexed picture must
 // report a palette size it can hold, and the picture must come back
@@ -127,6 +128,32 @@ void check_bmp_as_packed_dib(const std::uint8_t* data, std::size_t size, const S
     require(same_pixels(s, from_file), "packed DIB and BMP file read differently");
 }
 
+// PNG, JPEG, GIF and TIFF through the front, whose decoders pull their input
+// piecemeal: a failure leaves the output as it was and says why; a success
+// is a picture within the limits whose every pixel can be read.
+int check_streamed_formats(const std::uint8_t* data, std::size_t size) {
+    const ImageFileType type = sniff_image_type(data, size);
+    if (type != ImageFileType::Png && type != ImageFileType::Jpeg && type != ImageFileType::Gif &&
+        type != ImageFileType::Tiff)
+        return 0;
+    Surface s;
+    ImageFileInfo info;
+    const IoResult r = decode_image(data, size, s, &info);
+    if (!r.ok) {
+        require(s.is_null(), "failed decode wrote its output");
+        require(!r.message.empty(), "failure without a message");
+        return 0;
+    }
+    require(!s.is_null() && info.type == type, "decoder reported success without a picture of its type");
+    require(size_acceptable(std::uint64_t(s.width()), std::uint64_t(s.height())), "decoded picture over the limits");
+    require(s.format() == PixelFormat::Indexed8 ? info.palette_entries >= 1 && info.palette_entries <= 256
+                                               : info.palette_entries == 0,
+            "palette size out of range");
+    volatile std::uint32_t sink = touch(s);
+    (void)sink;
+    return 1;
+}
+
 }  // namespace
 
 int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
@@ -164,6 +191,7 @@ int decode_fuzz_input(const std::uint8_t* data, std::size_t size) {
     }
     check_packed_dib(data, size);
     if (size > 14) check_packed_dib(data + 14, size - 14);
+    decoded += check_streamed_formats(data, size);
     return decoded;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Runs one input through both decoders and size readers, aborting when a
-// rule is broken. Returns how many of the two decoders accepted the input.
+// Runs one input through both decoders and size readers (and the front, for
+// PNG, JPEG, GIF and TIFF), aborting when a rule is broken. Returns how many
+// decoders accepted the input.
 int decode_fuzz_input(const std::uint8_t* data, std::size_t size);

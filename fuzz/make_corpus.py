@@ -9,6 +9,7 @@ file). Both folders are replayed by the decode_fuzz_replay test.
 Usage: fuzz/make_corpus.py [OUT_DIR]   (writes OUT_DIR/corpus and OUT_DIR/regressions;
                                         OUT_DIR defaults to this script's folder)
 """
+import argparse
 import os
 import struct
 import sys
@@ -223,7 +224,12 @@ def write_all(folder, files):
 
 
 def main():
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     epilog="Writes OUT_DIR/corpus and OUT_DIR/regressions.")
+    parser.add_argument("out_dir", nargs="?", default=here, metavar="OUT_DIR",
+                        help="where to write (default: this script's folder)")
+    out_dir = parser.parse_args().out_dir
     write_all(os.path.join(out_dir, "corpus"), corpus())
     write_all(os.path.join(out_dir, "regressions"), regressions())
     return 0

@@ -5,27 +5,20 @@
 //
 //   make_grid_movie OUT.avi [WIDTH HEIGHT [FRAMES]]   (default 960 x 540, 48 frames)
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
 #include "plat/gfx.h"
+#include "sample_args.h"
 #include "scene.h"
 
 namespace {
 
 constexpr double kViewStep = 0.04;  // between neighbouring eyes
 constexpr double kFramesPerSecond = 24.0;
-
-bool parse_int(const char* text, int low, int high, int& out) {
-    char* end = nullptr;
-    long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < low || v > high) return false;
-    out = int(v);
-    return true;
-}
 
 void render_frame(plat::Surface& frame, double phase) {
     const int cw = frame.width() / 3, ch = frame.height() / 3;
@@ -49,22 +42,26 @@ void to_bgr(const plat::Surface& frame, cv::Mat& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 4 && argc != 5) {
-        std::fprintf(stderr, "usage: %s OUT.avi [WIDTH HEIGHT [FRAMES]]\n", argv[0]);
-        return 2;
-    }
+    const std::vector<std::string> args = samples::parse_command_line(
+        argc, argv,
+        {"OUT.avi [WIDTH HEIGHT [FRAMES]]",
+         "Renders a Motion JPEG movie for reelmix: every frame holds nine views of a small scene\n"
+         "in a 3 x 3 grid. Frames are 960 x 540 unless given (48 x 48 to 7680 x 4320); 48 frames\n"
+         "unless given (1 to 100000).",
+         {1, 3, 4}});
     int w = 960, h = 540, frames = 48;
-    if (argc >= 4 && (!parse_int(argv[2], 48, 7680, w) || !parse_int(argv[3], 48, 4320, h))) {
+    if (args.size() >= 3 &&
+        (!samples::parse_int(args[1], 48, 7680, w) || !samples::parse_int(args[2], 48, 4320, h))) {
         std::fprintf(stderr, "%s: the frame size must be from 48 x 48 to 7680 x 4320\n", argv[0]);
         return 2;
     }
-    if (argc == 5 && !parse_int(argv[4], 1, 100000, frames)) {
+    if (args.size() == 4 && !samples::parse_int(args[3], 1, 100000, frames)) {
         std::fprintf(stderr, "%s: the number of frames must be from 1 to 100000\n", argv[0]);
         return 2;
     }
-    cv::VideoWriter writer(argv[1], cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), kFramesPerSecond, cv::Size(w, h));
+    cv::VideoWriter writer(args[0], cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), kFramesPerSecond, cv::Size(w, h));
     if (!writer.isOpened()) {
-        std::fprintf(stderr, "%s: cannot write a Motion JPEG movie to %s\n", argv[0], argv[1]);
+        std::fprintf(stderr, "%s: cannot write a Motion JPEG movie to %s\n", argv[0], args[0].c_str());
         return 1;
     }
     plat::Surface frame(w, h);
@@ -76,6 +73,6 @@ int main(int argc, char** argv) {
         writer.write(bgr);
     }
     writer.release();
-    std::printf("%s: %dx%d, %d frames of 3 x 3 views\n", argv[1], w, h, frames);
+    std::printf("%s: %dx%d, %d frames of 3 x 3 views\n", args[0].c_str(), w, h, frames);
     return 0;
 }

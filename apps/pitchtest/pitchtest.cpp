@@ -141,8 +141,8 @@ void UserSetup(void) {
     }
     if (const char* pair = MAV_GetProgramOption("--pair")) {
         if (MAV_DropFile(pair) != 0) {
-            std::fprintf(stderr, "pitchtest: cannot load the stereo pair '%s'; drop a picture on the main window\n",
-                         pair);
+            std::fprintf(stderr, "pitchtest: cannot load the stereo pair '%s': %s; drop a picture on the main window\n",
+                         pair, MAV_GetLastFileError());
         }
     }
 }

@@ -186,12 +186,16 @@ bool main_proc(plat::Message& m) {
     }
 }
 
-// Any format the codecs read, from its headers alone.
+// Any format the codecs read, decoded to its end: a file that cannot be read
+// whole gets no window (the load request decodes it again).
 bool probe_image_size(const std::string& path, int& w, int& h) {
-    plat::Size size;
-    if (!plat::read_image_size(path, size)) return false;
-    w = size.width;
-    h = size.height;
+    plat::Surface picture;
+    if (plat::IoResult r = plat::load_image(path, picture); !r) {
+        std::fprintf(stderr, "mavlib: cannot load the dropped file '%s': %s\n", path.c_str(), r.message.c_str());
+        return false;
+    }
+    w = picture.width();
+    h = picture.height();
     return true;
 }
 

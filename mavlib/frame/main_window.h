@@ -32,7 +32,7 @@ void run_exit_sequence();
 void handle_dropped_files(const std::vector<std::string>& files);
 
 // Optional hook: reads an image file's size without keeping it (by default
-// the codecs' header reader).
+// the file is decoded whole and its size taken).
 using ImageSizeProbe = bool (*)(const std::string& native_path, int& width, int& height);
 void set_image_size_probe(ImageSizeProbe probe);
 

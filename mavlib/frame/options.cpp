@@ -2,15 +2,18 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 
 #include "mavlib.h"
+#include "plat/input_file.h"
 
 namespace mav {
 
 namespace {
+
+// Far more than any list of actions a person writes.
+constexpr std::size_t kMaxScriptBytes = std::size_t(16) << 20;
 
 std::vector<DeclaredOption>& declared() {
     static std::vector<DeclaredOption>* v = new std::vector<DeclaredOption>;
@@ -130,11 +133,9 @@ ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions
             std::string v;
             if (!take_value(v)) return fail("--script needs a file name");
             if (out.has_script) return fail("give either --do or --script, once");
-            std::ifstream in(v);
-            if (!in) return fail("--script: cannot read '" + v + "'");
-            std::ostringstream text;
-            text << in.rdbuf();
-            out.script_text = text.str();
+            // Bounded, and only from a regular file: /dev/zero or a FIFO would feed or block us forever.
+            if (plat::IoResult r = plat::read_input_file(v, kMaxScriptBytes, out.script_text); !r)
+                return fail("--script '" + v + "': " + r.message);
             out.script_source = v;
             out.has_script = true;
         } else if (const DeclaredOption* d = find_declared(a)) {

@@ -17,6 +17,7 @@
 #include "plat/codecs.h"
 #include "plat/controls.h"
 #include "plat/driver.h"
+#include "plat/input_file.h"
 #include "plat/keys.h"
 #include "plat/paths.h"
 #include "plat/platform.h"
@@ -293,6 +294,8 @@ bool drop_file(const ScriptAction& a) {
     std::error_code ec;
     std::string full = std::filesystem::absolute(path, ec).string();
     if (ec) full = path;
+    // Only files are dropped: a directory, a FIFO or a device is refused here, with the reason.
+    if (plat::IoResult r = plat::check_input_file(full); !r) return fail(a, "'" + path + "': " + r.message);
     if (!plat::driver::drop_files(main_client_centre(), {full})) return fail(a, "the main window takes no drops now");
     return true;
 }

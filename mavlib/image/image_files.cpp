@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -130,25 +131,44 @@ SaveOrders& save_orders() {
 
 }  // namespace
 
-int load_image_native(const std::string& native_path, int x, int y) {
-    if (!current_image_record()) return 2;
-    plat::Surface pic;
-    plat::ImageFileInfo info;
-    if (!plat::load_image(native_path, pic, &info)) return 1;
-    if (pic.is_null()) return 1;
+namespace {
+thread_local std::string t_last_file_error;
+}  // namespace
+
+const std::string& last_file_error() { return t_last_file_error; }
+void set_last_file_error(std::string why) { t_last_file_error = std::move(why); }
+
+plat::IoResult decode_picture_file(const std::string& native_path, DecodedPicture& out) {
+    DecodedPicture picture;
+    plat::IoResult r = plat::load_image(native_path, picture.pixels, &picture.info);
+    if (r && picture.pixels.is_null()) r = plat::IoResult::failure("empty picture");
+    set_last_file_error(r ? std::string() : r.message);
+    if (r) out = std::move(picture);
+    return r;
+}
+
+int draw_into_current_image(const DecodedPicture& picture, int x, int y) {
     ImageRecord* r = current_image_record();
     if (!r) return 2;
-    if (r->bits == 8 && info.palette_entries > 0) {
+    const plat::Surface& pic = picture.pixels;
+    if (r->bits == 8 && picture.info.palette_entries > 0) {
         MAV_RGBQUAD entries[256];
-        for (int i = 0; i < info.palette_entries; ++i) {
+        for (int i = 0; i < picture.info.palette_entries; ++i) {
             const plat::Color c = pic.palette()[std::size_t(i)];
             entries[i] = {std::uint8_t(plat::blue_of(c)), std::uint8_t(plat::green_of(c)),
                           std::uint8_t(plat::red_of(c)), 0};
         }
-        MAV_SetPalette(entries, info.palette_entries);
+        MAV_SetPalette(entries, picture.info.palette_entries);
     }
     draw_picture(r->buffer, pic, x, y);
     return 0;
+}
+
+int load_image_native(const std::string& native_path, int x, int y) {
+    if (!current_image_record()) return 2;
+    DecodedPicture picture;
+    if (!decode_picture_file(native_path, picture)) return 1;
+    return draw_into_current_image(picture, x, y);
 }
 
 std::string save_name_with_extension(const char* sjis_name, int format) {
@@ -168,7 +188,9 @@ std::string save_name_with_extension(const char* sjis_name, int format) {
 
 void load_dropped_file(int index, const std::string& native_path) {
     if (MAV_SelectImage(index) != 0) return;
-    load_image_native(native_path, 0, 0);
+    if (load_image_native(native_path, 0, 0) == 1)
+        std::fprintf(stderr, "mavlib: cannot load the dropped file '%s': %s\n", native_path.c_str(),
+                     last_file_error().c_str());
     MAV_RestoreImage();
     ImageRecord& r = image_record(index);
     if (!r.in_use.load()) return;
@@ -278,9 +300,14 @@ void serve_image_save(int index, std::intptr_t id) {
 
 using namespace mav;
 
+const char* MAV_GetLastFileError(void) { return last_file_error().c_str(); }
+
 int MAV_LoadImage(const char* name, int x, int y) {
     if (!current_image_record()) return 2;
-    if (!name) return 1;
+    if (!name) {
+        set_last_file_error("no file name");
+        return 1;
+    }
     return load_image_native(plat::to_native_path(utf8_name(name)), x, y);
 }
 

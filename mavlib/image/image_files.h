@@ -14,6 +14,25 @@ namespace mav {
 // The JPEG quality MAV_SaveImage passes to the encoder.
 extern int g_jpeg_quality;
 
+// A picture file decoded to its end, not yet drawn anywhere.
+struct DecodedPicture {
+    plat::Surface pixels;
+    plat::ImageFileInfo info;
+};
+
+// Decodes a picture file whole before anything is sized or drawn for it, so
+// that a file that cannot be read to its end leaves everything as it was.
+// A failure's reason also becomes the calling thread's last file error.
+plat::IoResult decode_picture_file(const std::string& native_path, DecodedPicture& out);
+
+// Draws a decoded picture into the current image with its top-left corner at
+// (x, y); an 8-bit image takes the picture's palette. 0, 2 no current image.
+int draw_into_current_image(const DecodedPicture& picture, int x, int y);
+
+// Why the last load on the calling thread failed; empty after a success.
+const std::string& last_file_error();
+void set_last_file_error(std::string why);
+
 // MAV_LoadImage with a native (UTF-8) path: 0, 1 file not read, 2 no current image.
 int load_image_native(const std::string& native_path, int x, int y);
 

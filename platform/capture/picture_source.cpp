@@ -1,6 +1,7 @@
 #include "picture_source.h"
 
 #include "plat/codecs.h"
+#include "plat/input_file.h"
 #include "plat/movie.h"
 
 namespace plat::capture {
@@ -53,11 +54,29 @@ private:
     int side_;
 };
 
+std::string size_text(int width, int height) { return std::to_string(width) + " x " + std::to_string(height); }
+
 }  // namespace
 
 std::unique_ptr<HalfPictureSource> open_half_picture_source(const std::string& path, int side, std::string& why) {
-    Surface picture;
-    if (load_image(path, picture).ok && picture.width() >= 2) {
+    const std::string named = "\"" + path + "\"";
+    // Checked before the movie reader sees the name: a FIFO or a device would keep it waiting.
+    if (IoResult r = check_input_file(path); !r) {
+        why = named + ": " + r.message;
+        return nullptr;
+    }
+    // A picture is told by its first bytes; only what is none goes to the movie reader.
+    if (sniff_image_file(path) != ImageFileType::Unknown) {
+        Surface picture;
+        if (IoResult r = load_image(path, picture); !r) {
+            why = named + ": " + r.message;
+            return nullptr;
+        }
+        if (picture.width() < 2) {
+            why = named + " is " + size_text(picture.width(), picture.height()) +
+                  " pixels: a stereo pair needs two halves side by side, at least 2 pixels across";
+            return nullptr;
+        }
         if (picture.format() != PixelFormat::Rgb32) {
             Surface rgb(picture.width(), picture.height());
             for (int y = 0; y < picture.height(); ++y)
@@ -67,9 +86,16 @@ std::unique_ptr<HalfPictureSource> open_half_picture_source(const std::string& p
         return std::make_unique<StillHalf>(std::move(picture), side);
     }
     auto movie = std::make_unique<MovieReader>();
-    if (movie->open(path) && movie->frame_width() >= 2) return std::make_unique<MovieHalf>(std::move(movie), side);
-    why = "cannot read \"" + path + "\" as a picture or a movie";
-    return nullptr;
+    if (!movie->open(path)) {
+        why = named + ": neither a picture nor a movie that can be read";
+        return nullptr;
+    }
+    if (movie->frame_width() < 2) {
+        why = named + ": the movie's frames are " + size_text(movie->frame_width(), movie->frame_height()) +
+              " pixels: a side-by-side movie needs frames at least 2 pixels across";
+        return nullptr;
+    }
+    return std::make_unique<MovieHalf>(std::move(movie), side);
 }
 
 bool camera_source_usable(const std::string& source, std::string& why) {

@@ -90,6 +90,49 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// A ByteSource read front to back in chunks, for the decoders whose
+// libraries pull their input: a file is read only as far as its decoder
+// gets, so a huge file that stops making sense early costs little.
+class SourceReader {
+public:
+    // The buffer is taken here, so that reading never allocates inside a
+    // library's callback.
+    explicit SourceReader(const ByteSource& src) : src_(src) { buffer_.reserve(kChunk); }
+    // Up to n bytes; fewer only at the end of the source (or when it cannot
+    // be read), which also sets hit_end().
+    std::size_t read(void* out, std::size_t n);
+    // Moves the position forward by up to n bytes.
+    void skip(std::uint64_t n);
+    bool hit_end() const { return hit_end_; }
+    std::uint64_t size() const { return src_.size(); }
+
+private:
+    static constexpr std::size_t kChunk = 65536;
+    bool refill();
+
+    const ByteSource& src_;
+    std::uint64_t pos_ = 0;  // of the buffer's first byte in the source
+    std::vector<std::uint8_t> buffer_;
+    std::size_t used_ = 0;  // bytes of the buffer already handed out
+    bool hit_end_ = false;
+};
+
+// The largest expansion of the deflate coding (PNG, zlib data in TIFF): a
+// 258-byte match costs at least two bits.
+inline constexpr std::uint64_t kDeflateMaxRatio = 1032;
+
+// Whether `size` bytes of coded data can hold `raw_bytes` bytes of decoded
+// data for a coding that expands at most `max_ratio` times.
+inline bool plausible_bytes(std::uint64_t raw_bytes, std::uint64_t size, std::uint64_t max_ratio) {
+    return raw_bytes <= size * max_ratio;
+}
+
+// The refusal of a header claiming more pixels than its file can hold.
+inline IoResult too_short_for(const char* format, std::uint64_t w, std::uint64_t h) {
+    return IoResult::failure(std::string(format) + " file too short for the " + std::to_string(w) + " x " +
+                             std::to_string(h) + " pixels it claims");
+}
+
 // What a decoder hands back: the picture, and for Indexed8 pictures how many
 // palette entries the file defines.
 struct Decoded {
@@ -101,15 +144,16 @@ struct Decoded {
 // so that a failed save leaves any earlier file as it was.
 IoResult write_file_replacing(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-// Per-format decoders over a whole file in memory; `out` is written only on
-// success.
+// Per-format decoders; `out` is written only on success. BMP, ICO and the
+// metafiles work on a whole file in memory; JPEG, GIF, TIFF and PNG read
+// their source as they go (files are not read in full first).
 IoResult decode_bmp(const std::uint8_t* data, std::size_t size, Decoded& out);
 IoResult decode_ico(const std::uint8_t* data, std::size_t size, Decoded& out);
-IoResult decode_jpeg(const std::uint8_t* data, std::size_t size, Decoded& out);
-IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out);
-IoResult decode_tiff(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_jpeg(const ByteSource& src, Decoded& out);
+IoResult decode_gif(const ByteSource& src, Decoded& out);
+IoResult decode_tiff(const ByteSource& src, Decoded& out);
 // PNG keeping palettes (png_codec.cpp); load_png itself expands them.
-IoResult decode_png_keep_palette(const std::uint8_t* data, std::size_t size, Decoded& out);
+IoResult decode_png_keep_palette(const ByteSource& src, Decoded& out);
 // Metafiles, drawn on white at the size their headers give (wmf_codec.cpp,
 // emf_codec.cpp).
 IoResult decode_wmf(const std::uint8_t* data, std::size_t size, Decoded& out);

@@ -16,6 +16,7 @@
 
 #include "codec_common.h"
 #include "plat/codecs.h"
+#include "plat/input_file.h"
 
 namespace plat {
 
@@ -42,6 +43,50 @@ bool FileSource::read(std::uint64_t offset, void* buffer, std::size_t n) const {
         p += got;
         n -= std::size_t(got);
         offset += std::uint64_t(got);
+    }
+    return true;
+}
+
+std::size_t SourceReader::read(void* out, std::size_t n) {
+    auto* p = static_cast<std::uint8_t*>(out);
+    std::size_t done = 0;
+    while (done < n) {
+        if (used_ == buffer_.size() && !refill()) {
+            hit_end_ = true;
+            break;
+        }
+        const std::size_t k = std::min(n - done, buffer_.size() - used_);
+        std::memcpy(p + done, buffer_.data() + used_, k);
+        used_ += k;
+        done += k;
+    }
+    return done;
+}
+
+void SourceReader::skip(std::uint64_t n) {
+    const std::uint64_t in_buffer = buffer_.size() - used_;
+    if (n <= in_buffer) {
+        used_ += std::size_t(n);
+        return;
+    }
+    pos_ += buffer_.size() + (n - in_buffer);
+    buffer_.clear();
+    used_ = 0;
+    if (pos_ > src_.size()) {
+        pos_ = src_.size();
+        hit_end_ = true;
+    }
+}
+
+bool SourceReader::refill() {
+    pos_ += buffer_.size();
+    const std::uint64_t left = pos_ < src_.size() ? src_.size() - pos_ : 0;
+    const std::size_t k = std::size_t(std::min<std::uint64_t>(left, kChunk));
+    buffer_.resize(k);
+    used_ = 0;
+    if (k == 0 || !src_.read(pos_, buffer_.data(), k)) {
+        buffer_.clear();
+        return false;
     }
     return true;
 }
@@ -168,61 +213,112 @@ ImageFileType sniff_image_type(const std::uint8_t* p, std::size_t n) {
     return ImageFileType::Unknown;
 }
 
-IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out, ImageFileInfo* info) {
-    const ImageFileType type = sniff_image_type(data, size);
-    Decoded d;
-    IoResult r = IoResult::failure("not an image file");
+namespace {
+
+// The formats whose decoders read their source as they go.
+bool streamed(ImageFileType type) {
+    return type == ImageFileType::Jpeg || type == ImageFileType::Gif || type == ImageFileType::Png ||
+           type == ImageFileType::Tiff;
+}
+
+IoResult decode_streamed(ImageFileType type, const ByteSource& src, Decoded& d) {
     switch (type) {
-    case ImageFileType::Bmp: r = decode_bmp(data, size, d); break;
-    case ImageFileType::Jpeg: r = decode_jpeg(data, size, d); break;
-    case ImageFileType::Gif: r = decode_gif(data, size, d); break;
-    case ImageFileType::Png: r = decode_png_keep_palette(data, size, d); break;
-    case ImageFileType::Tiff: r = decode_tiff(data, size, d); break;
-    case ImageFileType::Ico: r = decode_ico(data, size, d); break;
-    case ImageFileType::Wmf: r = decode_wmf(data, size, d); break;
-    case ImageFileType::Emf: r = decode_emf(data, size, d); break;
-    case ImageFileType::Unknown: break;
+    case ImageFileType::Jpeg: return decode_jpeg(src, d);
+    case ImageFileType::Gif: return decode_gif(src, d);
+    case ImageFileType::Png: return decode_png_keep_palette(src, d);
+    case ImageFileType::Tiff: return decode_tiff(src, d);
+    default: return IoResult::failure("not an image file");
     }
-    if (!r) return r;
+}
+
+IoResult decode_in_memory(ImageFileType type, const std::uint8_t* data, std::size_t size, Decoded& d) {
+    switch (type) {
+    case ImageFileType::Bmp: return decode_bmp(data, size, d);
+    case ImageFileType::Ico: return decode_ico(data, size, d);
+    case ImageFileType::Wmf: return decode_wmf(data, size, d);
+    case ImageFileType::Emf: return decode_emf(data, size, d);
+    default: return IoResult::failure("not an image file");
+    }
+}
+
+IoResult hand_out(ImageFileType type, Decoded& d, Surface& out, ImageFileInfo* info) {
     if (d.surface.format() != PixelFormat::Indexed8) d.palette_entries = 0;
     if (info) *info = {type, d.palette_entries};
     out = std::move(d.surface);
     return IoResult::success();
 }
 
+}  // namespace
+
+IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out, ImageFileInfo* info) {
+    const ImageFileType type = sniff_image_type(data, size);
+    Decoded d;
+    const IoResult r = streamed(type) ? decode_streamed(type, MemorySource(data, size), d)
+                                      : decode_in_memory(type, data, size, d);
+    if (!r) return r;
+    return hand_out(type, d, out, info);
+}
+
+namespace {
+
+// What the source's first bytes say it holds.
+ImageFileType sniff_source(const ByteSource& src) {
+    std::uint8_t head[64] = {};
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(src.size(), sizeof head));
+    return src.read(0, head, n) ? sniff_image_type(head, n) : ImageFileType::Unknown;
+}
+
+IoResult size_from_headers(ImageFileType type, const ByteSource& src, Size& size) {
+    switch (type) {
+    case ImageFileType::Bmp: return bmp_size(src, size);
+    case ImageFileType::Jpeg: return jpeg_size(src, size);
+    case ImageFileType::Gif: return gif_size(src, size);
+    case ImageFileType::Png: return png_size(src, size);
+    case ImageFileType::Tiff: return tiff_size(src, size);
+    case ImageFileType::Ico: return ico_size(src, size);
+    case ImageFileType::Wmf: return wmf_size(src, size);
+    case ImageFileType::Emf: return emf_size(src, size);
+    case ImageFileType::Unknown: break;
+    }
+    return IoResult::failure("not an image file");
+}
+
+}  // namespace
+
+ImageFileType sniff_image_file(const std::string& path) {
+    Fd f;
+    if (!open_input_file(path, f.fd)) return ImageFileType::Unknown;
+    return sniff_source(FileSource(f.fd));
+}
+
 IoResult load_image(const std::string& path, Surface& out, ImageFileInfo* info) {
     Fd f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block the open
-    if (f.fd < 0) return IoResult::failure("cannot open file");
-    std::vector<std::uint8_t> data;
-    if (IoResult r = read_whole_file(f.fd, data); !r) return r;
-    return decode_image(data.data(), data.size(), out, info);
+    if (IoResult r = open_input_file(path, f.fd); !r) return r;
+    // The first bytes tell the format, so a file that is no picture costs
+    // no more than them, however large it is.
+    const FileSource src(f.fd);
+    const ImageFileType type = sniff_source(src);
+    if (type == ImageFileType::Unknown) return IoResult::failure("not an image file");
+    Decoded d;
+    if (streamed(type)) {
+        if (IoResult r = decode_streamed(type, src, d); !r) return r;
+    } else {
+        // Read whole only once the headers make sense.
+        Size size;
+        if (IoResult r = size_from_headers(type, src, size); !r) return r;
+        std::vector<std::uint8_t> data;
+        if (IoResult r = read_whole_file(f.fd, data); !r) return r;
+        if (IoResult r = decode_in_memory(type, data.data(), data.size(), d); !r) return r;
+    }
+    return hand_out(type, d, out, info);
 }
 
 IoResult read_image_size(const std::string& path, Size& out) {
     Fd f;
-    f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block the open
-    if (f.fd < 0) return IoResult::failure("cannot open file");
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return IoResult::failure("cannot read file");
-    FileSource src(f.fd);
-    std::uint8_t head[64] = {};
-    const std::size_t n = std::size_t(std::min<std::uint64_t>(src.size(), sizeof head));
-    if (!src.read(0, head, n)) return IoResult::failure("cannot read file");
+    if (IoResult r = open_input_file(path, f.fd); !r) return r;
+    const FileSource src(f.fd);
     Size size;
-    IoResult r = IoResult::failure("not an image file");
-    switch (sniff_image_type(head, n)) {
-    case ImageFileType::Bmp: r = bmp_size(src, size); break;
-    case ImageFileType::Jpeg: r = jpeg_size(src, size); break;
-    case ImageFileType::Gif: r = gif_size(src, size); break;
-    case ImageFileType::Png: r = png_size(src, size); break;
-    case ImageFileType::Tiff: r = tiff_size(src, size); break;
-    case ImageFileType::Ico: r = ico_size(src, size); break;
-    case ImageFileType::Wmf: r = wmf_size(src, size); break;
-    case ImageFileType::Emf: r = emf_size(src, size); break;
-    case ImageFileType::Unknown: break;
-    }
-    if (!r) return r;
+    if (IoResult r = size_from_headers(sniff_source(src), src, size); !r) return r;
     out = size;
     return IoResult::success();
 }

@@ -28,21 +28,9 @@ namespace {
 
 // ---- reading ----
 
-struct MemReader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-    bool hit_end = false;
-};
-
-int read_mem(GifFileType* g, GifByteType* buf, int n) {
-    auto* r = static_cast<MemReader*>(g->UserData);
-    const std::size_t left = r->size - r->pos;
-    const std::size_t k = std::min<std::size_t>(std::size_t(n), left);
-    if (k < std::size_t(n)) r->hit_end = true;
-    std::memcpy(buf, r->data + r->pos, k);
-    r->pos += k;
-    return int(k);
+int read_source(GifFileType* g, GifByteType* buf, int n) {
+    if (n <= 0) return 0;
+    return int(static_cast<SourceReader*>(g->UserData)->read(buf, std::size_t(n)));
 }
 
 struct GifReader {
@@ -53,8 +41,8 @@ struct GifReader {
     }
 };
 
-IoResult read_failure(const MemReader& r) {
-    return IoResult::failure(r.hit_end ? "truncated GIF file" : "corrupt GIF data");
+IoResult read_failure(const SourceReader& r) {
+    return IoResult::failure(r.hit_end() ? "truncated GIF file" : "corrupt GIF data");
 }
 
 struct Canvas {
@@ -155,11 +143,12 @@ bool quantize(const Surface& s, Indexed& out) {
 
 }  // namespace
 
-IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out) {
-    MemReader reader{data, size};
+IoResult decode_gif(const ByteSource& src, Decoded& out) {
+    SourceReader reader(src);
+    const std::uint64_t size = src.size();
     GifReader gr;
     int err = 0;
-    gr.g = DGifOpen(&reader, read_mem, &err);
+    gr.g = DGifOpen(&reader, read_source, &err);
     if (!gr.g) return read_failure(reader);
     GifFileType* g = gr.g;
 
@@ -190,7 +179,7 @@ IoResult decode_gif(const std::uint8_t* data, std::size_t size, Decoded& out) {
     // any frame the file could hold is refused alike.
     if (!plausible(std::uint64_t(d.Width) * std::uint64_t(d.Height), size, 4096) ||
         !plausible(canvas.width * canvas.height, size, 4096))
-        return IoResult::failure("truncated GIF file");
+        return too_short_for("GIF", canvas.width, canvas.height);
 
     Surface s(int(canvas.width), int(canvas.height), PixelFormat::Indexed8);
     if (s.is_null()) return IoResult::failure("image too large");

@@ -61,7 +61,7 @@ IoResult decode_ico(const std::uint8_t* data, std::size_t size, Decoded& out) {
     Entry e;
     if (IoResult r = choose_entry(src, e); !r) return r;
     const std::uint8_t* image = data + e.offset;
-    if (is_png(image, e.bytes)) return decode_png_keep_palette(image, e.bytes, out);
+    if (is_png(image, e.bytes)) return decode_png_keep_palette(MemorySource(image, e.bytes), out);
 
     Decoded colour;
     DibExtras extras;

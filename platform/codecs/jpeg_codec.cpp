@@ -62,10 +62,46 @@ const char* read_failure(const ErrorMgr& err) {
 
 // ---- reading ----
 
+// A data source over a SourceReader that behaves as libjpeg's own file
+// source: at the end of the data it warns and supplies an end marker.
+struct SourceManager {
+    jpeg_source_mgr pub {};
+    SourceReader* reader = nullptr;
+    JOCTET buffer[16384];
+};
+
+boolean fill_from_source(j_decompress_ptr c) {
+    auto* m = reinterpret_cast<SourceManager*>(c->src);
+    std::size_t n = m->reader->read(m->buffer, sizeof m->buffer);
+    if (n == 0) {
+        WARNMS(c, JWRN_JPEG_EOF);
+        m->buffer[0] = 0xFF;
+        m->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    m->pub.next_input_byte = m->buffer;
+    m->pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void skip_in_source(j_decompress_ptr c, long count) {
+    auto* m = reinterpret_cast<SourceManager*>(c->src);
+    if (count <= 0) return;
+    const auto n = static_cast<unsigned long>(count);
+    if (n <= m->pub.bytes_in_buffer) {
+        m->pub.next_input_byte += n;
+        m->pub.bytes_in_buffer -= n;
+        return;
+    }
+    m->reader->skip(n - m->pub.bytes_in_buffer);
+    m->pub.bytes_in_buffer = 0;
+}
+
 struct Decompress {
     jpeg_decompress_struct cinfo {};
     ErrorMgr err {};
     jpeg_progress_mgr progress {};
+    SourceManager source;
     bool created = false;
     ~Decompress() {
         if (created) jpeg_destroy_decompress(&cinfo);
@@ -73,7 +109,7 @@ struct Decompress {
 };
 
 // Reads the headers and chooses the output layout. Null on success.
-const char* read_header(Decompress& d, const std::uint8_t* data, std::size_t size) {
+const char* read_header(Decompress& d, SourceReader& reader) {
     init_errors(d.err);
     d.cinfo.err = &d.err.pub;
     if (setjmp(d.err.jump)) return read_failure(d.err);
@@ -82,7 +118,13 @@ const char* read_header(Decompress& d, const std::uint8_t* data, std::size_t siz
     d.cinfo.mem->max_memory_to_use = kMaxMemory;
     d.progress.progress_monitor = on_progress;
     d.cinfo.progress = &d.progress;
-    jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
+    d.source.reader = &reader;
+    d.source.pub.init_source = [](j_decompress_ptr) {};
+    d.source.pub.fill_input_buffer = fill_from_source;
+    d.source.pub.skip_input_data = skip_in_source;
+    d.source.pub.resync_to_restart = jpeg_resync_to_restart;
+    d.source.pub.term_source = [](j_decompress_ptr) {};
+    d.cinfo.src = &d.source.pub;
     jpeg_read_header(&d.cinfo, TRUE);
     return nullptr;
 }
@@ -168,15 +210,19 @@ const char* write_jpeg(Compress& c, const Surface& s, int quality, std::uint8_t*
 
 }  // namespace
 
-IoResult decode_jpeg(const std::uint8_t* data, std::size_t size, Decoded& out) {
+IoResult decode_jpeg(const ByteSource& src, Decoded& out) {
+    SourceReader reader(src);
     Decompress d;
-    if (const char* e = read_header(d, data, size)) return IoResult::failure(e);
+    if (const char* e = read_header(d, reader)) return IoResult::failure(e);
     const std::uint32_t w = d.cinfo.image_width;
     const std::uint32_t h = d.cinfo.image_height;
     if (!size_acceptable(w, h)) return IoResult::failure(w && h ? "image too large" : "corrupt JPEG data");
-    // Even the leanest coding spends a bit on each 8 x 8 block, so a header
+    // Huffman coding spends at least a bit on each 8 x 8 block, so a header
     // claiming far more pixels than that is refused before any allocation.
-    if (!plausible(std::uint64_t(w) * h, size, 1024)) return IoResult::failure("truncated JPEG file");
+    // Arithmetic coding has no such floor (libjpeg codes a black 8192 x 8192
+    // picture in 129 bytes): only the pixel limit holds it.
+    if (!d.cinfo.arith_code && !plausible(std::uint64_t(w) * h, src.size(), 1024))
+        return too_short_for("JPEG", w, h);
 
     Surface s(int(w), int(h), PixelFormat::Rgb32);
     if (s.is_null()) return IoResult::failure("image too large");

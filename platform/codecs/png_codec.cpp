@@ -5,10 +5,8 @@
 // that owns the buffers and files, so a longjmp never skips a destructor; each
 // such function sets its own jump target before touching libpng, since a
 // target set in a function that has returned must not be used.
-#include <fcntl.h>
 #include <png.h>
 #include <zlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,6 +23,7 @@
 
 #include "codec_common.h"
 #include "plat/codecs.h"
+#include "plat/input_file.h"
 
 namespace plat {
 
@@ -95,27 +94,39 @@ const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort) 
 struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::FILE* fp = nullptr;
+    codec::SourceReader* reader = nullptr;
     ~ReadState() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        if (fp) std::fclose(fp);
     }
 };
 
-const char* read_failure(std::FILE* fp) {
-    return std::feof(fp) ? "truncated PNG file" : "corrupt PNG data";
+const char* read_failure(const ReadState& st) {
+    return st.reader->hit_end() ? "truncated PNG file" : "corrupt PNG data";
+}
+
+void read_from_source(png_structp png, png_bytep out, png_size_t n) {
+    auto* reader = static_cast<codec::SourceReader*>(png_get_io_ptr(png));
+    if (reader->read(out, n) != n) png_error(png, "unexpected end of data");
+}
+
+// Whether the file is long enough for the rows its header claims: the
+// decoded rows (a filter byte and the packed pixels each, as the file stores
+// them) are at most the deflate coding's largest expansion of the whole file.
+bool size_plausible(png_uint_32 width, png_uint_32 height, std::uint64_t stored_row_bytes, std::uint64_t file_size) {
+    return std::uint64_t(width) * height <= (std::uint64_t(1) << 22) ||
+           codec::plausible_bytes(stored_row_bytes * height, file_size, codec::kDeflateMaxRatio);
 }
 
 // Reads up to the image data and sets the transforms that turn any PNG into
 // 0x00RRGGBB words, or with `keep_palette` a palette PNG into one index byte
 // per pixel (`indexed` tells which). Returns null on success, else why not.
 const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& height, bool keep_palette,
-                            bool& indexed) {
+                            bool& indexed, std::uint64_t& stored_row_bytes) {
     png_structp png = st.png;
     png_infop info = st.info;
-    if (setjmp(png_jmpbuf(png))) return read_failure(st.fp);
+    if (setjmp(png_jmpbuf(png))) return read_failure(st);
 
-    png_init_io(png, st.fp);
+    png_set_read_fn(png, st.reader, read_from_source);
     png_set_sig_bytes(png, 8);
     // Size limits are ours (below), with our message.
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
@@ -125,6 +136,8 @@ const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& heig
     height = png_get_image_height(png, info);
     if (width > kMaxSide || height > kMaxSide || std::uint64_t(width) * height > kMaxPixels)
         return "image too large";
+    const std::uint64_t bits = std::uint64_t(png_get_bit_depth(png, info)) * png_get_channels(png, info);
+    stored_row_bytes = 1 + (std::uint64_t(width) * bits + 7) / 8;
 
     const int color_type = png_get_color_type(png, info);
     indexed = keep_palette && color_type == PNG_COLOR_TYPE_PALETTE;
@@ -151,7 +164,7 @@ const char* read_png_header(ReadState& st, png_uint_32& width, png_uint_32& heig
 }
 
 const char* read_png_pixels(ReadState& st, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(st.png))) return read_failure(st.fp);
+    if (setjmp(png_jmpbuf(st.png))) return read_failure(st);
     png_read_image(st.png, rows);
     png_read_end(st.png, nullptr);
     return nullptr;
@@ -167,17 +180,15 @@ IoResult save_png(const Surface& surface, const std::string& path, PngEffort eff
 
 namespace {
 
-// Reads a whole PNG from `fp`, which it closes. With `palette_entries` a
-// palette PNG stays indexed and the count of its entries is stored there
-// (0 for other PNGs).
-IoResult read_png(std::FILE* fp, Surface& out, int* palette_entries = nullptr) {
+// Reads a whole PNG from `src`. With `palette_entries` a palette PNG stays
+// indexed and the count of its entries is stored there (0 for other PNGs).
+IoResult read_png(const codec::ByteSource& src, Surface& out, int* palette_entries = nullptr) {
+    codec::SourceReader reader(src);
     ReadState st;
-    st.fp = fp;
+    st.reader = &reader;
 
     png_byte sig[8];
-    const std::size_t got = std::fread(sig, 1, sizeof sig, st.fp);
-    if (got != sizeof sig && std::ferror(st.fp)) return IoResult::failure("cannot read file");
-    if (got != sizeof sig || png_sig_cmp(sig, 0, sizeof sig) != 0)
+    if (reader.read(sig, sizeof sig) != sizeof sig || png_sig_cmp(sig, 0, sizeof sig) != 0)
         return IoResult::failure("not a PNG file");
 
     st.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
@@ -188,8 +199,12 @@ IoResult read_png(std::FILE* fp, Surface& out, int* palette_entries = nullptr) {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     bool indexed = false;
-    if (const char* error = read_png_header(st, width, height, palette_entries != nullptr, indexed))
+    std::uint64_t stored_row_bytes = 0;
+    if (const char* error =
+            read_png_header(st, width, height, palette_entries != nullptr, indexed, stored_row_bytes))
         return IoResult::failure(error);
+    if (!size_plausible(width, height, stored_row_bytes, src.size()))
+        return codec::too_short_for("PNG", width, height);
 
     // Decoded aside, so `out` is untouched if the data turns out bad.
     Surface image(int(width), int(height), indexed ? PixelFormat::Indexed8 : PixelFormat::Rgb32);
@@ -215,9 +230,11 @@ IoResult read_png(std::FILE* fp, Surface& out, int* palette_entries = nullptr) {
 }  // namespace
 
 IoResult load_png(const std::string& path, Surface& out) {
-    std::FILE* fp = std::fopen(path.c_str(), "rbe");
-    if (!fp) return IoResult::failure("cannot open file");
-    return read_png(fp, out);
+    int fd = -1;
+    if (IoResult r = open_input_file(path, fd); !r) return r;
+    const IoResult r = read_png(codec::FileSource(fd), out);
+    ::close(fd);
+    return r;
 }
 
 IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort) {
@@ -235,20 +252,15 @@ IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngE
 
 IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out) {
     if (!data || size == 0) return IoResult::failure("not a PNG file");
-    std::FILE* fp = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
-    if (!fp) return IoResult::failure("out of memory");
-    return read_png(fp, out);
+    return read_png(codec::MemorySource(data, size), out);
 }
 
 namespace codec {
 
-IoResult decode_png_keep_palette(const std::uint8_t* data, std::size_t size, Decoded& out) {
-    if (!data || size == 0) return IoResult::failure("not a PNG file");
-    std::FILE* fp = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
-    if (!fp) return IoResult::failure("out of memory");
+IoResult decode_png_keep_palette(const ByteSource& src, Decoded& out) {
     Surface s;
     int entries = 0;
-    if (IoResult r = read_png(fp, s, &entries); !r) return r;
+    if (IoResult r = read_png(src, s, &entries); !r) return r;
     out.surface = std::move(s);
     out.palette_entries = entries;
     return IoResult::success();

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -306,4 +307,25 @@ TEST_F(PitchtestE2E, StartWithoutAPictureAsksForOneAndAMissingPairIsReported) {
     EXPECT_EQ(missing.exit_code, 0);
     EXPECT_NE(missing.err.find("cannot load the stereo pair"), std::string::npos) << missing.err;
     EXPECT_NE(missing.err.find("Pause: "), std::string::npos);
+}
+
+TEST_F(PitchtestE2E, PicturesThatCannotBeDecodedWholeGetNoWindowAndTheirReasonIsGiven) {
+    // The pair cut in half, and a GIF of a few bytes claiming 16384 x 16384 pixels.
+    std::vector<std::uint8_t> bytes;
+    plat::Surface pair;
+    ASSERT_TRUE(plat::load_png(pair_, pair).ok);
+    ASSERT_TRUE(plat::encode_png(pair, bytes).ok);
+    const std::string cut = dir_.file("cut.png"), claim = dir_.file("claim.gif"), folder = dir_.folder("pictures");
+    std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size() / 2));
+    std::ofstream(claim, std::ios::binary) << std::string("GIF89a\0\x40\0\x40\0\0\0,\0\0\0\0\0\x40\0\x40\0\x02\x02\x44\x01\0;", 29);
+
+    RunResult r = run({"--headless", "--pair", cut, "--do", "drop " + claim + "; idle; start; idle; drop " + folder});
+    EXPECT_NE(r.err.find("cannot load the stereo pair '" + cut + "': truncated PNG file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot load the dropped file '" + claim +
+                         "': GIF file too short for the 16384 x 16384 pixels it claims"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("'" + folder + "': a directory, not a file"), std::string::npos) << r.err;
+    // No black pair was left in image 0: Start asks for a picture.
+    EXPECT_NE(r.err.find("Pause: "), std::string::npos) << r.err;
 }

@@ -1,8 +1,10 @@
 // Virtual cameras and the conversion of frames into destination blocks.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -274,4 +276,31 @@ TEST_F(VirtualCameras, AStereoPairGivesEachCameraItsHalf) {
 
     use_virtual_cameras(2, dir.file("missing.png"));
     EXPECT_EQ(open(0), nullptr);
+}
+
+TEST(CameraSource, WhatCannotFeedTheCamerasIsRefusedWithItsReasonAndNoWait) {
+    testsupport::TempFolder dir("vcam_");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_TRUE(plat::save_png(plat::Surface(1, 1), dir.file("dot.png")).ok);
+    ASSERT_TRUE(plat::save_png(plat::Surface(2, 1), dir.file("two.png")).ok);
+    std::vector<std::uint8_t> pair;
+    ASSERT_TRUE(plat::encode_image(plat::Surface(64, 32), plat::ImageFormat::Png, 0, pair).ok);
+    std::ofstream(dir.file("cut.png"), std::ios::binary).write(reinterpret_cast<const char*>(pair.data()),
+                                                               std::streamsize(pair.size() / 2));
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "\"" + fifo + "\": a FIFO, not a file"},
+        {dir.str(), "\"" + dir.str() + "\": a directory, not a file"},
+        {"/dev/null", "\"/dev/null\": a device, not a file"},
+        {dir.file("dot.png"),
+         "\"" + dir.file("dot.png") + "\" is 1 x 1 pixels: a stereo pair needs two halves side by side, at least 2 "
+                                      "pixels across"},
+        {dir.file("cut.png"), "\"" + dir.file("cut.png") + "\": truncated PNG file"},
+        {dir.file("two.png"), ""},
+    };
+    for (const auto& [source, reason] : cases) {
+        std::string why;
+        EXPECT_EQ(camera_source_usable(source, why), reason.empty()) << source;
+        EXPECT_EQ(why, reason);
+    }
 }

@@ -568,7 +568,7 @@ TEST_F(Codecs, ReadImageSizeReadsHeadersOnly) {
         EXPECT_EQ(size, (Size{300, 200})) << name_of(f);
     }
     Size size;
-    EXPECT_EQ(read_image_size(path("missing.png"), size).message, "cannot open file");
+    EXPECT_EQ(read_image_size(path("missing.png"), size).message, "no such file");
     write_all(path("text.txt"), "hello, not a picture");
     EXPECT_EQ(read_image_size(path("text.txt"), size).message, "not an image file");
     EXPECT_FALSE(read_image_size(dir_.str(), size).ok);
@@ -619,12 +619,12 @@ TEST_F(Codecs, GarbageAndUnknownContentFail) {
         EXPECT_FALSE(read_image_size(path("garbage"), size).ok) << data.size();
     }
     Surface out = sentinel();
-    EXPECT_EQ(load_image(path("missing"), out).message, "cannot open file");
-    EXPECT_EQ(load_image(dir_.str(), out).message, "cannot read file");
+    EXPECT_EQ(load_image(path("missing"), out).message, "no such file");
+    EXPECT_EQ(load_image(dir_.str(), out).message, "a directory, not a file");
     // A pipe neither blocks nor feeds the reader without end.
     const std::string fifo = path("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(load_image(fifo, out).message, "cannot read file");
+    EXPECT_EQ(load_image(fifo, out).message, "a FIFO, not a file");
     Size size;
     EXPECT_FALSE(read_image_size(fifo, size).ok);
     expect_sentinel(out, "missing");

@@ -303,7 +303,7 @@ TEST_F(PngTest, NonPngEmptyMissingAndDirectoryFail) {
         expect_sentinel(out);
     }
     const std::pair<std::string, const char*> unreadable[] = {
-        {path("missing.png"), "cannot open file"}, {dir_.str(), "cannot read file"}};
+        {path("missing.png"), "no such file"}, {dir_.str(), "a directory, not a file"}};
     for (const auto& [p, message] : unreadable) {
         Surface out = sentinel();
         const IoResult r = load_png(p, out);

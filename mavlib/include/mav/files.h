@@ -10,9 +10,15 @@
  * clipped by the image. An 8-bit image takes over the file's palette entries
  * when the file has a palette and gets its indices; a true-colour picture
  * drawn into an 8-bit image takes, per pixel, the nearest colour of the
- * image's palette. Returns 0, 1 when the file could not be read, 2 without a
- * current image. */
+ * image's palette. A file that cannot be decoded to its end (cut short,
+ * damaged) is not drawn at all. Returns 0, 1 when the file could not be
+ * read, 2 without a current image. */
 int MAV_LoadImage(const char* name, int x, int y);
+
+/* Why the last MAV_LoadImage or MAV_DropFile on the calling thread could not
+ * read its file ("no such file", "truncated PNG file", ...); "" after one that
+ * succeeded. Valid until the next load on that thread. */
+const char* MAV_GetLastFileError(void);
 
 /* Saves the top-left width x height pixels of the current image (black
  * beyond its edges) as format 0 BMP, 1 JPEG (quality 100), 2 GIF, 3 PNG or

@@ -59,6 +59,9 @@ const char* image_format_extension(ImageFormat format);
 // What a file holds, told by its first bytes.
 enum class ImageFileType { Unknown, Bmp, Jpeg, Gif, Png, Tiff, Ico, Wmf, Emf };
 ImageFileType sniff_image_type(const std::uint8_t* head, std::size_t size);
+// The same for a file, from its first bytes only; Unknown also when it
+// cannot be read.
+ImageFileType sniff_image_file(const std::string& path);
 
 struct ImageFileInfo {
     ImageFileType type = ImageFileType::Unknown;

@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "frame/options.h"
 #include "frame/script.h"
 #include "mavlib.h"
+#include "support/temp_folder.h"
 
 using namespace mav;
 
@@ -69,7 +77,27 @@ TEST(CommandLine, ClearErrors) {
     EXPECT_NE(error_of({"--screen", "10x10"}).find("not a size"), std::string::npos);
     EXPECT_NE(error_of({"--screen"}).find("needs a size"), std::string::npos);
     EXPECT_NE(error_of({"--do", "exit", "--do", "exit"}).find("once"), std::string::npos);
-    EXPECT_NE(error_of({"--script", "/nonexistent/script.txt"}).find("cannot read"), std::string::npos);
+    EXPECT_NE(error_of({"--script", "/nonexistent/script.txt"}).find("no such file"), std::string::npos);
+}
+
+TEST(CommandLine, AScriptIsReadOnlyFromARegularFileOfAtMostSixteenMiB) {
+    testsupport::TempFolder dir{"script_files_"};
+    const std::string fifo = dir.file("fifo"), big = dir.file("big.txt"), good = dir.file("good.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(good) << "start; exit\n";
+    std::ofstream(big) << "exit\n";
+    ASSERT_EQ(::truncate(big.c_str(), (16 << 20) + 1), 0);
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {dir.str(), "a directory, not a file"}, {fifo, "a FIFO, not a file"},
+             {"/dev/zero", "a device, not a file"}, {big, "larger than 16 MiB"}}) {
+        LibraryOptions o;
+        const ParseResult r = parse({"--script", path.c_str()}, o);
+        EXPECT_FALSE(r.ok) << path;
+        EXPECT_EQ(r.error, "--script '" + path + "': " + reason);
+    }
+    LibraryOptions o;
+    ASSERT_TRUE(parse({"--script", good.c_str()}, o).ok);
+    EXPECT_EQ(o.script_text, "start; exit\n");
 }
 
 TEST(Script, ParsesActionsWithQuotesAndComments) {
