@@ -265,6 +265,53 @@ public:
             timeout_ms, 10);
     }
 
+    // The viewable window whose _NET_WM_NAME starts with `prefix`, inside a
+    // window manager's frame or not (searched a few levels below the root); 0
+    // if there is none.
+    Window client_titled(const std::string& prefix) const {
+        std::vector<Window> level = top_windows();
+        for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
+            std::vector<Window> next;
+            for (Window w : level) {
+                if (utf8_property(w, "_NET_WM_NAME").rfind(prefix, 0) == 0) return w;
+                Window root_back, parent;
+                Window* kids = nullptr;
+                unsigned n = 0;
+                if (XQueryTree(d_, w, &root_back, &parent, &kids, &n)) next.insert(next.end(), kids, kids + n);
+                if (kids) XFree(kids);
+            }
+            level = std::move(next);
+        }
+        return 0;
+    }
+
+    // A window of this connection, as another program's: filled with
+    // `colour`, managed by a window manager with `title`, or bypassing it
+    // when `title` is empty. Mapped and flushed.
+    Window make_window(plat::Rect at, plat::Color colour, const std::string& title = {}) {
+        XSetWindowAttributes a{};
+        a.background_pixel = colour;
+        a.override_redirect = title.empty() ? True : False;
+        Window w = XCreateWindow(d_, root_, at.left, at.top, unsigned(at.width()), unsigned(at.height()), 0,
+                                 CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+        if (!title.empty()) {
+            XSizeHints* hints = XAllocSizeHints();  // placed where asked, not where the manager likes
+            hints->flags = USPosition | USSize;
+            hints->x = at.left;
+            hints->y = at.top;
+            hints->width = at.width();
+            hints->height = at.height();
+            XSetWMNormalHints(d_, w, hints);
+            XFree(hints);
+            XStoreName(d_, w, title.c_str());
+            XChangeProperty(d_, w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+        }
+        XMapRaised(d_, w);
+        XSync(d_, False);
+        return w;
+    }
+
     plat::Rect geometry(Window w) const {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d_, w, &a)) return {};
