@@ -19,9 +19,11 @@
 #include "plat/dialogs.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
+#include "plat/metrics.h"
 #include "plat/ui_font.h"
 #include "plat/window.h"
 #include "support/ui_helpers.h"
+#include "backend_interface.h"
 
 using namespace plat;
 using testsupport::wait_until;
@@ -34,6 +36,8 @@ constexpr Color kShadow = 0x808080;
 constexpr Color kDark = 0x404040;
 constexpr Color kFace = 0xD4D0C8;
 constexpr Color kHighlight = 0x0A246A;
+constexpr Color kActiveTitle = 0x0A246A;
+constexpr Color kInactiveTitle = 0x808080;
 
 // What the parent heard from its controls, and the keys that reached it.
 struct Heard {
@@ -331,6 +335,41 @@ TEST_F(Controls, FocusMovingBetweenFieldsTellsTheParentBothWays) {
     EXPECT_EQ(g_heard.count(12, notify::SetFocus), 1);
     EXPECT_EQ(g_heard.count(12, notify::KillFocus), 0);
     for (const Message& m : g_heard.all()) EXPECT_EQ(m.source, m.command_id == 11 ? a : b);
+}
+
+TEST_F(Controls, TheFocusLeavingForAnotherWindowOrProgramIsSeenByTheFieldAndTheTitle) {
+    Hwnd a = edit(Rect::from_xywh(10, 10, 100, 24), "a", 11);
+    click(centre(a));
+    // Another window of ours is activated: the field loses the focus (and
+    // tells its parent), the parent its active title.
+    Hwnd other = ui.run([] {
+        CreateParams p;
+        p.class_name = kParentClass;
+        p.title = "Other";
+        p.rect = Rect::from_xywh(700, 200, 200, 100);
+        p.style = style::Overlapped | style::Visible;
+        Hwnd h = create_window(p);
+        set_foreground(h);
+        return h;
+    });
+    driver::wait_idle();
+    EXPECT_EQ(g_heard.count(11, notify::KillFocus), 1);
+    EXPECT_EQ(focus_window(), other);
+    auto title = [](Hwnd h) { return capture_window_pixels(h).pixel(metrics().sizing_frame + 2, metrics().sizing_frame + 1); };
+    EXPECT_EQ(title(parent), kInactiveTitle);
+    EXPECT_EQ(title(other), kActiveTitle);
+    // The desktop gives the keyboard to another program: none is active;
+    // then back to the first window, which is raised and active again.
+    detail::desktop_focus_changed({});
+    driver::wait_idle();
+    EXPECT_EQ(active_window(), Hwnd{});
+    EXPECT_EQ(title(other), kInactiveTitle);
+    detail::desktop_focus_changed(parent);
+    driver::wait_idle();
+    EXPECT_EQ(active_window(), parent);
+    EXPECT_EQ(top_level_windows().back(), parent);
+    EXPECT_EQ(title(parent), kActiveTitle);
+    ui.run([&] { destroy_window(other); });
 }
 
 TEST_F(Controls, EditLooksSunkenWithCaretAndSelection) {

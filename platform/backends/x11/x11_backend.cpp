@@ -40,7 +40,6 @@ std::atomic<std::uint64_t> g_changes{0};
 std::atomic<bool> g_shm{false};
 std::atomic<std::uint64_t> g_incr_sent{0};
 std::atomic<std::uint64_t> g_incr_received{0};
-std::atomic<std::uint64_t> g_puts_abandoned{0};
 std::atomic<int> g_shm_windows{0};
 
 int top_bit_shift(unsigned long mask, int& width) {
@@ -70,7 +69,6 @@ X11Stats x11_stats() {
     s.shared_memory = g_shm.load();
     s.incr_sent = g_incr_sent.load();
     s.incr_received = g_incr_received.load();
-    s.puts_abandoned = g_puts_abandoned.load();
     s.shm_windows = g_shm_windows.load();
     return s;
 }
@@ -621,7 +619,6 @@ bool X11Backend::settle_put(XWin& w, double now) {
         failed = error_of(dpy_, w.put_serial) != 0;
     }
     w.put_pending = false;
-    g_puts_abandoned.fetch_add(1, std::memory_order_relaxed);
     if (failed) {
         // This window presents with plain requests from now on, and shows
         // again the picture the failed put should have shown.

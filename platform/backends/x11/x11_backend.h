@@ -62,7 +62,6 @@ struct X11Stats {
     std::uint64_t changes = 0;         // window_changed calls
     std::uint64_t incr_sent = 0;       // selection values sent in pieces (INCR)
     std::uint64_t incr_received = 0;   // ... and received so
-    std::uint64_t puts_abandoned = 0;  // shared-memory puts that failed or never completed
     bool shared_memory = false;        // MIT-SHM offered and not turned off
     int shm_windows = 0;               // windows presented through shared memory now
 };
