@@ -285,28 +285,19 @@ public:
         return 0;
     }
 
-    // A window of this connection, as another program's: filled with
-    // `colour`, managed by a window manager with `title`, or bypassing it
-    // when `title` is empty. Mapped and flushed.
+    // Another program's window (this connection's), filled with `colour`:
+    // managed by a window manager, placed at `at`, when it has a title, and
+    // bypassing any otherwise. Mapped on top.
     Window make_window(plat::Rect at, plat::Color colour, const std::string& title = {}) {
         XSetWindowAttributes a{};
         a.background_pixel = colour;
-        a.override_redirect = title.empty() ? True : False;
+        a.override_redirect = title.empty();
         Window w = XCreateWindow(d_, root_, at.left, at.top, unsigned(at.width()), unsigned(at.height()), 0,
                                  CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
-        if (!title.empty()) {
-            XSizeHints* hints = XAllocSizeHints();  // placed where asked, not where the manager likes
-            hints->flags = USPosition | USSize;
-            hints->x = at.left;
-            hints->y = at.top;
-            hints->width = at.width();
-            hints->height = at.height();
-            XSetWMNormalHints(d_, w, hints);
-            XFree(hints);
-            XStoreName(d_, w, title.c_str());
-            XChangeProperty(d_, w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
-        }
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        XSetWMNormalHints(d_, w, &hints);
+        XStoreName(d_, w, title.c_str());
         XMapRaised(d_, w);
         XSync(d_, False);
         return w;
