@@ -10,7 +10,7 @@ packages=(
   libwmf-dev fonts-urw-base35 libemf2svg-dev librsvg2-dev libcairo2-dev
   unifont
   libx11-dev libxext-dev
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core
   libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev
   libv4l-dev
   xvfb xauth xdotool xclip openbox

@@ -579,6 +579,8 @@ void set_foreground(Hwnd h) {
     auto& r = registry();
     std::uint32_t old_active = 0;
     std::uint32_t top = 0;
+    std::uint32_t lost_focus = 0;  // a window of another top-level window that had the focus
+    bool focus_moved = false;
     {
         std::lock_guard lock(r.m);
         top = top_level_of_locked(h.id);
@@ -587,7 +589,24 @@ void set_foreground(Hwnd h) {
         if (r.windows[top]->style & style::NoActivate) return;
         old_active = r.active;
         r.active = top;
-        if (top_level_of_locked(r.focus) != top) r.focus = top;
+        if (top_level_of_locked(r.focus) != top) {
+            lost_focus = r.focus;
+            r.focus = top;
+            focus_moved = true;
+        }
+    }
+    // The focus leaves the other window as it would by set_focus: a field
+    // that loses it takes its value.
+    if (focus_moved) {
+        Message m;
+        if (lost_focus) {
+            m.window = Hwnd{lost_focus};
+            m.kind = MsgKind::KillFocus;
+            post_message(m);
+        }
+        m.window = Hwnd{top};
+        m.kind = MsgKind::SetFocus;
+        post_message(m);
     }
     if (old_active != top) {
         Message deact;
@@ -607,6 +626,36 @@ void set_foreground(Hwnd h) {
     }
     notify_changed(Hwnd{top});
 }
+
+namespace detail {
+
+void desktop_focus_changed(Hwnd top) {
+    auto& r = registry();
+    std::uint32_t old = 0;
+    {
+        std::lock_guard lock(r.m);
+        if (r.active == top.id) return;
+        old = r.active;
+        if (top) {
+            auto it = r.windows.find(top.id);
+            if (it == r.windows.end() || it->second->parent != 0 || it->second->destroying) return;
+        } else {
+            r.active = 0;
+        }
+    }
+    if (top) {
+        set_foreground(top);
+        return;
+    }
+    Message deact;
+    deact.kind = MsgKind::Activate;
+    deact.window = Hwnd{old};
+    deact.flag = false;
+    post_message(deact);
+    redraw_decoration(Hwnd{old});
+}
+
+}  // namespace detail
 
 Hwnd active_window() {
     auto& r = registry();

@@ -6,12 +6,11 @@
 #include <type_traits>
 
 #include "plat/gfx.h"
+#include "utf8_decode.h"
 
 namespace plat {
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 int clamp_to_int(std::int64_t v) { return int(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); }
 
@@ -44,42 +43,13 @@ void fill_span_rect(Surface& s, Rect r, Color c) {
     });
 }
 
-// One code point from s at pos, advancing pos. A malformed or truncated
-// sequence yields U+FFFD and resumes at the first byte that does not belong
-// to it.
-char32_t next_code_point(std::string_view s, std::size_t& pos) {
-    const auto b0 = static_cast<unsigned char>(s[pos++]);
-    if (b0 < 0x80) return b0;
-    int extra;
-    char32_t cp;
-    char32_t min;
-    if ((b0 & 0xE0) == 0xC0) {
-        extra = 1, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    for (int i = 0; i < extra; ++i) {
-        if (pos >= s.size()) return kReplacement;
-        const auto b = static_cast<unsigned char>(s[pos]);
-        if ((b & 0xC0) != 0x80) return kReplacement;
-        cp = (cp << 6) | (b & 0x3F);
-        ++pos;
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-    return cp;
-}
-
 }  // namespace
 
 // Defined here rather than with the glyph loader so that measuring and
 // drawing walk the string with the same decoder.
 int FixedFont::text_width(std::string_view utf8) const {
     std::int64_t width = 0;
-    for (std::size_t pos = 0; pos < utf8.size();) width += advance(next_code_point(utf8, pos));
+    for (std::size_t pos = 0; pos < utf8.size();) width += advance(detail::next_code_point(utf8, pos));
     return clamp_to_int(width);
 }
 
@@ -182,7 +152,7 @@ int Dc::draw_text(Point p, std::string_view utf8) {
     const std::int64_t cell_y = top + origin_.y;  // cell top in surface coordinates
     std::int64_t x = p.x;
     for (std::size_t pos = 0; pos < utf8.size();) {
-        const Glyph& g = font.glyph(next_code_point(utf8, pos));
+        const Glyph& g = font.glyph(detail::next_code_point(utf8, pos));
         const Rect cell =
             device_rect(origin_, bounds, x, top, x + g.width, top + FixedFont::kCellHeight);
         if (!cell.is_empty()) {

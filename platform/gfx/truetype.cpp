@@ -102,8 +102,10 @@ bool same_family(std::string_view a, std::string_view b) {
 }
 
 // fontconfig's best match for `family`. With `exact`, only a face of that
-// very family counts (fontconfig otherwise answers with its default face).
-std::optional<ResolvedFace> fc_match(const std::string& family, bool exact) {  // under ft_lock
+// very family counts (fontconfig otherwise answers with its default face);
+// with `proportional`, only a face that is not fixed-pitch.
+std::optional<ResolvedFace> fc_match(const std::string& family, bool exact,
+                                     bool proportional = false) {  // under ft_lock
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return std::nullopt;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -122,6 +124,10 @@ std::optional<ResolvedFace> fc_match(const std::string& family, bool exact) {  /
     bool family_ok = !exact;
     for (int i = 0; exact && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
         if (same_family(reinterpret_cast<const char*>(name), family)) family_ok = true;
+    int spacing = FC_PROPORTIONAL;
+    if (proportional && FcPatternGetInteger(match, FC_SPACING, 0, &spacing) == FcResultMatch &&
+        spacing != FC_PROPORTIONAL)
+        family_ok = false;
     if (family_ok && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
         FcPatternGetBool(match, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable) {
         ResolvedFace face;
@@ -185,6 +191,15 @@ void plot(Surface& s, std::int64_t x, std::int64_t y, Color value) {
 bool resolve_face(std::string_view family, ResolvedFace& out) {
     std::lock_guard<std::mutex> guard(ft_lock());
     std::optional<ResolvedFace> face = resolve_locked(family);
+    if (!face) return false;
+    out = *face;
+    return true;
+}
+
+bool resolve_proportional_face(std::string_view family, bool exact, ResolvedFace& out) {
+    std::lock_guard<std::mutex> guard(ft_lock());
+    if (!fc_ready()) return false;
+    std::optional<ResolvedFace> face = fc_match(std::string(family), exact, true);
     if (!face) return false;
     out = *face;
     return true;
@@ -364,6 +379,12 @@ bool TrueTypeFont::widths(char32_t cp, GlyphWidths& out) const {
     if (!impl_->render(cp)) return false;
     out = impl_->widths_of_rendered();
     return true;
+}
+
+bool TrueTypeFont::has_glyph(char32_t cp) const {
+    if (!impl_) return false;
+    std::lock_guard<std::mutex> guard(ft_lock());
+    return FT_Get_Char_Index(impl_->face, FT_ULong(cp)) != 0;
 }
 
 int TrueTypeFont::draw(Surface& surface, Point top_left, char32_t cp, Color color) const {

@@ -1,4 +1,4 @@
-// Multi-line push button.
+// Multi-line push button, its caption in the UI font.
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -8,6 +8,7 @@
 #include "plat/codepage.h"
 #include "plat/controls.h"
 #include "plat/keys.h"
+#include "plat/ui_font.h"
 #include "plat/window.h"
 #include "control_class.h"
 #include "ui_colors.h"
@@ -18,9 +19,8 @@ namespace {
 
 constexpr const char* kButtonClass = "plat_button";
 constexpr int kTextMargin = 4;  // each side, inside the edges
-constexpr int kCapTop = 4;      // first cell row of a capital letter
-constexpr int kCapHeight = 10;  // cell rows a capital letter takes
-constexpr int kMinPitch = 11;   // closest line spacing of a caption
+constexpr int kEdge = 2;        // the raised edge, which captions stay off
+constexpr const char* kEllipsis = "...";
 
 struct ButtonState {
     ui::PressState press;
@@ -32,9 +32,8 @@ void store_state(Hwnd h, const ButtonState& st) { states().put(h, st); }
 
 // The caption as lines that fit `width`: its own line breaks first, then
 // breaks at the last blank that fits, or inside a word too long for a line.
-std::vector<std::string> layout_lines(std::string_view caption, int width) {
-    const FixedFont& font = FixedFont::instance();
-    std::vector<std::string> out;
+std::vector<std::u32string> wrap_lines(const UiFont& font, std::string_view caption, int width) {
+    std::vector<std::u32string> out;
     std::u32string para;
     auto flush = [&](std::u32string p) {
         while (true) {
@@ -42,14 +41,14 @@ std::vector<std::string> layout_lines(std::string_view caption, int width) {
             std::size_t fit = 0;
             while (fit < p.size() && w + font.advance(p[fit]) <= width) w += font.advance(p[fit++]);
             if (fit >= p.size()) {
-                out.push_back(utf32_to_utf8(p));
+                out.push_back(std::move(p));
                 return;
             }
             std::size_t cut = fit;
             std::size_t blank = p.rfind(U' ', fit);
             if (blank != std::u32string::npos && blank > 0) cut = blank;
             if (cut == 0) cut = 1;  // not even one character fits: one per line
-            out.push_back(utf32_to_utf8(std::u32string_view(p).substr(0, cut)));
+            out.push_back(p.substr(0, cut));
             std::size_t next = cut;
             while (next < p.size() && p[next] == U' ') ++next;
             p.erase(0, next);
@@ -69,6 +68,35 @@ std::vector<std::string> layout_lines(std::string_view caption, int width) {
     return out;
 }
 
+int width_of(const UiFont& font, const std::u32string& s) {
+    int w = 0;
+    for (char32_t c : s) w += font.advance(c);
+    return w;
+}
+
+// The last line that shows when more do not fit: as much of it as fits
+// with an ellipsis after it.
+std::u32string with_ellipsis(const UiFont& font, std::u32string line, int width) {
+    const std::u32string dots = utf8_to_utf32(kEllipsis);
+    while (!line.empty() && (line.back() == U' ' || width_of(font, line + dots) > width)) line.pop_back();
+    return line + dots;
+}
+
+// The lines of a caption as a button of `client` size shows them: only
+// whole lines, as many as fit between its edges (one at least).
+std::vector<std::string> caption_lines(const UiFont& font, std::string_view caption, Size client) {
+    const int width = std::max(1, client.width - 2 * kTextMargin);
+    std::vector<std::u32string> lines = wrap_lines(font, caption, width);
+    const std::size_t room = std::size_t(std::max(1, (client.height - 2 * kEdge) / font.line_height()));
+    if (lines.size() > room) {
+        lines.resize(room);
+        lines.back() = with_ellipsis(font, lines.back(), width);
+    }
+    std::vector<std::string> out;
+    for (const std::u32string& l : lines) out.push_back(utf32_to_utf8(l));
+    return out;
+}
+
 void paint(Hwnd h, Dc& dc) {
     Rect r = client_rect(h);
     ButtonState st = state_of(h);
@@ -83,28 +111,18 @@ void paint(Hwnd h, Dc& dc) {
         dc.hline(r.left + 1, r.right - 1, r.bottom - 2, ui::kShadow);
         dc.vline(r.right - 2, r.top + 1, r.bottom - 1, ui::kShadow);
     }
-    int off = st.press.pressed ? 1 : 0;
-    std::vector<std::string> lines = layout_lines(window_text(h), std::max(1, r.width() - 2 * kTextMargin));
-    const FixedFont& font = FixedFont::instance();
-    int n = int(lines.size());
-    int pitch = FixedFont::kCellHeight;
-    int y = (r.height() - n * pitch) / 2;
-    if (n > 1 && n * pitch > r.height() - 4) {
-        // Lines that do not fit whole move closer, down to where the capitals
-        // (cell rows 4..13) of one line still clear the next, and the block of
-        // capitals is centred; only ascender tips and descenders may be cut.
-        pitch = std::clamp((r.height() - 4 - kCapHeight) / (n - 1), kMinPitch, pitch);
-        y = (r.height() - ((n - 1) * pitch + kCapHeight)) / 2 - kCapTop;
-    }
-    y += off;
-    // Captions too tall or wide for the button stay off its edges.
-    Rect inside{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    const int off = st.press.pressed ? 1 : 0;
+    const UiFont& font = UiFont::instance();
+    const std::vector<std::string> lines = caption_lines(font, window_text(h), r.size());
+    const int pitch = font.line_height();
+    // The block of lines is centred, and each line in it.
+    int y = (r.height() - int(lines.size()) * pitch) / 2 + off;
+    // A caption taller or wider than the button stays off its edges.
+    Rect inside{r.left + kEdge, r.top + kEdge, r.right - kEdge, r.bottom - kEdge};
     Dc text_dc(dc.surface(), dc.origin(), inside.translated(dc.origin().x, dc.origin().y).intersected(dc.clip()));
-    text_dc.set_bk_mode(BkMode::Transparent);
     text_dc.set_text_color(ui::kText);
     for (const std::string& line : lines) {
-        int x = (r.width() - font.text_width(line)) / 2 + off;
-        text_dc.draw_text({x, y}, line);
+        font.draw_text(text_dc, {(r.width() - font.text_width(line)) / 2 + off, y}, line);
         y += pitch;
     }
     if (focus_window() == h && r.width() > 8 && r.height() > 8)

@@ -48,6 +48,7 @@ Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string
     wc.background = cls.background;
     wc.proc = cls.proc;
     wc.paint_background = cls.paint_background;
+    wc.double_clicks = cls.double_clicks;
     return create_child(wc, parent, rect, text, id, style, nullptr);
 }
 

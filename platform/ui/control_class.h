@@ -27,6 +27,7 @@ struct ControlClass {
     Color background;
     bool (*proc)(Message&);
     bool paint_background = true;  // false: the procedure paints everything
+    bool double_clicks = false;    // a second click soon after is a double click
 };
 
 Hwnd create_control(const ControlClass& cls, Hwnd parent, Rect rect, std::string_view text, int id,

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "plat/clipboard.h"
@@ -131,6 +132,29 @@ int position_at(Hwnd h, int client_x) {
 }
 
 bool is_word_char(char32_t c) { return c > 0x20 && c != 0x3000; }
+
+// The characters around `index` of the same kind as it (a word, or the
+// blanks between words), as [start, end).
+std::pair<int, int> run_around(const std::u32string& t, int index) {
+    const int n = text_len(t);
+    if (n == 0) return {0, 0};
+    index = std::clamp(index, 0, n - 1);
+    const bool word = is_word_char(t[std::size_t(index)]);
+    int start = index, end = index + 1;
+    while (start > 0 && is_word_char(t[std::size_t(start - 1)]) == word) --start;
+    while (end < n && is_word_char(t[std::size_t(end)]) == word) ++end;
+    return {start, end};
+}
+
+// The character under a client x (the first or last one beyond the text).
+int char_at(Hwnd h, int client_x) {
+    std::u32string text = text_of(h);
+    std::vector<int> x = caret_offsets(text);
+    const int px = client_x - kTextInset + state_of(h).scroll;
+    int i = 0;
+    while (i + 1 < int(text.size()) && x[std::size_t(i) + 1] <= px) ++i;
+    return i;
+}
 
 int word_left(const std::u32string& t, int pos) {
     while (pos > 0 && !is_word_char(t[std::size_t(pos - 1)])) --pos;
@@ -301,8 +325,17 @@ bool edit_proc(Message& m) {
             replace_selection(h, st, std::u32string(1, m.ch > 0x10FFFF ? char32_t(0xFFFD) : m.ch));
         }
         return true;
-    case MsgKind::LButtonDown:
     case MsgKind::LButtonDblClk: {
+        // A double click selects the word under the pointer, as on every desktop.
+        if (focus_window() != h) set_focus(h);
+        const auto [start, end] = run_around(text_of(h), char_at(h, m.pos.x));
+        EditState st = state_of(h);
+        st.dragging = false;
+        st.anchor = start;
+        move_caret(h, st, end, true);
+        return true;
+    }
+    case MsgKind::LButtonDown: {
         if (focus_window() != h) set_focus(h);
         EditState st = state_of(h);
         int pos = position_at(h, m.pos.x);
@@ -333,7 +366,7 @@ bool edit_proc(Message& m) {
 }  // namespace
 
 Hwnd create_edit(Hwnd parent, Rect rect, std::string_view text, int id, std::uint32_t extra_style) {
-    return ui::create_control({kEditClass, ui::kLight, edit_proc}, parent, rect, text, id, extra_style);
+    return ui::create_control({kEditClass, ui::kLight, edit_proc, true, true}, parent, rect, text, id, extra_style);
 }
 
 bool is_edit(Hwnd h) { return h && class_name(h) == kEditClass; }

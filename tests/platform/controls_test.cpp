@@ -3,11 +3,14 @@
 // of how they look.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "plat/clipboard.h"
@@ -16,6 +19,7 @@
 #include "plat/dialogs.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
+#include "plat/ui_font.h"
 #include "plat/window.h"
 #include "support/ui_helpers.h"
 
@@ -248,6 +252,31 @@ TEST_F(Controls, ClickPlacesTheCaretAndDragSelects) {
     EXPECT_EQ(capture_window(), Hwnd{});
 }
 
+TEST_F(Controls, DoubleClickSelectsTheWordUnderThePointer) {
+    // Characters are 8 pixels wide from 3 pixels in; a word runs to the next blank.
+    Hwnd e = edit(Rect::from_xywh(10, 10, 250, 24), "gain 23.006  next", 1);
+    struct Case {
+        int column;  // of the character double-clicked
+        int start, end;
+    };
+    const Case cases[] = {{1, 0, 4}, {7, 5, 11}, {10, 5, 11}, {12, 11, 13}, {16, 13, 17}, {25, 13, 17}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        const Point p = at(e, 3 + c.column * 8 + 6);  // the right part of the character
+        click(p);
+        click(p);
+        EXPECT_EQ(edit_selection(e).start, c.start);
+        EXPECT_EQ(edit_selection(e).end, c.end);
+        click(at(e, 3));  // a single click later only places the caret
+        EXPECT_EQ(edit_selection(e).start, edit_selection(e).end);
+    }
+    // Typing replaces the word chosen so.
+    click(at(e, 3 + 7 * 8));
+    click(at(e, 3 + 7 * 8));
+    type("42");
+    EXPECT_EQ(window_text(e), "gain 42  next");
+}
+
 TEST_F(Controls, ClipboardKeysCopyCutAndPasteTheFirstLine) {
     Hwnd e = edit(Rect::from_xywh(10, 10, 200, 24), "copy me", 1);
     click(at(e, 5));
@@ -344,34 +373,43 @@ TEST_F(Controls, ButtonClicksOnlyWhenReleasedOverIt) {
     EXPECT_EQ(g_heard.count(3005, notify::Clicked), 3);
 }
 
-TEST_F(Controls, ButtonLooksRaisedAndCentresEachCaptionLine) {
-    Hwnd b = button(Rect::from_xywh(20, 20, 98, 50), "AB\nC", 1);
-    Surface s = pixels(b);
-    EXPECT_EQ(s.pixel(0, 0), kWhite);
-    EXPECT_EQ(s.pixel(97, 49), kDark);
-    EXPECT_EQ(s.pixel(96, 48), kShadow);
-    EXPECT_EQ(s.pixel(40, 3), kFace);
-    // Rows with ink: two bands of 16, centred: 9..25 and 25..41.
-    auto ink_in_rows = [&](int y0, int y1, int x0, int x1) {
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                if (s.pixel(x, y) == 0) return true;
-        return false;
+TEST_F(Controls, ButtonLooksRaisedAndShowsItsCaptionAsWholeCentredLines) {
+    struct Case {
+        const char* caption;
+        int height;
+        int lines;  // shown
     };
-    EXPECT_TRUE(ink_in_rows(9, 25, 33, 49));   // "AB" spans 41..57
-    EXPECT_FALSE(ink_in_rows(9, 25, 0, 40));
-    EXPECT_TRUE(ink_in_rows(25, 41, 45, 53));  // "C" spans 45..53
-    EXPECT_FALSE(ink_in_rows(25, 41, 0, 44));
-    EXPECT_FALSE(ink_in_rows(4, 8, 4, 94));
-    // A caption too wide for one line wraps at its blank.
-    // One line would sit at rows 17..33; two lines begin at row 9.
-    ui.run([&] { set_window_text(b, "leftmost rightmost"); });
-    Surface wrapped = pixels(b);
-    bool two_lines = false;
-    for (int y = 9; y < 16; ++y)
-        for (int x = 4; x < 94; ++x)
-            if (wrapped.pixel(x, y) == 0) two_lines = true;
-    EXPECT_TRUE(two_lines);
+    const Case cases[] = {{"AB\nC", 50, 2}, {"leftmost rightmost", 50, 2}, {"one\ntwo\nthree", 40, 2},
+                          {"one two three four five six seven", 26, 1}};
+    const int pitch = UiFont::instance().line_height();
+    Hwnd b = button(Rect::from_xywh(20, 20, 98, 26), "", 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        ui.run([&] {
+            set_window_rect(b, Rect::from_xywh(20, 20, 98, c.height));
+            set_window_text(b, c.caption);
+        });
+        driver::wait_idle();
+        Surface s = pixels(b);
+        EXPECT_EQ(s.pixel(0, 0), kWhite);
+        EXPECT_EQ(s.pixel(97, c.height - 1), kDark);
+        // Each line's ink lies in its own line of a centred block, clear of the
+        // edges that would cut it, and is centred across.
+        const int top = (c.height - c.lines * pitch) / 2;
+        for (int i = 0; i < c.lines; ++i) {
+            const Rect line{0, top + i * pitch, 98, top + (i + 1) * pitch};
+            int left = 98, right = -1;
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < 98; ++x)
+                    if (s.pixel(x, y) == 0 && line.contains({x, y})) left = std::min(left, x), right = std::max(right, x);
+            EXPECT_LE(std::abs(left - (97 - right)), 2) << "line " << i;
+        }
+        long outside = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < 98; ++x)
+                outside += s.pixel(x, y) == 0 && (y < std::max(top, 3) || y >= std::min(top + c.lines * pitch, c.height - 3));
+        EXPECT_EQ(outside, 0);
+    }
 }
 
 TEST_F(Controls, FocusedButtonShowsADottedRectangleAndSpaceClicksIt) {

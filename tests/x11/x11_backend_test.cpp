@@ -149,6 +149,9 @@ TEST_P(X11Refresh, BackToBackFramesOf800x480AreMergedAndTheLastIsShown) {
     ASSERT_TRUE(h);
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_EQ(detail::x11_stats().shared_memory, GetParam());
+    // The window shows through shared memory when there is any.
+    const int want_shm = GetParam() ? 1 : 0;
+    EXPECT_TRUE(xtest::wait_for([&] { return detail::x11_stats().shm_windows == want_shm; }, 3000));
 
     // Frames as fast as the program can draw them: the display thread takes
     // whatever is newest when it gets round to the window.

@@ -265,6 +265,44 @@ public:
             timeout_ms, 10);
     }
 
+    // The viewable window whose _NET_WM_NAME starts with `prefix`, inside a
+    // window manager's frame or not (searched a few levels below the root); 0
+    // if there is none.
+    Window client_titled(const std::string& prefix) const {
+        std::vector<Window> level = top_windows();
+        for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
+            std::vector<Window> next;
+            for (Window w : level) {
+                if (utf8_property(w, "_NET_WM_NAME").rfind(prefix, 0) == 0) return w;
+                Window root_back, parent;
+                Window* kids = nullptr;
+                unsigned n = 0;
+                if (XQueryTree(d_, w, &root_back, &parent, &kids, &n)) next.insert(next.end(), kids, kids + n);
+                if (kids) XFree(kids);
+            }
+            level = std::move(next);
+        }
+        return 0;
+    }
+
+    // Another program's window (this connection's), filled with `colour`:
+    // managed by a window manager, placed at `at`, when it has a title, and
+    // bypassing any otherwise. Mapped on top.
+    Window make_window(plat::Rect at, plat::Color colour, const std::string& title = {}) {
+        XSetWindowAttributes a{};
+        a.background_pixel = colour;
+        a.override_redirect = title.empty();
+        Window w = XCreateWindow(d_, root_, at.left, at.top, unsigned(at.width()), unsigned(at.height()), 0,
+                                 CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        XSetWMNormalHints(d_, w, &hints);
+        XStoreName(d_, w, title.c_str());
+        XMapRaised(d_, w);
+        XSync(d_, False);
+        return w;
+    }
+
     plat::Rect geometry(Window w) const {
         XWindowAttributes a;
         if (!XGetWindowAttributes(d_, w, &a)) return {};

@@ -13,12 +13,12 @@
 #include <bit>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "dialog_broker.h"
 #include "x11_display.h"
+#include "x11_errors.h"
 #include "plat/clock.h"
 
 #include <X11/XKBlib.h>
@@ -31,28 +31,16 @@ namespace {
 // At most one present per window in this long: one frame of a 60 Hz
 // display, less a little so that a program paced at 60 Hz never waits.
 constexpr double kMinPresentIntervalMs = 15.0;
+// A shared-memory put whose completion has not come in this long is given
+// up on: the window must never stop presenting.
+constexpr double kPutTimeoutMs = 250.0;
 
 std::atomic<std::uint64_t> g_presents{0};
 std::atomic<std::uint64_t> g_changes{0};
 std::atomic<bool> g_shm{false};
 std::atomic<std::uint64_t> g_incr_sent{0};
 std::atomic<std::uint64_t> g_incr_received{0};
-std::atomic<int> g_last_error{0};
-
-// X errors are expected now and then (a window a window manager has not made
-// viewable yet refuses focus, a requestor went away): they are noted, not fatal.
-int on_x_error(Display*, XErrorEvent* e) {
-    g_last_error = e->error_code;
-    return 0;
-}
-
-// Without its display the program cannot go on; Xlib would exit() from the
-// display thread with the other threads still running.
-int on_x_io_error(Display*) {
-    std::fputs("the connection to the X display was lost\n", stderr);
-    std::fflush(nullptr);
-    _exit(1);
-}
+std::atomic<int> g_shm_windows{0};
 
 int top_bit_shift(unsigned long mask, int& width) {
     if (!mask) {
@@ -81,6 +69,7 @@ X11Stats x11_stats() {
     s.shared_memory = g_shm.load();
     s.incr_sent = g_incr_sent.load();
     s.incr_received = g_incr_received.load();
+    s.shm_windows = g_shm_windows.load();
     return s;
 }
 
@@ -103,8 +92,7 @@ std::unique_ptr<Backend> make_x11_backend(std::string& error) {
         error = "display '" + shown + "' has no true-colour visual; run with --headless";
         return nullptr;
     }
-    XSetErrorHandler(on_x_error);
-    XSetIOErrorHandler(on_x_io_error);
+    x11::install_error_handlers();
     auto b = std::make_unique<x11::X11Backend>(d);
     b->start();
     return b;
@@ -126,7 +114,7 @@ X11Backend::X11Backend(Display* display) : dpy_(display) {
         "UTF8_STRING", "text/plain;charset=utf-8", "TEXT", "image/png", "image/bmp",
         "_NET_WM_NAME", "_NET_WM_ICON_NAME", "_NET_WORKAREA", "_NET_CURRENT_DESKTOP", "_NET_WM_PID",
         "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
-        "_MOTIF_WM_HINTS", "WM_PROTOCOLS", "WM_DELETE_WINDOW",
+        "_MOTIF_WM_HINTS", "WM_PROTOCOLS", "WM_DELETE_WINDOW", "WM_TAKE_FOCUS",
         "XdndAware", "XdndEnter", "XdndPosition", "XdndStatus", "XdndLeave", "XdndDrop", "XdndFinished",
         "XdndSelection", "XdndTypeList", "XdndActionCopy", "text/uri-list",
         "_PLAT_CLIPBOARD", "_PLAT_DROP", "_PLAT_TIME",
@@ -149,8 +137,8 @@ X11Backend::X11Backend(Display* display) : dpy_(display) {
     int major = 0, minor = 0;
     Bool pixmaps = False;
     const char* no_shm = std::getenv("PLAT_X11_NO_SHM");
-    use_shm_ = !(no_shm && *no_shm && *no_shm != '0') && XShmQueryVersion(dpy_, &major, &minor, &pixmaps);
-    if (use_shm_) shm_completion_ = XShmGetEventBase(dpy_) + ShmCompletion;
+    shm_available_ = !(no_shm && *no_shm && *no_shm != '0') && XShmQueryVersion(dpy_, &major, &minor, &pixmaps);
+    if (shm_available_) shm_completion_ = XShmGetEventBase(dpy_) + ShmCompletion;
 
     native_rgb_ = visual_->red_mask == 0xFF0000 && visual_->green_mask == 0xFF00 && visual_->blue_mask == 0xFF;
     shifts_[0] = top_bit_shift(visual_->red_mask, widths_[0]);
@@ -176,7 +164,7 @@ X11Backend::X11Backend(Display* display) : dpy_(display) {
 X11Backend::~X11Backend() { shutdown(); }
 
 void X11Backend::start() {
-    g_shm = use_shm_;
+    g_shm = shm_available_;
     // The display thread takes no process signals: they belong to the
     // threads the program chose (SIGINT and SIGTERM end it through Exit).
     sigset_t all, old;
@@ -271,6 +259,7 @@ void X11Backend::run() {
         }
         if (stop) break;
         handle_events();
+        check_focus_request();
         for (std::uint32_t id : destroyed) destroy_xwin(id);
         if (offer) publish_clipboard(*offer);
         start_next_read();
@@ -338,12 +327,23 @@ void X11Backend::handle_event(XEvent& ev) {
         break;
     case MapNotify:
         if (XWin* w = by_xid(ev.xmap.window)) {
+            w->viewable = true;
             w->needs_present = w->mapped;
-            if (w->id == focused_) focus_dirty_ = true;
+            if (w->id == focused_) focus_dirty_ = true;  // it can take the focus now
         }
         break;
+    case UnmapNotify:
+        if (XWin* w = by_xid(ev.xunmap.window)) w->viewable = false;
+        break;
+    case FocusIn:
+    case FocusOut:
+        on_focus_change(ev.xfocus);
+        break;
     case ClientMessage:
-        on_client_message(ev.xclient);
+        if (ev.xclient.message_type == a_.wm_protocols && Atom(ev.xclient.data.l[0]) == a_.wm_take_focus)
+            on_take_focus(ev.xclient);
+        else
+            on_client_message(ev.xclient);
         break;
     case SelectionRequest:
         on_selection_request(ev.xselectionrequest);
@@ -361,9 +361,11 @@ void X11Backend::handle_event(XEvent& ev) {
         XRefreshKeyboardMapping(&ev.xmapping);
         break;
     default:
-        if (use_shm_ && ev.type == shm_completion_) {
+        if (shm_completion_ >= 0 && ev.type == shm_completion_) {
+            // The put with this serial is done; a completion of an earlier
+            // put (one given up on) says nothing about a newer one.
             auto& c = reinterpret_cast<XShmCompletionEvent&>(ev);
-            if (XWin* w = by_xid(c.drawable)) w->put_pending = false;
+            if (XWin* w = by_xid(c.drawable); w && c.serial >= w->put_serial) w->put_pending = false;
         }
         break;
     }
@@ -424,7 +426,6 @@ void X11Backend::sync_windows(const std::vector<WindowSnapshot>& snaps) {
         if (want && !w->mapped) {
             XMapWindow(dpy_, w->xid);
             w->mapped = true;
-            if (w->id == focused_) focus_dirty_ = true;
         } else if (!want && w->mapped) {
             XUnmapWindow(dpy_, w->xid);
             w->mapped = false;
@@ -473,8 +474,10 @@ XWin* X11Backend::create_xwin(std::uint32_t id, const Rect& rect, std::uint32_t 
     Atom type = (st & style::TopMost) && !managed ? a_.net_wm_window_type_popup_menu : a_.net_wm_window_type_normal;
     XChangeProperty(dpy_, xid, a_.net_wm_window_type, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&type), 1);
-    Atom protocols[] = {a_.wm_delete_window};
-    XSetWMProtocols(dpy_, xid, protocols, 1);
+    // WM_TAKE_FOCUS: a window manager that activates the window asks us to
+    // take the focus (windows that take no input ignore it).
+    Atom protocols[] = {a_.wm_delete_window, a_.wm_take_focus};
+    XSetWMProtocols(dpy_, xid, protocols, 2);
     long pid = long(getpid());
     XChangeProperty(dpy_, xid, a_.net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&pid), 1);
@@ -493,6 +496,7 @@ XWin* X11Backend::create_xwin(std::uint32_t id, const Rect& rect, std::uint32_t 
     w.id = id;
     w.rect = rect;
     w.override_redirect = !managed;
+    w.takes_focus = managed && !(st & style::NoActivate);
     by_xid_[xid] = id;
     stack_.push_back(id);  // a new window starts on top of its siblings
     return &w;
@@ -564,27 +568,6 @@ void X11Backend::sync_stacking(const std::vector<std::uint32_t>& z_order) {
     stack_ = std::move(rest);
 }
 
-void X11Backend::sync_focus_and_grab(std::uint32_t active, std::uint32_t capture) {
-    if (active != focused_ || focus_dirty_) {
-        focused_ = active;
-        focus_dirty_ = false;
-        auto it = wins_.find(active);
-        if (it != wins_.end() && it->second.mapped && !it->second.override_redirect)
-            XSetInputFocus(dpy_, it->second.xid, RevertToParent, CurrentTime);
-    }
-    // While the core holds the mouse captured, the pointer is grabbed, so that
-    // presses outside our windows (dismissing a menu) still reach the core.
-    Window want = 0;
-    if (auto it = wins_.find(capture); it != wins_.end() && it->second.mapped) want = it->second.xid;
-    if (want == grab_xid_) return;
-    if (grab_xid_) XUngrabPointer(dpy_, CurrentTime);
-    grab_xid_ = 0;
-    if (want &&
-        XGrabPointer(dpy_, want, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                     GrabModeAsync, None, None, CurrentTime) == GrabSuccess)
-        grab_xid_ = want;
-}
-
 void X11Backend::undo_wm_moves() {
     for (auto& [id, w] : wins_) {
         if (!w.reported || *w.reported == w.rect.top_left()) continue;
@@ -604,7 +587,8 @@ int X11Backend::present_all() {
     const double now = monotonic_ms();
     double due = -1;
     for (auto& [id, w] : wins_) {
-        if (!w.needs_present || !w.mapped || w.put_pending) continue;
+        if (w.put_pending && !settle_put(w, now)) continue;
+        if (!w.needs_present || !w.mapped) continue;
         const double wait = w.last_present_ms + kMinPresentIntervalMs - now;
         if (wait > 0) {
             due = due < 0 ? wait : std::min(due, wait);
@@ -613,7 +597,36 @@ int X11Backend::present_all() {
         present(w);
         w.last_present_ms = now;
     }
+    // A put still pending is looked at again when its time is up.
+    for (auto& [id, w] : wins_) {
+        if (!w.put_pending) continue;
+        const double wait = std::max(1.0, w.put_sent_ms + kPutTimeoutMs - now);
+        due = due < 0 ? wait : std::min(due, wait);
+    }
     return due < 0 ? -1 : int(std::ceil(due));
+}
+
+// A shared-memory put whose completion has not come: it failed (the window
+// then drops shared memory), or it is given up on after a while. Either way
+// the window goes on presenting. True when the put is settled.
+bool X11Backend::settle_put(XWin& w, double now) {
+    bool failed = error_of(dpy_, w.put_serial) != 0;
+    if (!failed && now - w.put_sent_ms < kPutTimeoutMs) return false;
+    if (!failed) {
+        // After a round trip the server is done with the segment, whatever
+        // became of the completion event.
+        XSync(dpy_, False);
+        failed = error_of(dpy_, w.put_serial) != 0;
+    }
+    w.put_pending = false;
+    if (failed) {
+        // This window presents with plain requests from now on, and shows
+        // again the picture the failed put should have shown.
+        release_image(w);
+        w.shm_refused = true;
+        w.needs_present = w.mapped;
+    }
+    return true;
 }
 
 void X11Backend::present(XWin& w) {
@@ -622,8 +635,10 @@ void X11Backend::present(XWin& w) {
     if (!with_window_pixels(w.id, w.has_children, [&](const Surface& pixels) { copy_pixels(w, pixels); })) return;
     w.needs_present = false;
     if (w.shm_attached) {
-        XShmPutImage(dpy_, w.xid, gc_, w.image, 0, 0, 0, 0, unsigned(size.width), unsigned(size.height), True);
+        w.put_serial = NextRequest(dpy_);
+        w.put_sent_ms = monotonic_ms();
         w.put_pending = true;
+        XShmPutImage(dpy_, w.xid, gc_, w.image, 0, 0, 0, 0, unsigned(size.width), unsigned(size.height), True);
     } else {
         XPutImage(dpy_, w.xid, gc_, w.image, 0, 0, 0, 0, unsigned(size.width), unsigned(size.height));
     }
@@ -634,35 +649,11 @@ bool X11Backend::ensure_image(XWin& w, Size size) {
     if (size.is_empty()) return false;
     if (w.image && w.image->width == size.width && w.image->height == size.height) return true;
     release_image(w);
-    if (use_shm_) {
-        XImage* img = XShmCreateImage(dpy_, visual_, unsigned(depth_), ZPixmap, nullptr, &w.shm,
-                                      unsigned(size.width), unsigned(size.height));
-        if (img) {
-            std::size_t bytes = std::size_t(img->bytes_per_line) * std::size_t(size.height);
-            w.shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-            void* addr = w.shm.shmid >= 0 ? shmat(w.shm.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
-            if (addr != reinterpret_cast<void*>(-1)) {
-                w.shm.shmaddr = img->data = static_cast<char*>(addr);
-                w.shm.readOnly = False;
-                g_last_error = 0;
-                XShmAttach(dpy_, &w.shm);
-                XSync(dpy_, False);
-                shmctl(w.shm.shmid, IPC_RMID, nullptr);  // freed once both sides detach
-                if (g_last_error == 0) {
-                    w.image = img;
-                    w.shm_attached = true;
-                    return true;
-                }
-                shmdt(addr);
-            } else if (w.shm.shmid >= 0) {
-                shmctl(w.shm.shmid, IPC_RMID, nullptr);
-            }
-            img->data = nullptr;
-            XDestroyImage(img);
-        }
-        // A remote display or no shared memory to be had: plain requests from now on.
-        use_shm_ = false;
-        g_shm = false;
+    // A remote display or no shared memory to be had: this window uses plain
+    // requests, the others keep what they have.
+    if (shm_available_ && !w.shm_refused) {
+        if (attach_shared_image(w, size)) return true;
+        w.shm_refused = true;
     }
     XImage* img = XCreateImage(dpy_, visual_, unsigned(depth_), ZPixmap, 0, nullptr, unsigned(size.width),
                                unsigned(size.height), 32, 0);
@@ -670,6 +661,41 @@ bool X11Backend::ensure_image(XWin& w, Size size) {
     w.pixels.assign((std::size_t(img->bytes_per_line) * std::size_t(size.height) + 3) / 4, 0);
     img->data = reinterpret_cast<char*>(w.pixels.data());
     w.image = img;
+    return true;
+}
+
+bool X11Backend::attach_shared_image(XWin& w, Size size) {
+    XImage* img = XShmCreateImage(dpy_, visual_, unsigned(depth_), ZPixmap, nullptr, &w.shm, unsigned(size.width),
+                                  unsigned(size.height));
+    if (!img) return false;
+    std::size_t bytes = std::size_t(img->bytes_per_line) * std::size_t(size.height);
+    w.shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    void* addr = w.shm.shmid >= 0 ? shmat(w.shm.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+    if (addr == reinterpret_cast<void*>(-1)) {
+        if (w.shm.shmid >= 0) shmctl(w.shm.shmid, IPC_RMID, nullptr);
+        img->data = nullptr;
+        XDestroyImage(img);
+        w.shm = {};
+        return false;
+    }
+    w.shm.shmaddr = img->data = static_cast<char*>(addr);
+    w.shm.readOnly = False;
+    // Only an error of the attach itself counts; errors of other requests
+    // that the round trip brings in belong to those.
+    const unsigned long serial = NextRequest(dpy_);
+    XShmAttach(dpy_, &w.shm);
+    XSync(dpy_, False);
+    shmctl(w.shm.shmid, IPC_RMID, nullptr);  // freed once both sides detach
+    if (error_of(dpy_, serial) != 0) {
+        shmdt(addr);
+        img->data = nullptr;
+        XDestroyImage(img);
+        w.shm = {};
+        return false;
+    }
+    w.image = img;
+    w.shm_attached = true;
+    g_shm_windows.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
@@ -685,6 +711,7 @@ void X11Backend::release_image(XWin& w) {
         shmdt(w.shm.shmaddr);
         w.shm_attached = false;
         w.shm = {};
+        g_shm_windows.fetch_sub(1, std::memory_order_relaxed);
     }
     w.image->data = nullptr;  // ours, not Xlib's to free
     XDestroyImage(w.image);
@@ -728,6 +755,7 @@ void X11Backend::close_display() {
     if (gc_) XFreeGC(dpy_, gc_);
     gc_ = nullptr;
     XDestroyWindow(dpy_, util_);
+    forget_errors(dpy_);
     XCloseDisplay(dpy_);
     dpy_ = nullptr;
 }

@@ -5,8 +5,11 @@
 // are ordinary (managed) windows without decorations (_MOTIF_WM_HINTS), since
 // their frames are drawn by the core; windows without a caption (popup
 // menus) are override-redirect. Pixels are presented from the core's surfaces
-// when a window changes, through MIT-SHM when the server offers it and
-// XPutImage otherwise; window_changed only marks the window and wakes the
+// when a window changes and when the server exposes it, through MIT-SHM when
+// the server offers it and XPutImage otherwise (each window on its own: one
+// that cannot attach or put through shared memory goes on with XPutImage, and
+// a put whose completion does not come is given up on, so a window never
+// stops presenting); window_changed only marks the window and wakes the
 // display thread, so drawing threads never wait for X. Bursts of expose,
 // motion and configure events are merged.
 //
@@ -16,6 +19,10 @@
 //    window, once the owner has been shown;
 //    titles as WM_NAME and _NET_WM_NAME (UTF-8); the close request of a
 //    window manager (WM_DELETE_WINDOW) as a Close message;
+//  - the keyboard focus both ways: the core's active window gets the X focus
+//    once it is viewable, and a window manager's activation (FocusIn,
+//    WM_TAKE_FOCUS) makes a window the core's active one; while another
+//    program has the focus none of ours is active;
 //  - pointer motion, buttons 1-3 and the wheel, keys with Shift/Ctrl/Alt
 //    (key codes through x11::key_from_keysym; text through the keyboard
 //    mapping, see x11_keys.h for which presses send keys and which send
@@ -32,7 +39,7 @@
 //  - the PRIMARY selection, being an XDND source, drops other than file
 //    URIs, handing the clipboard to a clipboard manager at exit;
 //  - window managers moving or stacking our windows: the core's placement
-//    and z-order win; activation follows the core, not X focus changes;
+//    and z-order win;
 //  - visuals other than TrueColor, several screens (the default screen only).
 // Dialogs wait for real input, unless a driver answer was queued for them.
 #pragma once
@@ -55,7 +62,8 @@ struct X11Stats {
     std::uint64_t changes = 0;         // window_changed calls
     std::uint64_t incr_sent = 0;       // selection values sent in pieces (INCR)
     std::uint64_t incr_received = 0;   // ... and received so
-    bool shared_memory = false;        // MIT-SHM in use
+    bool shared_memory = false;        // MIT-SHM offered and not turned off
+    int shm_windows = 0;               // windows presented through shared memory now
 };
 X11Stats x11_stats();
 

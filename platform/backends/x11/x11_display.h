@@ -50,7 +50,7 @@ struct Atoms {
     Atom utf8_string, text_plain_utf8, text, image_png, image_bmp;
     Atom net_wm_name, net_wm_icon_name, net_workarea, net_current_desktop, net_wm_pid;
     Atom net_wm_window_type, net_wm_window_type_normal, net_wm_window_type_popup_menu;
-    Atom motif_wm_hints, wm_protocols, wm_delete_window;
+    Atom motif_wm_hints, wm_protocols, wm_delete_window, wm_take_focus;
     Atom xdnd_aware, xdnd_enter, xdnd_position, xdnd_status, xdnd_leave, xdnd_drop, xdnd_finished;
     Atom xdnd_selection, xdnd_type_list, xdnd_action_copy, uri_list;
     Atom plat_clip, plat_dnd, plat_time;  // properties on our utility window
@@ -63,7 +63,9 @@ struct XWin {
     Rect rect;
     std::string title;
     bool override_redirect = false;
-    bool mapped = false;
+    bool takes_focus = false;   // managed and not NoActivate
+    bool mapped = false;    // asked to be mapped
+    bool viewable = false;  // mapped as the server says (MapNotify): it can take the focus
     bool has_children = false;  // composed through capture_window_pixels
     std::uint32_t owner = 0;    // the core's owner window, 0 for none
     Window transient_for = 0;   // WM_TRANSIENT_FOR as set on the X window
@@ -74,7 +76,10 @@ struct XWin {
     XImage* image = nullptr;
     XShmSegmentInfo shm{};
     bool shm_attached = false;
+    bool shm_refused = false;  // an attach or a put failed: plain requests for this window
     bool put_pending = false;  // XShmPutImage sent, completion not yet seen
+    unsigned long put_serial = 0;
+    double put_sent_ms = 0;    // monotonic
     bool needs_present = false;
     double last_present_ms = -1e9;  // monotonic
     std::vector<std::uint32_t> pixels;  // the image's data without shared memory
@@ -156,16 +161,24 @@ private:
     void set_title(XWin& w, const std::string& title);
     void sync_transient_for(XWin& w);
     void sync_stacking(const std::vector<std::uint32_t>& z_order);
-    void sync_focus_and_grab(std::uint32_t active, std::uint32_t capture);
     void undo_wm_moves();
     int present_all();  // ms until a held-back present is due, or -1
+    bool settle_put(XWin& w, double now);
     void present(XWin& w);
     bool ensure_image(XWin& w, Size size);
+    bool attach_shared_image(XWin& w, Size size);
     void release_image(XWin& w);
     void copy_pixels(XWin& w, const Surface& s);
     void read_screen();
     void close_display();
     XWin* by_xid(Window xid);
+
+    // ---- x11_focus.cpp: the keyboard focus both ways, and the pointer grab
+    void sync_focus_and_grab(std::uint32_t active, std::uint32_t capture);
+    void on_focus_change(const XFocusChangeEvent& e);
+    void on_take_focus(const XClientMessageEvent& e);
+    void follow_desktop_focus();
+    void check_focus_request();
 
     // ---- x11_input.cpp: raw input to the core
     void on_button(const XButtonEvent& e, bool down);
@@ -227,7 +240,7 @@ private:
     Colormap colormap_ = 0;
     GC gc_ = nullptr;
     Atoms a_{};
-    bool use_shm_ = false;
+    bool shm_available_ = false;  // the server offers MIT-SHM and it is not turned off
     int shm_completion_ = -1;
     // 0x00RRGGBB words as they are: rows copy with memcpy.
     bool native_rgb_ = false;
@@ -236,8 +249,9 @@ private:
     std::unordered_map<std::uint32_t, XWin> wins_;
     std::unordered_map<Window, std::uint32_t> by_xid_;
     std::vector<std::uint32_t> stack_;  // our X windows as X stacks them, bottom to top
-    std::uint32_t focused_ = 0;
-    bool focus_dirty_ = false;
+    std::uint32_t focused_ = 0;           // the core's active window as last given the X focus
+    bool focus_dirty_ = false;            // give it the focus again (it has become viewable)
+    unsigned long focus_request_ = 0;     // serial of our last XSetInputFocus, 0 once settled
     Window grab_xid_ = 0;
     std::string host_name_;
 

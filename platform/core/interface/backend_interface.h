@@ -68,6 +68,13 @@ void install_backend(std::unique_ptr<Backend> b);
 // factory (under backends/), which knows the backends.
 std::unique_ptr<Backend> make_default_backend();
 
+// The desktop moved the keyboard focus (a window manager activated a window,
+// another program took the focus): to `top`, one of our top-level windows,
+// which becomes the active window and is raised as after a click; or, with an
+// empty handle, away from all of ours, and none is active. Activate messages
+// and title bars follow; the focus window inside stays.
+void desktop_focus_changed(Hwnd top);
+
 // ---- what a display backend shows ----
 
 // One top-level window as a backend shows it.

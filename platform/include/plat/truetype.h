@@ -55,6 +55,11 @@ struct ResolvedFace {
 // False when no scalable face is installed at all.
 bool resolve_face(std::string_view family, ResolvedFace& out);
 
+// The proportional (not fixed-pitch) scalable face fontconfig gives for
+// `family`, which may be a generic name such as "sans-serif"; with `exact`,
+// only a face of that very family. False when there is none.
+bool resolve_proportional_face(std::string_view family, bool exact, ResolvedFace& out);
+
 // The families of the installed scalable faces, each once (by its first
 // name), sorted without regard to ASCII case; empty when there are none.
 std::vector<std::string> scalable_families();
@@ -82,6 +87,8 @@ public:
     // Widths of cp's glyph (the .notdef glyph when the face lacks it).
     // False on a null font.
     bool widths(char32_t cp, GlyphWidths& out) const;
+    // Whether the face has a glyph of its own for cp.
+    bool has_glyph(char32_t cp) const;
 
     // Draws cp with its cell's top-left at top_left, transparently, clipped
     // to the surface. Indexed8 surfaces get the palette entry nearest to
