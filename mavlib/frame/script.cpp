@@ -474,6 +474,8 @@ void run_script(const std::vector<ScriptAction>& actions) {
             break;
         }
     }
+    // All taken, unless the program's end cut the last one short.
+    if (exited || !program_exiting()) frame().script_finished = true;
     // Headless, nobody is left to end the program; on a display the person
     // at the screen carries on from here.
     if (!exited && plat::is_headless()) {
