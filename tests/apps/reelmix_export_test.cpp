@@ -195,20 +195,22 @@ TEST_F(ReelmixExport, MoviesThatAreNotFilesAreRefusedWithOneLine) {
     }
 }
 
+// Playing, REC records into --out as the system names it (not through the
+// library's code page), passes over the bad frame, says so once on stderr and
+// in the text window, and plays on.
 TEST_F(ReelmixExport, PlaybackPassesOverABadFrameAndSaysSoInTheTextWindow) {
     const std::string movie = spoilt(make_movie("views.avi", 6), "bad.avi", [](std::string& b, const auto& f) {
         std::fill_n(b.begin() + long(f[2].offset), f[2].size, '\x5a');
     });
     const std::string shot = dir_.file("shot.png");
-    const fs::path bmp = dir_.path() / "drive" / "c" / "bmp";
-    fs::create_directories(bmp);
-    RunResult r = run({"--headless", "--movie", movie, "--do",
+    const fs::path out = dir_.path() / "ßü 😀";
+    fs::create_directories(out);
+    RunResult r = run({"--headless", "--movie", movie, "--out", out.string(), "--do",
                        "start; wait 300; button REC; wait 4000; screenshot " + shot + "; stop; idle; exit"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    // Named once, though the movie came back to it; the frames after it recorded.
     EXPECT_EQ(r.err, "reelmix: frame 2 could not be decoded; going on with the next\n");
-    EXPECT_TRUE(fs::exists(bmp / frame_file(5)));
-    EXPECT_FALSE(fs::exists(bmp / frame_file(2)));
+    EXPECT_EQ(files_in(out), (std::vector<std::string>{frame_file(0), frame_file(1), frame_file(3), frame_file(4),
+                                                        frame_file(5)}));
     plat::Surface screen;
     ASSERT_TRUE(plat::load_png(shot, screen).ok);
     // The text window (at 672, 0) wraps its lines after 19 cells.
