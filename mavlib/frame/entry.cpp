@@ -57,13 +57,15 @@ bool register_classes(int instance) {
 }
 
 // What the process exits with: the program's code; but a batch run, or a
-// script whose actions were not all taken, that a signal ended before the
-// program said how it went is not done: 3, and a line that says so.
-int exit_code_after(const std::string& name, bool script_run) {
+// headless script whose actions were not all taken, that a signal ended
+// before the program said how it went is not done: 3, and a line that says
+// so. (On a display the person at the screen carries on after a script, and
+// a signal ends the session as Exit does.)
+int exit_code_after(const std::string& name, bool headless_script) {
     FrameState& f = frame();
     const int code = f.exit_code.load();
     const int signal = stop_signal();
-    const bool unfinished = f.batch_run.load() || (script_run && !f.script_finished.load());
+    const bool unfinished = f.batch_run.load() || (headless_script && !f.script_finished.load());
     if (signal == 0 || code != 0 || f.exit_code_given.load() || !unfinished) return code;
     std::fprintf(stderr, "%s: ended by %s before its work was done\n", name.c_str(), stop_signal_name(signal));
     return 3;
@@ -164,7 +166,7 @@ int run_entry(int argc, char** argv) {
     // 11. Leave.
     if (script_thread.joinable()) script_thread.join();
     plat::shutdown_platform();
-    const int code = exit_code_after(name, opts.has_script);
+    const int code = exit_code_after(name, opts.has_script && po.headless);
     if (user_thread_abandoned()) {
         // The user thread is still running the program's code: end the process
         // without running destructors under its feet.
