@@ -8,19 +8,62 @@
 
 namespace reelmix {
 
+namespace {
+
+// Where pixel `i` of an image axis of `image_size` reads on a frame axis of
+// `frame_size`, cell by cell: cell c of the image (a third of it, rounded
+// down; columns past the third cell count as part of it) takes cell c of the
+// frame, stretched or shrunk by nearest neighbour.
+int cell_source(int i, int image_size, int frame_size) {
+    const int image_cell = std::max(image_size / 3, 1);
+    const int frame_cell = frame_size / 3;
+    const int c = std::min(i / image_cell, 2);
+    const long long offset = (long long)(i - c * image_cell) * frame_cell / image_cell;
+    return int(std::min<long long>(c * (long long)frame_cell + offset, frame_size - 1));
+}
+
+// A frame whose size is not the movie's: its own cells are resampled into
+// the image's cells, reading its rows `stride` bytes apart.
+void copy_frame_resampled(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
+                          ParallelRows* workers) {
+    if (frame.width < 3 || frame.height < 3) {
+        for (int y = 0; y < image_height; ++y)
+            std::memset(image + std::size_t(y) * std::size_t(image_width), 0, std::size_t(image_width) * 4);
+        return;
+    }
+    std::vector<int> column(static_cast<std::size_t>(image_width));
+    for (int x = 0; x < image_width; ++x) column[std::size_t(x)] = cell_source(x, image_width, frame.width);
+    auto rows = [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            const std::uint8_t* s = frame.data + std::size_t(cell_source(y, image_height, frame.height)) * frame.stride;
+            std::uint32_t* d = image + std::size_t(y) * std::size_t(image_width);
+            for (int x = 0; x < image_width; ++x) {
+                const std::uint8_t* p = s + 3 * std::size_t(column[std::size_t(x)]);
+                d[x] = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+            }
+        }
+    };
+    if (workers) workers->run(image_height, rows);
+    else rows(0, image_height);
+}
+
+}  // namespace
+
 void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
                 ParallelRows* workers) {
-    if (!frame.data || !image) return;
-    const int w = std::min(frame.width, image_width);
-    const int h = std::min(frame.height, image_height);
+    if (!frame.data || !image || image_width <= 0 || image_height <= 0) return;
+    // "Camera" is the movie's frame size cut to whole cell rows; a frame of
+    // another size is not drawn with the movie's geometry.
+    if (frame.width != image_width || 3 * (frame.height / 3) != image_height)
+        return copy_frame_resampled(frame, image, image_width, image_height, workers);
     auto rows = [&](int first, int end) {
         for (int y = first; y < end; ++y) {
             const std::uint8_t* s = frame.data + std::size_t(y) * frame.stride;
-            kernels::bgr_to_rgb32(s, image + std::size_t(y) * std::size_t(image_width), w);
+            kernels::bgr_to_rgb32(s, image + std::size_t(y) * std::size_t(image_width), image_width);
         }
     };
-    if (workers) workers->run(h, rows);
-    else rows(0, h);
+    if (workers) workers->run(image_height, rows);
+    else rows(0, image_height);
 }
 
 void GridResampler::plan_columns(double xs, int cols, int src_width) {

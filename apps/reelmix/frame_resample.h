@@ -13,8 +13,11 @@
 namespace reelmix {
 
 // Pixel (x, y) of the image becomes the frame's blue, green, red bytes at
-// (x, y) as 0x00RRGGBB, for the part of the frame the image covers; the
-// frame's rows are read `stride` bytes apart. The rest of the image is left.
+// (x, y) as 0x00RRGGBB; the frame's rows are read `stride` bytes apart. The
+// image is the movie's frame size cut to whole rows of cells (W_f x
+// 3*floor(H_f/3)). A frame of another size fills the image cell by cell:
+// each of its 3 x 3 cells is stretched or shrunk over the image's cell by
+// nearest neighbour (black for a frame too small to have cells).
 // With `workers` the rows are shared out among their threads.
 void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
                 ParallelRows* workers = nullptr);

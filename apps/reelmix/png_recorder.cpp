@@ -38,7 +38,7 @@ void PngRecorder::write_oldest(std::unique_lock<std::mutex>& lock) {
     lock.lock();
     --busy_;
     if (r) {
-        ++written_;
+        written_.push_back(job.frame);
     } else if (!failure_) {
         failure_ = Failure{job.frame, job.path, r.message};
         queue_.clear();
@@ -57,6 +57,11 @@ std::optional<PngRecorder::Failure> PngRecorder::failure() const {
 }
 
 int PngRecorder::written() const {
+    std::lock_guard lock(mutex_);
+    return int(written_.size());
+}
+
+std::vector<int> PngRecorder::written_frames() const {
     std::lock_guard lock(mutex_);
     return written_;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "plat/gfx.h"
 
@@ -36,8 +37,9 @@ public:
     void finish();
     // The first write that failed, if any.
     std::optional<Failure> failure() const;
-    // Files written so far.
+    // Files written so far, and the frame numbers they were given.
     int written() const;
+    std::vector<int> written_frames() const;
 
 private:
     struct Job {
@@ -55,7 +57,7 @@ private:
     std::deque<Job> queue_;
     int busy_ = 0;  // jobs being written
     bool closing_ = false;
-    int written_ = 0;
+    std::vector<int> written_;  // frame numbers, in the order the files were finished
     std::optional<Failure> failure_;
     std::thread worker_;
 };

@@ -6,6 +6,8 @@
 // pass without pacing, headless, and exits.
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,9 +16,11 @@
 #include <string>
 
 #include "export_progress.h"
+#include "export_summary.h"
 #include "lenticular/interleave.h"
 #include "mavlib.h"
 #include "movie_source.h"
+#include "plat/codecs.h"
 #include "plat/codepage.h"
 #include "plat/paths.h"
 #include "png_recorder.h"
@@ -51,18 +55,29 @@ struct Settings {
 };
 
 struct Export {
-    std::string folder;  // where the files go, for messages
-    int total = 0;
+    std::string folder;  // where the files go, as the system names it
+    int total = 0;       // frames the movie declares; 0 when it does not say
     std::unique_ptr<PngRecorder> recorder;
     std::unique_ptr<ExportProgress> progress;
-    bool done = false;    // one pass is recorded (or given up)
+    bool done = false;    // the pass is over, or given up
+    std::string failure;  // why it was given up
     int exit_code = 0;
+    std::atomic<bool> concluded{false};  // its end has been said and the exit asked for
+};
+
+// What one pass through the movie has met so far.
+struct Pass {
+    int read = 0;     // frames read, decoded or not
+    int decoded = 0;
+    int saved = 0;    // recorded frames saved (REC)
+    FrameRuns undecodable;
 };
 
 struct State {
     std::unique_ptr<MovieSource> movie;
     char name[kNameBuffer] = {};
-    std::string record_prefix;  // "c:\bmp\file_" or the --out folder's
+    std::string record_prefix;  // "c:\bmp\file_", or the --out folder's, in the library's code page
+    std::string out_prefix;     // the --out folder's "file_" as the system names it; empty without --out
     Settings now;
     Settings last_read;
     int AA = 1;
@@ -74,6 +89,10 @@ struct State {
     int Wf = 0, Hf = 0;
     double xs = 0, ys = 0;
     GridResampler resampler;
+    Pass pass;
+    FrameRuns known_undecodable;  // every frame that failed since the movie was opened
+    int undecodable_named = 0;    // of those, how many stderr has named
+    std::string decode_note;      // shown under the status while there is something to say
     std::optional<Export> batch;  // --export
 };
 
@@ -231,21 +250,39 @@ void print_held_back_sizes() {
 
 // ---- recording ----
 
-std::string record_name() {
+std::string frame_number() {
     char number[16];
     std::snprintf(number, sizeof number, "%05d", g->frame_counter);
-    return g->record_prefix + number;
+    return number;
+}
+
+// The recorded frame's name as the text window shows it and MAV_SaveImage takes it.
+std::string record_name() { return g->record_prefix + frame_number(); }
+
+// The recorded frame's file as the system names it.
+std::string record_path() {
+    if (!g->out_prefix.empty()) return g->out_prefix + frame_number() + ".png";
+    return plat::to_native_path(plat::sjis_to_utf8(record_name() + ".png"));
 }
 
 std::string save_failure(const PngRecorder::Failure& f) {
     return "cannot save frame " + std::to_string(f.frame) + " as " + f.path + ": " + f.why;
 }
 
-void export_failed(const std::string& message) {
+// "Hello,there!" as a picture of its own, for writers other than the library.
+plat::Surface output_picture() {
+    const int w = MAV_GetImageWidth(kOutput), h = MAV_GetImageHeight(kOutput);
+    const auto* px = static_cast<const std::uint32_t*>(mav_bits[kOutput]);
+    if (w <= 0 || h <= 0 || !px || MAV_GetImageBits(kOutput) != 32) return {};
+    plat::Surface picture(w, h);
+    if (picture.is_null()) return {};
+    for (int y = 0; y < h; ++y) std::memcpy(picture.row32(y), px + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
+    return picture;
+}
+
+void give_up_export(const std::string& why) {
     Export& e = *g->batch;
-    if (e.progress) e.progress->interrupt();
-    std::fprintf(stderr, "reelmix: %s\n", message.c_str());
-    e.exit_code = 1;
+    if (e.failure.empty()) e.failure = why;
     e.done = true;
 }
 
@@ -253,58 +290,142 @@ void record_frame() {
     MAV_SelectImage(kOutput);
     const std::string name = record_name();
     MAV_Printf("%s", name.c_str());
-    const int w = MAV_GetImageWidth(kOutput), h = MAV_GetImageHeight(kOutput);
     if (!g->batch) {
-        const int result = MAV_SaveImage(h, w, 3, name.c_str());
+        int result = 1;
+        if (g->out_prefix.empty()) {
+            result = MAV_SaveImage(MAV_GetImageHeight(kOutput), MAV_GetImageWidth(kOutput), 3, name.c_str());
+        } else {
+            // --out names the folder as the system spells it, which the
+            // library's code page may not hold: saved without the library.
+            const plat::Surface picture = output_picture();
+            result = !picture.is_null() && plat::save_png(picture, record_path(), plat::PngEffort::Fast) ? 0 : 1;
+        }
+        if (result == 0) ++g->pass.saved;
         MAV_Printf("%d", result);
         return;
     }
     // Export: the writer thread encodes while the next frame is composed.
     Export& e = *g->batch;
-    plat::Surface picture(w, h);
-    const auto* px = static_cast<const std::uint32_t*>(mav_bits[kOutput]);
-    if (picture.is_null() || !px) return export_failed("the output image is gone; nothing more can be recorded");
-    for (int y = 0; y < h; ++y) std::memcpy(picture.row32(y), px + std::size_t(y) * std::size_t(w), std::size_t(w) * 4);
-    e.recorder->submit(std::move(picture), plat::to_native_path(plat::sjis_to_utf8(name + ".png")), g->frame_counter);
-    if (auto f = e.recorder->failure()) return export_failed(save_failure(*f));
+    plat::Surface picture = output_picture();
+    if (picture.is_null()) return give_up_export("the output image is gone; nothing more can be recorded");
+    e.recorder->submit(std::move(picture), record_path(), g->frame_counter);
+    if (e.recorder->failure()) return give_up_export("");
     e.progress->update(g->frame_counter + 1);
+}
+
+// Back to the first frame: a new pass begins.
+void rewind_movie() {
+    g->movie->rewind();
+    g->frame_counter = 0;
+    g->pass = Pass{};
 }
 
 void start_recording() {
     g->recording = 1;
-    g->movie->rewind();
-    g->frame_counter = 0;
+    rewind_movie();
 }
 
-// After the last frame the movie starts again and a recording ends.
-void end_of_movie() {
-    const bool was_recording = g->recording;
-    const bool empty = g->frame_counter == 0;
-    g->recording = 0;
-    g->movie->rewind();
-    g->frame_counter = 0;
-    if (g->batch && was_recording) {
-        if (empty) export_failed("the movie has no frame that can be decoded");
-        g->batch->done = true;
-    } else if (empty) {
-        frame_wait(kFrameWaitMs);  // a movie that gives no frame is not polled flat out
+// ---- frames that cannot be decoded ----
+
+constexpr int kUndecodableNamedAtMost = 20;
+
+std::string undecodable_text(const FrameRuns& frames) {
+    return (frames.count() == 1 ? "frame " : "frames ") + frames.text() + " could not be decoded";
+}
+
+// A frame that cannot be decoded is passed over: named on stderr (each frame
+// once, however often a looping movie comes back to it) and, while playing,
+// under the status in the text window.
+void note_undecodable(int index) {
+    g->pass.undecodable.add(index);
+    if (g->known_undecodable.contains(index)) return;
+    g->known_undecodable.add(index);
+    if (g->batch && g->batch->progress) g->batch->progress->interrupt();
+    if (g->undecodable_named < kUndecodableNamedAtMost)
+        std::fprintf(stderr, "reelmix: frame %d could not be decoded; going on with the next\n", index);
+    else if (g->undecodable_named == kUndecodableNamedAtMost)
+        std::fprintf(stderr, "reelmix: more frames could not be decoded; %s\n",
+                     g->batch ? "the end of the export lists them" : "the text window lists them");
+    ++g->undecodable_named;
+    if (!g->batch) g->decode_note = undecodable_text(g->known_undecodable);
+}
+
+// The next frame that can be decoded; false at the end of the movie. The
+// frame counter takes the frame's number in the movie.
+bool read_next(BgrFrame& frame) {
+    for (;;) {
+        int index = 0;
+        switch (g->movie->read_frame(frame, index)) {
+        case plat::FrameRead::Decoded:
+            g->pass.read = index + 1;
+            ++g->pass.decoded;
+            g->frame_counter = index;
+            return true;
+        case plat::FrameRead::Undecodable:
+            g->pass.read = index + 1;
+            note_undecodable(index);
+            continue;
+        case plat::FrameRead::End: return false;
+        }
     }
 }
 
-// Ends an export: the files written, the summary, the exit code.
-void finish_export() {
+// ---- the end of an export ----
+
+// Says how the export ended (the files written out of the pass, what could
+// not be decoded or saved, a stop before the end, numbered frames in the
+// folder that it did not write) and exits with the code that goes with it:
+// 0 only when every frame of the pass was written. Once, from whichever of
+// the loop's end, a stop before the loop or UserExit gets here first.
+void conclude_export() {
     Export& e = *g->batch;
+    if (e.concluded.exchange(true)) return;
     e.recorder->finish();
-    if (e.exit_code == 0) {
-        if (auto f = e.recorder->failure())
-            export_failed(save_failure(*f));
-        else
-            e.progress->finish(e.recorder->written(), e.folder);
+    const std::vector<int> written = e.recorder->written_frames();
+    ExportOutcome o;
+    o.written = int(written.size());
+    o.stopped = !e.done;
+    o.pass_frames = o.stopped && e.total == 0 ? 0 : std::max(g->pass.read, e.total);
+    o.undecodable = g->pass.undecodable;
+    if (auto f = e.recorder->failure()) o.failure = save_failure(*f);
+    else o.failure = e.failure;
+    // Reading ended before the frames the movie declares: it was cut short.
+    if (!o.stopped && o.failure.empty() && g->pass.read < e.total) o.undecodable.add(g->pass.read, e.total - 1);
+
+    const ExportReport report = report_export(o);
+    if (report.exit_code == 0) {
+        e.progress->finish(o.written, e.folder);
+    } else {
+        e.progress->interrupt();
+        for (const std::string& line : report.lines) std::fprintf(stderr, "reelmix: %s\n", line.c_str());
     }
-    MAV_RequestExit(e.exit_code);
+    const FrameRuns left = frames_not_written(e.folder, "file_", FrameRuns::of(written));
+    if (!left.empty()) std::fprintf(stderr, "reelmix: %s\n", frames_left_line(e.folder, left).c_str());
+    std::fflush(stderr);
+    e.exit_code = report.exit_code;
+    MAV_RequestExit(report.exit_code);
 }
 
 // ---- one frame ----
+
+// After the last frame the movie starts again and a recording ends; an
+// export's pass is over.
+void end_of_movie() {
+    const bool was_recording = g->recording;
+    g->recording = 0;
+    if (g->batch && was_recording) {
+        g->batch->done = true;
+        return;
+    }
+    if (was_recording && !g->pass.undecodable.empty()) {
+        const int n = std::max(g->pass.read, g->movie->frame_count());
+        g->decode_note = std::to_string(g->pass.saved) + " of " + std::to_string(n) + " frames written; " +
+                         undecodable_text(g->pass.undecodable);
+    }
+    const bool empty = g->pass.decoded == 0;
+    rewind_movie();
+    if (empty) frame_wait(kFrameWaitMs);  // a movie that gives no frame is not polled flat out
+}
 
 // The steps of one decoded frame. "REC" rewinds and takes the first frame
 // again: Restart (with `frame` now that frame) or MovieEnded when there is none.
@@ -322,12 +443,15 @@ FrameEnd compose_frame(BgrFrame& frame) {
         if (i == kRev) g->lenticular = g->lenticular ? 0 : 1;
         if (i == kRec) {
             start_recording();
-            if (!g->movie->next_frame(frame)) return FrameEnd::MovieEnded;
+            // The last recording's line gives way to the frames known to fail.
+            g->decode_note = g->known_undecodable.empty() ? "" : undecodable_text(g->known_undecodable);
+            if (!read_next(frame)) return FrameEnd::MovieEnded;
             return FrameEnd::Restart;
         }
     }
     read_input_box();
     InterleaveViews(params(), target());
+    if (!g->decode_note.empty()) MAV_Printf("%s\n", g->decode_note.c_str());
     print_held_back_sizes();
     if (g->recording) record_frame();
     g->frame_counter++;
@@ -337,7 +461,7 @@ FrameEnd compose_frame(BgrFrame& frame) {
 void play() {
     for (;;) {
         BgrFrame frame;
-        if (!g->movie->next_frame(frame)) {
+        if (!read_next(frame)) {
             end_of_movie();
         } else {
             FrameEnd end;
@@ -346,13 +470,10 @@ void play() {
             if (end == FrameEnd::MovieEnded) end_of_movie();
         }
         MAV_PumpMessages();
-        if (g->batch && g->batch->done) return finish_export();
+        if (g->batch && g->batch->done) return conclude_export();
         if (MAV_StopRequested()) break;
     }
-    if (g->batch) {
-        export_failed("the export was stopped after " + std::to_string(g->frame_counter) + " frames");
-        finish_export();
-    }
+    if (g->batch) conclude_export();
 }
 
 // ---- set-up ----
@@ -367,21 +488,37 @@ void take_movie_name() {
     MAV_OpenFileDialog(nullptr, g->name);
 }
 
+// The movie's file as the system names it: --movie as typed, or the dialog's
+// answer (in the library's code page).
 std::string movie_path() {
     if (const char* movie = MAV_GetProgramOption("--movie")) return movie;
     return plat::to_native_path(plat::sjis_to_utf8(g->name));
 }
 
-// Where recorded frames go: c:\bmp, or the --out folder.
+// Where recorded frames go: c:\bmp, or the --out folder as typed.
 void choose_record_folder() {
     const char* out = MAV_GetProgramOption("--out");
     if (!out) {
         g->record_prefix = "c:\\bmp\\file_";
         return;
     }
-    std::string folder = plat::utf8_to_sjis(out);
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
-    g->record_prefix = folder + "file_";
+    std::string folder = plat::to_native_path(out);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    g->out_prefix = folder + "file_";
+    g->record_prefix = plat::utf8_to_sjis(folder) + "file_";  // for the text window
+}
+
+std::string record_folder() {
+    const std::string prefix = g->out_prefix.empty() ? plat::to_native_path(plat::sjis_to_utf8(g->record_prefix))
+                                                     : g->out_prefix;
+    const std::string folder = std::filesystem::path(prefix).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// A --movie that names a folder, a device or a pipe is a mistake in the
+// command line: refused, never opened.
+bool movie_is_not_a_file() {
+    return MAV_GetProgramOption("--movie") && g->movie->error() == plat::MovieError::NotAFile;
 }
 
 // --export checks what it can before it starts: a movie, a folder.
@@ -393,10 +530,10 @@ bool prepare_export() {
         return false;
     }
     if (!g->movie->is_open()) {
-        e.exit_code = 1;  // said already
+        e.exit_code = movie_is_not_a_file() ? 2 : 1;  // said already
         return false;
     }
-    e.folder = std::filesystem::path(plat::to_native_path(plat::sjis_to_utf8(g->record_prefix))).parent_path();
+    e.folder = record_folder();
     std::error_code ec;
     if (!std::filesystem::is_directory(e.folder, ec)) {
         std::fprintf(stderr, "reelmix: the folder for the frames does not exist: %s\n", e.folder.c_str());
@@ -423,8 +560,8 @@ void UserSetup(void) {
             MAV_Printf("[%s] : Can't load .\n", g->name);
             // A movie named on the command line may have been mistyped: say so where it was typed.
             if (MAV_GetProgramOption("--movie"))
-                std::fprintf(stderr, "reelmix: cannot open the movie '%s' (not a movie file, or no decoder for it)\n",
-                             movie_path().c_str());
+                std::fprintf(stderr, "reelmix: cannot open the movie '%s': %s\n", movie_path().c_str(),
+                             g->movie->error_text().c_str());
         } else
             MAV_Printf("Start\x82\xf0\x83N\x83\x8a\x83" "b\x83N.\n");  // click Start
     }
@@ -444,6 +581,8 @@ void UserSetup(void) {
     if (batch) {
         if (prepare_export()) MAV_RequestStart();
         else MAV_RequestExit(g->batch->exit_code);
+    } else if (movie_is_not_a_file()) {
+        MAV_RequestExit(2);
     }
 }
 
@@ -462,13 +601,18 @@ void UserMain(void) {
     create_images(g->Wf, g->Hf, g->now.W, g->now.H);
     compute_scales();
     MAV_PumpMessages();
-    if (MAV_StopRequested()) return;
+    if (MAV_StopRequested()) {
+        if (g->batch) conclude_export();
+        return;
+    }
     if (g->batch) start_recording();
     play();
 }
 
 void UserExit(void) {
     if (!g) return;
-    if (g->batch && g->batch->recorder) g->batch->recorder->finish();
+    // An export that Exit (or a signal) ended before its loop began still
+    // says how many frames it wrote.
+    if (g->batch && g->batch->recorder) conclude_export();
     g->movie.reset();
 }

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +16,7 @@
 #include "frame/options.h"
 #include "frame/script.h"
 #include "frame/status_line.h"
+#include "frame/stop_signals.h"
 #include "frame/user_thread.h"
 #include "plat/capture.h"
 #include "plat/clock.h"
@@ -57,39 +56,25 @@ bool register_classes(int instance) {
     return true;
 }
 
-// SIGINT and SIGTERM end the program through Exit, so UserExit still runs.
-std::atomic<bool> g_signal_watch{false};
-std::thread g_signal_thread;
-
-void start_signal_watch() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);  // inherited by every thread started later
-    g_signal_watch = true;
-    g_signal_thread = std::thread([set] {
-        timespec slice{0, 100 * 1000 * 1000};
-        while (g_signal_watch.load()) {
-            if (sigtimedwait(&set, nullptr, &slice) > 0) {
-                plat::Message m;
-                m.window = main_window();
-                m.kind = plat::MsgKind::Command;
-                m.command_id = kCmdExit;
-                plat::post_message(m);
-            }
-        }
-    });
-}
-
-void stop_signal_watch() {
-    g_signal_watch = false;
-    if (g_signal_thread.joinable()) g_signal_thread.join();
+// What the process exits with: the program's code; but a batch run, or a
+// headless script whose actions were not all taken, that a signal ended
+// before the program said how it went is not done: 3, and a line that says
+// so. (On a display the person at the screen carries on after a script, and
+// a signal ends the session as Exit does.)
+int exit_code_after(const std::string& name, bool headless_script) {
+    FrameState& f = frame();
+    const int code = f.exit_code.load();
+    const int signal = stop_signal();
+    const bool unfinished = f.batch_run.load() || (headless_script && !f.script_finished.load());
+    if (signal == 0 || code != 0 || f.exit_code_given.load() || !unfinished) return code;
+    std::fprintf(stderr, "%s: ended by %s before its work was done\n", name.c_str(), stop_signal_name(signal));
+    return 3;
 }
 
 }  // namespace
 
 int run_entry(int argc, char** argv) {
+    const StopSignals signals;  // first of all: from here on a signal ends the program through Exit
     const std::string name = program_name(argc > 0 ? argv[0] : nullptr);
     LibraryOptions opts;
     ParseResult parsed = parse_command_line(argc, argv, opts);
@@ -154,16 +139,14 @@ int run_entry(int argc, char** argv) {
         return 1;
     }
 
-    start_signal_watch();
-
     f.batch_run = opts.batch;
     // 7-8. The main window; its creation drops it in and starts the user thread.
     plat::Hwnd mw = create_main_window(f.instance, name);
     if (!mw) {
-        stop_signal_watch();
         plat::shutdown_platform();
         return 1;
     }
+    stop_signals_main_window_ready();
 
     // 9. Status, drops, and on to the loop.
     show_depth_status();
@@ -187,15 +170,15 @@ int run_entry(int argc, char** argv) {
     // A script that stopped at an action it could not do: partly done,
     // unless the program itself ended with a failure of its own.
     if (!script_done.load() && f.exit_code.load() == 0) f.exit_code = 3;
-    stop_signal_watch();
     plat::shutdown_platform();
+    const int code = exit_code_after(name, opts.has_script && po.headless);
     if (user_thread_abandoned()) {
         // The user thread is still running the program's code: end the process
         // without running destructors under its feet.
         std::fflush(nullptr);
-        _exit(f.exit_code.load());
+        _exit(code);
     }
-    return f.exit_code.load();
+    return code;
 }
 
 }  // namespace mav

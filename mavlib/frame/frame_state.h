@@ -47,8 +47,12 @@ struct FrameState {
     std::atomic<int> input_pending{0};
     // A batch run: nobody watches the main window arrive.
     std::atomic<bool> batch_run{false};
-    // What the process exits with once the Exit sequence is over.
+    // What the process exits with once the Exit sequence is over, and
+    // whether the program gave it (MAV_RequestExit).
     std::atomic<int> exit_code{0};
+    std::atomic<bool> exit_code_given{false};
+    // Set when a script (--do, --script) has taken all its actions.
+    std::atomic<bool> script_finished{false};
 };
 
 FrameState& frame();

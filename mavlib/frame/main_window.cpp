@@ -10,6 +10,7 @@
 #include "frame/mailbox.h"
 #include "frame/snapping.h"
 #include "frame/status_line.h"
+#include "frame/stop_signals.h"
 #include "frame/user_thread.h"
 #include "image/image_clipboard.h"
 #include "mavlib.h"
@@ -66,16 +67,21 @@ void show_step(plat::Hwnd h) {
 }
 
 void drop_in(plat::Hwnd h) {
-    if (frame().batch_run.load()) {
+    // A batch run has nobody to watch it, and a program a signal is ending
+    // does not keep it waiting: the window goes straight to its place.
+    int left = kDropDistance;
+    auto jump = [&] {
         plat::Rect r = plat::window_rect(h);
-        plat::move_window(h, {r.left, r.top + kDropDistance});
+        plat::move_window(h, {r.left, r.top + left});
         show_step(h);
-        return;
-    }
+    };
+    if (frame().batch_run.load() || stop_signal()) return jump();
     double base = plat::monotonic_ms();
     for (int offset : kDropOffsets) {
+        if (stop_signal()) return jump();
         plat::Rect r = plat::window_rect(h);
         plat::move_window(h, {r.left, r.top + offset});
+        left -= offset;
         show_step(h);
         wait_since(base, kDropStepMs);
         base = plat::monotonic_ms();
@@ -325,5 +331,6 @@ void MAV_RequestStart(void) { mav::request_start(); }
 
 void MAV_RequestExit(int code) {
     mav::frame().exit_code = code;
+    mav::frame().exit_code_given = true;
     mav::post_main_command(mav::kCmdExit);
 }

@@ -498,8 +498,13 @@ bool run_script(const std::vector<ScriptAction>& actions) {
             if (plat::is_headless()) post_main_command(kCmdExit);
             return false;
         }
-        if (a.kind == ScriptAction::Exit) return true;
+        if (a.kind == ScriptAction::Exit) {
+            frame().script_finished = true;
+            return true;
+        }
     }
+    // All taken, unless the program's end cut the last one short.
+    if (!program_exiting()) frame().script_finished = true;
     // Headless, nobody is left to end the program; on a display the person
     // at the screen carries on from here.
     if (plat::is_headless()) {

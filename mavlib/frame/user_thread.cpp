@@ -40,6 +40,9 @@ void user_thread_main() {
             f.running = 1;
             f.start_request = 0;
             f.stop_flag = 0;
+            // Exit since the loop's test would have its stop cleared with the
+            // flag: the run does not begin.
+            if (f.quit_state.load() != kQuitRunning) break;
             UserMain();
             if (f.quit_state.load() != kQuitRunning) break;
             f.running = 0;

@@ -112,10 +112,12 @@ int create_temp_beside(const std::string& path, std::string& temp) {
     return -1;
 }
 
+// False with errno set when a write fails (EIO when one takes nothing).
 bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
     while (n > 0) {
         const ssize_t put = ::write(fd, p, n);
         if (put < 0 && errno == EINTR) continue;
+        if (put == 0) errno = EIO;
         if (put <= 0) return false;
         p += put;
         n -= std::size_t(put);
@@ -123,18 +125,43 @@ bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
+// "<what>: <the system's reason>", e.g. "cannot write file: No space left on device".
+IoResult failure_because(const char* what, int error) {
+    return IoResult::failure(std::string(what) + ": " + std::strerror(error));
+}
+
+// A name that is a device or a pipe is written into as it stands: a new
+// file renamed over it would take the device's place.
+IoResult write_into(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    // Not blocking on the open: a pipe nobody reads is refused, not waited for.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return failure_because("cannot open file for writing", errno);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    bool ok = write_all(fd, bytes.data(), bytes.size());
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok ? IoResult::success() : failure_because("cannot write file", error);
+}
+
 }  // namespace
 
 IoResult write_file_replacing(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return write_into(path, bytes);
     std::string temp;
     const int fd = create_temp_beside(path, temp);
-    if (fd < 0) return IoResult::failure("cannot open file for writing");
-    bool ok = write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    if (fd < 0) return failure_because("cannot open file for writing", errno);
+    int error = 0;
+    if (!write_all(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && std::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error) {
         ::unlink(temp.c_str());
-        return IoResult::failure("cannot write file");
+        return failure_because("cannot write file", error);
     }
     return IoResult::success();
 }

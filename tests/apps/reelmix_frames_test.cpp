@@ -4,14 +4,18 @@
 // are compared.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <ostream>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "lenticular_fixture.h"
 #include "mavlib.h"
+#include "export_summary.h"
 #include "work_images.h"
 
 using reelmix::BgrFrame;
@@ -126,6 +130,60 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{64, 62, 1, 30, 20, 20, 270},      // refill of three tiles of the top row
                       Case{64, 62, 0, 30, 20, 20, 450},      // pic_num 5: columns past "work" are dropped
                       Case{48, 48, 5, 12, 9, 1, 2}));        // fewer pixels than the stack is deep
+
+// A frame of another size than the movie declares fills "Camera" from its
+// own cells, never read with the movie's geometry: with plain-coloured cells
+// every pixel of a Camera cell has that cell's colour.
+TEST(FrameGeometry, FramesOfAnotherSizeFillCameraCellByCell) {
+    lentest::ensure_library_classes();
+    auto cell_colour = [](int c, int r) { return std::uint32_t(0x302010 * (1 + c + 3 * r)) & 0xFFFFFF; };
+    const int wf = 193, hf = 110;  // the movie's size: Camera is 193 x 108
+    for (const auto& [w, h] : {std::pair{193, 110}, {96, 55}, {400, 300}, {193, 108}, {61, 229}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        TestFrame frame{w, h, std::size_t(w) * 3 + 7, {}};
+        frame.bytes.assign(frame.stride * std::size_t(h), 0xEE);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t col = cell_colour(std::min(x / (w / 3), 2), std::min(y / (h / 3), 2));
+                std::uint8_t* p = &frame.bytes[std::size_t(y) * frame.stride + 3u * x];
+                p[0] = std::uint8_t(col), p[1] = std::uint8_t(col >> 8), p[2] = std::uint8_t(col >> 16);
+            }
+        MAV_DestroyImage(kCamera);
+        ASSERT_EQ(MAV_CreateImageFL(kCamera, "Camera", 0, 0, wf, 3 * (hf / 3), 10), 0);
+        reelmix::show_frame(frame.view());
+        const auto* camera = static_cast<const std::uint32_t*>(mav_bits[kCamera]);
+        long wrong = 0;
+        for (int y = 0; y < 3 * (hf / 3); ++y)
+            for (int x = 0; x < wf; ++x) wrong += camera[y * wf + x] != cell_colour(std::min(x / (wf / 3), 2), y / (hf / 3));
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+// How an export ends, said in one line, and its exit code: 0 only when
+// every frame of the pass was written.
+TEST(ExportReport, TheClosingLineAndCodeTellWhatIsOnDisk) {
+    struct Case {
+        reelmix::ExportOutcome outcome;
+        std::vector<std::string> lines;
+        int code;
+    };
+    auto runs = [](std::vector<int> f) { return reelmix::FrameRuns::of(std::move(f)); };
+    const Case cases[] = {
+        {{12, 12, {}, false, ""}, {}, 0},
+        {{11, 12, runs({6}), false, ""}, {"11 of 12 frames written; frame 6 could not be decoded"}, 3},
+        {{7, 12, runs({11, 2, 8, 9, 10}), false, ""}, {"7 of 12 frames written; frames 2, 8 to 11 could not be decoded"}, 3},
+        {{40, 150, {}, true, ""}, {"40 of 150 frames written; the export was stopped before the end of the movie"}, 3},
+        {{0, 150, {}, true, ""}, {"0 of 150 frames written; the export was stopped before the end of the movie"}, 1},
+        {{2, 6, {}, false, "cannot save frame 2 as f: why"},
+         {"cannot save frame 2 as f: why", "2 of 6 frames written; the export ended at the frame that could not be saved"}, 1},
+        {{0, 0, {}, false, ""}, {"the movie has no frame that can be decoded"}, 1},
+    };
+    for (const Case& c : cases) {
+        const reelmix::ExportReport r = reelmix::report_export(c.outcome);
+        EXPECT_EQ(r.lines, c.lines);
+        EXPECT_EQ(r.exit_code, c.code) << (c.lines.empty() ? "" : c.lines.back());
+    }
+}
 
 // Every cell of a 960 x 540 frame becomes a 2400 x 480 tile at the default
 // output size: a frame whose cells are plain colours gives plain tiles.

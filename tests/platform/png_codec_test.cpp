@@ -350,15 +350,35 @@ TEST_F(PngTest, AbsurdDimensionsAreRejectedBeforeDecoding) {
 
 // ---- failed saves ----
 
-TEST_F(PngTest, SaveIntoMissingFolderFailsAndLeavesNothing) {
+TEST_F(PngTest, SaveIntoMissingFolderFailsWithTheReasonAndLeavesNothing) {
     const Surface s = noise(4, 4);
     write_all(path("plain-file"), "x");
-    for (const std::string& p : {path("no-such-dir/out.png"), path("plain-file/out.png")}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {path("no-such-dir/out.png"), "cannot open file for writing: No such file or directory"},
+        {path("plain-file/out.png"), "cannot open file for writing: Not a directory"},
+    };
+    for (const auto& [p, message] : cases) {
         const IoResult r = save_png(s, p);
         EXPECT_FALSE(r.ok) << p;
-        EXPECT_EQ(r.message, "cannot open file for writing") << p;
+        EXPECT_EQ(r.message, message) << p;
     }
     EXPECT_EQ(files(), std::vector<std::string>{"plain-file"});
+}
+
+// A name that stands for a device is written into, not replaced by a file:
+// a full device says so, and the name still leads to the device.
+TEST_F(PngTest, SaveOntoADeviceWritesIntoItAndSaysWhyItFailed) {
+    const std::string full = path("full.png");
+    fs::create_symlink("/dev/full", full);
+    const IoResult r = save_png(noise(4, 4), full);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "cannot write file: No space left on device");
+    EXPECT_TRUE(fs::is_symlink(full));
+    EXPECT_EQ(files(), std::vector<std::string>{"full.png"});
+    const std::string null = path("null.png");
+    fs::create_symlink("/dev/null", null);
+    EXPECT_TRUE(save_png(noise(4, 4), null).ok);
+    EXPECT_TRUE(fs::is_symlink(null));
 }
 
 TEST_F(PngTest, SaveIntoReadOnlyFolderFailsAndLeavesNothing) {
@@ -370,7 +390,7 @@ TEST_F(PngTest, SaveIntoReadOnlyFolderFailsAndLeavesNothing) {
         GTEST_SKIP() << "running with permission to write anywhere";
     const IoResult r = save_png(s, ro + "/out.png");
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "cannot open file for writing");
+    EXPECT_EQ(r.message, "cannot open file for writing: Permission denied");
     EXPECT_TRUE(fs::is_empty(ro));
 }
 
@@ -396,7 +416,7 @@ TEST_F(PngTest, WriteErrorMidwayKeepsExistingFileAndLeavesNoTemporary) {
         lim.rlim_cur = lim.rlim_max = 1000;
         if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) ::_exit(3);
         const IoResult r = save_png(noise(64, 64), p);
-        ::_exit(r.ok ? 1 : r.message == "cannot write file" ? 0 : 2);
+        ::_exit(r.ok ? 1 : r.message == "cannot write file: File too large" ? 0 : 2);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);

@@ -33,6 +33,16 @@ inline std::string read_file(const std::string& path) {
     return s.str();
 }
 
+// Whether a process has SIGTERM blocked in its first thread: a program built
+// on the library does from the first moment of its entry (after the dynamic
+// loader), and takes the signals through Exit from then on.
+inline bool takes_stop_signals(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigBlk:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
 inline RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                              const std::vector<std::string>& env = {}, double timeout_s = 60,
                              const std::function<void(pid_t)>& on_start = nullptr) {

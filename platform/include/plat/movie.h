@@ -11,12 +11,29 @@
 namespace plat {
 
 // One decoded frame: rows of blue, green, red bytes, `stride` bytes apart
-// (at least 3 x width; decoders may pad rows).
+// (at least 3 x width; decoders may pad rows). A frame may differ in size
+// from the size the movie declares.
 struct BgrFrame {
     const std::uint8_t* data = nullptr;
     int width = 0;
     int height = 0;
     std::size_t stride = 0;
+};
+
+// What reading the next frame gave.
+enum class FrameRead {
+    Decoded,      // the frame is in `out`
+    Undecodable,  // the movie has a frame here that cannot be decoded; reading goes on after it
+    End,          // past the last frame (or no movie)
+};
+
+// Why a movie could not be opened.
+enum class MovieError {
+    None,
+    NoSuchFile,
+    NotAFile,    // a folder, a device, a pipe: never opened, so nothing can hang on it
+    CannotRead,  // the system refused (permissions, ...)
+    NotAMovie,   // no decoder reads it, or it holds no video
 };
 
 class MovieReader {
@@ -27,9 +44,14 @@ public:
     MovieReader& operator=(const MovieReader&) = delete;
 
     // Opens a movie (a native UTF-8 path); false when it cannot be opened
-    // or holds no video. A source that is open already is closed first.
+    // or holds no video, with the reason in error() and error_text(). A
+    // source that is open already is closed first. Only regular files are
+    // opened.
     bool open(const std::string& path);
     bool is_open() const;
+    MovieError error() const;
+    // The reason as a short phrase for messages: "no such file", ...
+    const std::string& error_text() const;
 
     // Frame size as the movie declares it; 0 without a movie.
     int frame_width() const;
@@ -37,8 +59,15 @@ public:
     // Number of frames as the container declares it; 0 when it does not say.
     int frame_count() const;
 
-    // Decodes the next frame; `out` stays valid until the next call of
-    // next_frame, rewind or open. False after the last frame or without a movie.
+    // Reads the next frame; `index` is its number in the movie, from 0 at
+    // the first frame. A frame that cannot be decoded is Undecodable only
+    // while the movie declares more frames than have been read: after the
+    // declared count, or after a long run of frames that all fail (a movie
+    // cut short), reading ends. `out` stays valid until the next read,
+    // rewind or open.
+    FrameRead read_frame(BgrFrame& out, int& index);
+    // The next frame that can be decoded, passing over those that cannot;
+    // false after the last frame or without a movie.
     bool next_frame(BgrFrame& out);
     // Back to the first frame.
     void rewind();

@@ -249,19 +249,29 @@ TEST_F(FrameE2E, TriggerKeysSetTheFlagOnlyWhenTheProgramAsksForThem) {
     EXPECT_NE(read_file(log_).find("trigger=1"), std::string::npos) << read_file(log_);
 }
 
-TEST_F(FrameE2E, InterruptEndsTheProgramThroughExit) {
-    std::thread killer;
-    RunResult r = run({"--headless", "--do", "start; wait 20000"}, {}, [&](pid_t pid) {
-        killer = std::thread([pid] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1800));
-            kill(pid, SIGINT);
+// A signal ends the program through Exit however early it comes (here: as
+// soon as the process takes signals, before the main window exists, and
+// while the program runs), and a script it cut short does not pass for done.
+TEST_F(FrameE2E, InterruptEndsTheProgramThroughExitAndNotAsDone) {
+    for (const int delay_ms : {0, 1800}) {
+        SCOPED_TRACE(delay_ms);
+        std::filesystem::remove(log_);
+        std::thread killer;
+        RunResult r = run({"--headless", "--do", "start; wait 20000"}, {}, [&](pid_t pid) {
+            killer = std::thread([pid, delay_ms] {
+                for (int t = 0; t < 5000 && !testsupport::takes_stop_signals(pid); ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+                kill(pid, SIGINT);
+            });
         });
-    });
-    killer.join();
-    EXPECT_LT(r.seconds, 10.0);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(count("main-end"), 1) << read_file(log_);  // Stop reached the program's loop
-    EXPECT_EQ(count("exit user-thread"), 1);
+        killer.join();
+        EXPECT_LT(r.seconds, 10.0);
+        EXPECT_EQ(r.exit_code, 3) << r.err;
+        EXPECT_NE(r.err.find("lifecycle_app: ended by SIGINT before its work was done\n"), std::string::npos) << r.err;
+        EXPECT_EQ(count("main-end"), delay_ms ? 1 : 0) << read_file(log_);  // Stop reached the program's loop
+        EXPECT_EQ(count("exit user-thread"), 1);
+    }
 }
 
 TEST_F(FrameE2E, TextWindowItemOpensTheLowestClosedWindowAtDefaultSize) {

@@ -1,0 +1,41 @@
+// The C interface between the movie reader and the module that reads movies
+// with OpenCV (capture/opencv/), which the reader loads when it opens its
+// first movie: OpenCV's video library brings some 240 shared libraries, and
+// loading them at start-up would keep every program from its main() for a
+// tenth of a second or more.
+#pragma once
+
+#include <cstddef>
+
+extern "C" {
+
+struct PlatMovieFrame {
+    const unsigned char* data;
+    int width, height;    // a decoded frame
+    std::size_t stride;   // bytes from one row to the next
+    std::size_t size;     // a stored picture: its bytes
+};
+
+// What a read gave: nothing (no frame could be read), a frame read but of a
+// kind that cannot be used, or the frame.
+enum PlatMovieRead { kPlatMovieNothing = 0, kPlatMovieUnusable = 1, kPlatMovieBgr = 2, kPlatMovieJpeg = 3 };
+// What property() tells.
+enum PlatMovieProperty { kPlatMovieWidth = 0, kPlatMovieHeight = 1, kPlatMovieFrameCount = 2 };
+
+struct PlatMovieApi {
+    // A movie file opened (a native path), or null.
+    void* (*open)(const char* path);
+    void (*close)(void* movie);
+    double (*property)(void* movie, int which);
+    // The next frame: decoded as rows of blue, green, red, or, for Motion
+    // JPEG, the JPEG picture as the file stores it; nothing when no frame
+    // could be read. Valid until the next call for this movie.
+    int (*read)(void* movie, PlatMovieFrame* out);
+    // Back to the first frame; 0 when the movie cannot seek.
+    int (*rewind)(void* movie);
+};
+
+#define PLAT_MOVIE_API_SYMBOL "plat_movie_api_v1"
+typedef const PlatMovieApi* (*PlatMovieApiGetter)(void);
+
+}
