@@ -10,14 +10,16 @@
 extern "C" {
 
 struct PlatMovieFrame {
-    const unsigned char* data;
-    int width, height;    // a decoded frame
-    std::size_t stride;   // bytes from one row to the next
-    std::size_t size;     // a stored picture: its bytes
+    const unsigned char* data;  // the decoded frame, or null when the decoder gave none
+    int width, height;
+    std::size_t stride;         // bytes from one row to the next
+    const unsigned char* jpeg;  // Motion JPEG: the picture as the file stores it
+    std::size_t jpeg_size;
 };
 
 // What a read gave: nothing (no frame could be read), a frame read but of a
-// kind that cannot be used, or the frame.
+// kind that cannot be used, a decoded frame, or a Motion JPEG frame as stored
+// together with the decoder's picture of it (when it gave one).
 enum PlatMovieRead { kPlatMovieNothing = 0, kPlatMovieUnusable = 1, kPlatMovieBgr = 2, kPlatMovieJpeg = 3 };
 // What property() tells.
 enum PlatMovieProperty { kPlatMovieWidth = 0, kPlatMovieHeight = 1, kPlatMovieFrameCount = 2 };
@@ -27,15 +29,15 @@ struct PlatMovieApi {
     void* (*open)(const char* path);
     void (*close)(void* movie);
     double (*property)(void* movie, int which);
-    // The next frame: decoded as rows of blue, green, red, or, for Motion
-    // JPEG, the JPEG picture as the file stores it; nothing when no frame
-    // could be read. Valid until the next call for this movie.
+    // The next frame: decoded as rows of blue, green, red, and for Motion
+    // JPEG also the JPEG picture as the file stores it; nothing when no
+    // frame could be read. Valid until the next call for this movie.
     int (*read)(void* movie, PlatMovieFrame* out);
     // Back to the first frame; 0 when the movie cannot seek.
     int (*rewind)(void* movie);
 };
 
-#define PLAT_MOVIE_API_SYMBOL "plat_movie_api_v1"
+#define PLAT_MOVIE_API_SYMBOL "plat_movie_api_v2"
 typedef const PlatMovieApi* (*PlatMovieApiGetter)(void);
 
 }

@@ -55,9 +55,14 @@ const Module& movie_module() {
     return module;
 }
 
-// One stored JPEG picture into `bgr` as rows of blue, green, red.
-bool decode_jpeg(const PlatMovieFrame& stored, Surface& picture, std::vector<std::uint8_t>& bgr) {
-    if (!decode_image(stored.data, stored.size, picture).ok) return false;
+// A stored JPEG picture as rows of blue, green, red, when the codecs decode
+// it whole: they refuse a picture that is cut or damaged.
+bool decode_jpeg(const PlatMovieFrame& stored, Surface& picture) {
+    return stored.jpeg && decode_image(stored.jpeg, stored.jpeg_size, picture).ok && picture.width() > 0 &&
+           picture.height() > 0;
+}
+
+void to_bgr(const Surface& picture, std::vector<std::uint8_t>& bgr) {
     const int w = picture.width(), h = picture.height();
     bgr.resize(std::size_t(w) * std::size_t(h) * 3);
     std::uint8_t* d = bgr.data();
@@ -66,7 +71,6 @@ bool decode_jpeg(const PlatMovieFrame& stored, Surface& picture, std::vector<std
             const Color c = picture.format() == PixelFormat::Rgb32 ? picture.row32(y)[x] : picture.pixel(x, y);
             d[0] = std::uint8_t(c), d[1] = std::uint8_t(c >> 8), d[2] = std::uint8_t(c >> 16);
         }
-    return w > 0 && h > 0;
 }
 
 }  // namespace
@@ -148,8 +152,16 @@ FrameRead MovieReader::read_frame(BgrFrame& out, int& index) {
     const int got = movie_module().api->read(m.movie, &f);
     bool decoded = false;
     if (got == kPlatMovieJpeg) {
-        decoded = decode_jpeg(f, m.picture, m.bgr);
-        if (decoded) out = {m.bgr.data(), m.picture.width(), m.picture.height(), std::size_t(m.picture.width()) * 3};
+        // Whole or not is the stored picture's to say; the pixels are the
+        // movie decoder's, as for every other kind of movie, unless it gave
+        // none for a picture the codecs read whole.
+        decoded = decode_jpeg(f, m.picture);
+        if (decoded && f.data) {
+            out = {f.data, f.width, f.height, f.stride};
+        } else if (decoded) {
+            to_bgr(m.picture, m.bgr);
+            out = {m.bgr.data(), m.picture.width(), m.picture.height(), std::size_t(m.picture.width()) * 3};
+        }
     } else if (got == kPlatMovieBgr) {
         decoded = true;
         out = {f.data, f.width, f.height, f.stride};

@@ -1,5 +1,7 @@
 // The movie module: movies read through OpenCV's videoio, behind the C
 // interface of movie_module.h.
+#include <cmath>
+
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/imgproc.hpp>
@@ -11,10 +13,18 @@
 namespace {
 
 struct Movie {
-    cv::VideoCapture capture;
-    bool jpeg_packets = false;  // Motion JPEG handed over as stored
+    cv::VideoCapture capture;  // the frames as FFmpeg decodes them
+    // Motion JPEG: the same frames as the file stores them, read in step
+    // with `capture` (one stored picture to each decoded frame or failure).
+    cv::VideoCapture packets;
+    bool jpeg_packets = false;
+    int next = 0;              // the number of the next stored picture
+    double frame_ms = 0;       // 1000 / the frame rate, when the movie says
+    bool time_known = false;   // the decoder's time of picture 0, once seen
+    double time_offset = 0;
     cv::Mat decoded;
     cv::Mat converted;
+    cv::Mat packet;
 };
 
 // OpenCV reports a file it cannot open with several lines from each backend
@@ -41,20 +51,22 @@ bool open_capture(cv::VideoCapture& capture, const std::string& path) {
     return false;
 }
 
-// Motion JPEG is handed over as the JPEG pictures it stores, for the codecs
-// to decode: they refuse a picture that is cut or damaged, where the movie
-// decoder would hide the damage and pass the frame off as whole.
-bool take_jpeg_packets(cv::VideoCapture& capture) {
+// Motion JPEG is also handed over as the JPEG pictures it stores, for the
+// codecs to check: they refuse a picture that is cut or damaged, where the
+// movie decoder hides the damage and passes the frame off as whole. The
+// pixels stay the movie decoder's.
+bool open_jpeg_packets(const cv::VideoCapture& capture, cv::VideoCapture& packets, const std::string& path) {
     const int fourcc = int(capture.get(cv::CAP_PROP_FOURCC));
     bool jpeg = false;
     for (const char* tag : {"MJPG", "mjpg", "JPEG", "jpeg"})
         jpeg = jpeg || fourcc == cv::VideoWriter::fourcc(tag[0], tag[1], tag[2], tag[3]);
     if (!jpeg || capture.getBackendName() != "FFMPEG") return false;
     try {
-        return capture.set(cv::CAP_PROP_FORMAT, -1.0);  // the stored bytes of each frame
+        if (packets.open(path, cv::CAP_FFMPEG) && packets.set(cv::CAP_PROP_FORMAT, -1.0)) return true;
     } catch (const cv::Exception&) {
-        return false;
     }
+    packets.release();
+    return false;
 }
 
 // Frames as 8-bit blue, green, red. Decoders give that unless told
@@ -77,7 +89,9 @@ void* open_movie(const char* path) {
         delete m;
         return nullptr;
     }
-    m->jpeg_packets = take_jpeg_packets(m->capture);
+    m->jpeg_packets = open_jpeg_packets(m->capture, m->packets, path);
+    const double fps = m->capture.get(cv::CAP_PROP_FPS);
+    m->frame_ms = fps > 0 && fps < 1e6 ? 1000.0 / fps : 0;
     return m;
 }
 
@@ -95,27 +109,56 @@ double property(void* movie, int which) {
     }
 }
 
+// The decoder's picture of the stored picture just read (number next - 1).
+// A picture the decoder cannot decode at all costs it that picture and
+// nothing more, so the two stay in step. Its frames' times tell where it is:
+// should it ever be off the stored picture's time (it passed one over
+// without a word), it is put back in step and gives no picture this time.
+void decode_in_step(Movie& m, PlatMovieFrame& out) {
+    if (!m.capture.read(m.decoded) || m.decoded.empty()) return;
+    if (m.frame_ms > 0) {
+        const double at = m.capture.get(cv::CAP_PROP_POS_MSEC) - (m.next - 1) * m.frame_ms;
+        if (!m.time_known) m.time_offset = at, m.time_known = true;
+        if (std::abs(at - m.time_offset) > m.frame_ms / 2) {
+            m.capture.set(cv::CAP_PROP_POS_FRAMES, double(m.next));
+            return;
+        }
+    }
+    if (const cv::Mat* bgr = as_bgr(m.decoded, m.converted))
+        out.data = bgr->data, out.width = bgr->cols, out.height = bgr->rows, out.stride = bgr->step[0];
+}
+
 int read_frame(void* movie, PlatMovieFrame* out) {
     auto* m = static_cast<Movie*>(movie);
+    *out = {};
     try {
-        if (!m->capture.read(m->decoded) || m->decoded.empty()) return kPlatMovieNothing;
-        if (m->jpeg_packets) {
-            if (m->decoded.depth() != CV_8U || !m->decoded.isContinuous()) return kPlatMovieUnusable;
-            *out = {m->decoded.data, 0, 0, 0, m->decoded.total() * m->decoded.elemSize()};
-            return kPlatMovieJpeg;
+        if (!m->jpeg_packets) {
+            if (!m->capture.read(m->decoded) || m->decoded.empty()) return kPlatMovieNothing;
+            const cv::Mat* bgr = as_bgr(m->decoded, m->converted);
+            if (!bgr) return kPlatMovieUnusable;
+            out->data = bgr->data, out->width = bgr->cols, out->height = bgr->rows, out->stride = bgr->step[0];
+            return kPlatMovieBgr;
         }
-        const cv::Mat* bgr = as_bgr(m->decoded, m->converted);
-        if (!bgr) return kPlatMovieUnusable;
-        *out = {bgr->data, bgr->cols, bgr->rows, bgr->step[0], 0};
-        return kPlatMovieBgr;
+        if (!m->packets.read(m->packet) || m->packet.empty()) return kPlatMovieNothing;
+        ++m->next;
+        decode_in_step(*m, *out);
+        if (m->packet.depth() != CV_8U || !m->packet.isContinuous()) return kPlatMovieUnusable;
+        out->jpeg = m->packet.data;
+        out->jpeg_size = m->packet.total() * m->packet.elemSize();
+        return kPlatMovieJpeg;
     } catch (const cv::Exception&) {
         return kPlatMovieNothing;
     }
 }
 
 int rewind_movie(void* movie) {
+    auto* m = static_cast<Movie*>(movie);
     try {
-        return static_cast<Movie*>(movie)->capture.set(cv::CAP_PROP_POS_FRAMES, 0.0) ? 1 : 0;
+        if (!m->capture.set(cv::CAP_PROP_POS_FRAMES, 0.0)) return 0;
+        if (m->jpeg_packets && !m->packets.set(cv::CAP_PROP_POS_FRAMES, 0.0)) return 0;
+        m->next = 0;
+        m->time_known = false;
+        return 1;
     } catch (const cv::Exception&) {
         return 0;
     }
@@ -125,4 +168,4 @@ const PlatMovieApi kApi = {open_movie, close_movie, property, read_frame, rewind
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const PlatMovieApi* plat_movie_api_v1(void) { return &kApi; }
+extern "C" __attribute__((visibility("default"))) const PlatMovieApi* plat_movie_api_v2(void) { return &kApi; }
