@@ -55,11 +55,10 @@ const Module& movie_module() {
     return module;
 }
 
-// A stored JPEG picture as rows of blue, green, red, when the codecs decode
-// it whole: they refuse a picture that is cut or damaged.
-bool decode_jpeg(const PlatMovieFrame& stored, Surface& picture) {
-    return stored.jpeg && decode_image(stored.jpeg, stored.jpeg_size, picture).ok && picture.width() > 0 &&
-           picture.height() > 0;
+// Whether a stored JPEG picture is whole: the codecs refuse a picture that
+// is cut or damaged.
+bool jpeg_whole(const PlatMovieFrame& stored) {
+    return stored.jpeg && check_jpeg(stored.jpeg, stored.jpeg_size).ok;
 }
 
 void to_bgr(const Surface& picture, std::vector<std::uint8_t>& bgr) {
@@ -155,10 +154,12 @@ FrameRead MovieReader::read_frame(BgrFrame& out, int& index) {
         // Whole or not is the stored picture's to say; the pixels are the
         // movie decoder's, as for every other kind of movie, unless it gave
         // none for a picture the codecs read whole.
-        decoded = decode_jpeg(f, m.picture);
-        if (decoded && f.data) {
+        const bool whole = jpeg_whole(f);
+        if (whole && f.data) {
+            decoded = true;
             out = {f.data, f.width, f.height, f.stride};
-        } else if (decoded) {
+        } else if (whole && decode_image(f.jpeg, f.jpeg_size, m.picture).ok) {
+            decoded = true;
             to_bgr(m.picture, m.bgr);
             out = {m.bgr.data(), m.picture.width(), m.picture.height(), std::size_t(m.picture.width()) * 3};
         }

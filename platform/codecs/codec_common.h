@@ -219,6 +219,9 @@ IoResult dib_size(const ByteSource& src, std::uint64_t offset, int height_diviso
 IoResult bmp_size(const ByteSource& src, Size& out);
 IoResult ico_size(const ByteSource& src, Size& out);
 IoResult jpeg_size(const ByteSource& src, Size& out);
+// Whether the JPEG picture decodes to its end, as decode_jpeg would have it,
+// without making its pixels.
+IoResult check_jpeg(const ByteSource& src);
 IoResult gif_size(const ByteSource& src, Size& out);
 IoResult tiff_size(const ByteSource& src, Size& out);
 IoResult png_size(const ByteSource& src, Size& out);

@@ -277,6 +277,11 @@ IoResult hand_out(ImageFileType type, Decoded& d, Surface& out, ImageFileInfo* i
 
 }  // namespace
 
+IoResult check_jpeg(const std::uint8_t* data, std::size_t size) {
+    if (sniff_image_type(data, size) != ImageFileType::Jpeg) return IoResult::failure("not a JPEG picture");
+    return codec::check_jpeg(MemorySource(data, size));
+}
+
 IoResult decode_image(const std::uint8_t* data, std::size_t size, Surface& out, ImageFileInfo* info) {
     const ImageFileType type = sniff_image_type(data, size);
     Decoded d;
