@@ -111,7 +111,9 @@ std::string in_small_memory(std::uint64_t headroom, const std::function<std::str
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        (void)headroom;
+#else
         long pages = 0;
         if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
             if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
