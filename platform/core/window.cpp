@@ -575,6 +575,21 @@ Hit hit_test(Hwnd h, Point screen) {
                      Point{screen.x - sr.left, screen.y - sr.top});
 }
 
+namespace {
+
+// A top-level window is told it became active or inactive, and its title
+// bar shows it.
+void tell_activation(Hwnd top, bool active) {
+    Message m;
+    m.kind = MsgKind::Activate;
+    m.window = top;
+    m.flag = active;
+    post_message(m);
+    redraw_decoration(top);
+}
+
+}  // namespace
+
 void set_foreground(Hwnd h) {
     auto& r = registry();
     std::uint32_t old_active = 0;
@@ -609,20 +624,8 @@ void set_foreground(Hwnd h) {
         post_message(m);
     }
     if (old_active != top) {
-        Message deact;
-        deact.kind = MsgKind::Activate;
-        if (old_active) {
-            deact.window = Hwnd{old_active};
-            deact.flag = false;
-            post_message(deact);
-            redraw_decoration(Hwnd{old_active});
-        }
-        Message act;
-        act.kind = MsgKind::Activate;
-        act.window = Hwnd{top};
-        act.flag = true;
-        post_message(act);
-        redraw_decoration(Hwnd{top});
+        if (old_active) tell_activation(Hwnd{old_active}, false);
+        tell_activation(Hwnd{top}, true);
     }
     notify_changed(Hwnd{top});
 }
@@ -647,12 +650,7 @@ void desktop_focus_changed(Hwnd top) {
         set_foreground(top);
         return;
     }
-    Message deact;
-    deact.kind = MsgKind::Activate;
-    deact.window = Hwnd{old};
-    deact.flag = false;
-    post_message(deact);
-    redraw_decoration(Hwnd{old});
+    tell_activation(Hwnd{old}, false);
 }
 
 }  // namespace detail
