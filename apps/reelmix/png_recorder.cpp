@@ -56,11 +56,6 @@ std::optional<PngRecorder::Failure> PngRecorder::failure() const {
     return failure_;
 }
 
-int PngRecorder::written() const {
-    std::lock_guard lock(mutex_);
-    return int(written_.size());
-}
-
 std::vector<int> PngRecorder::written_frames() const {
     std::lock_guard lock(mutex_);
     return written_;

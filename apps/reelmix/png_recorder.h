@@ -37,8 +37,7 @@ public:
     void finish();
     // The first write that failed, if any.
     std::optional<Failure> failure() const;
-    // Files written so far, and the frame numbers they were given.
-    int written() const;
+    // The frame numbers of the files written so far.
     std::vector<int> written_frames() const;
 
 private:

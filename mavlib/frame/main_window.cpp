@@ -13,6 +13,7 @@
 #include "frame/stop_signals.h"
 #include "frame/user_thread.h"
 #include "image/image_clipboard.h"
+#include "image/image_files.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
@@ -195,13 +196,13 @@ bool main_proc(plat::Message& m) {
 // Any format the codecs read, decoded to its end: a file that cannot be read
 // whole gets no window (the load request decodes it again).
 bool probe_image_size(const std::string& path, int& w, int& h) {
-    plat::Surface picture;
-    if (plat::IoResult r = plat::load_image(path, picture); !r) {
-        std::fprintf(stderr, "mavlib: cannot load the dropped file '%s': %s\n", path.c_str(), r.message.c_str());
+    DecodedPicture picture;
+    if (plat::IoResult r = decode_picture_file(path, picture); !r) {
+        report_drop_failure(path, r.message);
         return false;
     }
-    w = picture.width();
-    h = picture.height();
+    w = picture.pixels.width();
+    h = picture.pixels.height();
     return true;
 }
 

@@ -136,6 +136,10 @@ thread_local std::string t_last_file_error;
 }  // namespace
 
 const std::string& last_file_error() { return t_last_file_error; }
+
+void report_drop_failure(const std::string& native_path, const std::string& why) {
+    std::fprintf(stderr, "mavlib: cannot load the dropped file '%s': %s\n", native_path.c_str(), why.c_str());
+}
 void set_last_file_error(std::string why) { t_last_file_error = std::move(why); }
 
 plat::IoResult decode_picture_file(const std::string& native_path, DecodedPicture& out) {
@@ -188,9 +192,7 @@ std::string save_name_with_extension(const char* sjis_name, int format) {
 
 void load_dropped_file(int index, const std::string& native_path) {
     if (MAV_SelectImage(index) != 0) return;
-    if (load_image_native(native_path, 0, 0) == 1)
-        std::fprintf(stderr, "mavlib: cannot load the dropped file '%s': %s\n", native_path.c_str(),
-                     last_file_error().c_str());
+    if (load_image_native(native_path, 0, 0) == 1) report_drop_failure(native_path, last_file_error());
     MAV_RestoreImage();
     ImageRecord& r = image_record(index);
     if (!r.in_use.load()) return;

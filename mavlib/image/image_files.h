@@ -29,6 +29,9 @@ plat::IoResult decode_picture_file(const std::string& native_path, DecodedPictur
 // (x, y); an 8-bit image takes the picture's palette. 0, 2 no current image.
 int draw_into_current_image(const DecodedPicture& picture, int x, int y);
 
+// Says on stderr that a dropped file could not be loaded, and why.
+void report_drop_failure(const std::string& native_path, const std::string& why);
+
 // Why the last load on the calling thread failed; empty after a success.
 const std::string& last_file_error();
 void set_last_file_error(std::string why);

@@ -17,6 +17,7 @@
 #include "plat/clipboard.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
+#include "plat/input_file.h"
 #include "text/text_window.h"
 
 namespace mav {
@@ -35,27 +36,23 @@ enum class ReadResult { Ok, CannotOpen, NoMemory };
 // log's name (a folder, a pipe) counts as a file that cannot be opened, and
 // never blocks or claims a size it does not have.
 ReadResult read_whole_file(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return ReadResult::CannotOpen;
+    int fd = -1;
+    if (!plat::open_input_file(path, fd)) return ReadResult::CannotOpen;
     ReadResult r = ReadResult::Ok;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        r = ReadResult::CannotOpen;
-    } else {
-        try {
-            out.resize(std::size_t(st.st_size));
-            std::size_t got = 0;
-            while (got < out.size()) {
-                const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                got += std::size_t(n);
-            }
-            out.resize(got);
-        } catch (const std::exception&) {  // bad_alloc, or a size beyond what a string holds
-            out.clear();
-            r = ReadResult::NoMemory;
+    try {
+        out.resize(::fstat(fd, &st) == 0 && st.st_size > 0 ? std::size_t(st.st_size) : 0);
+        std::size_t got = 0;
+        while (got < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += std::size_t(n);
         }
+        out.resize(got);
+    } catch (const std::exception&) {  // bad_alloc, or a size beyond what a string holds
+        out.clear();
+        r = ReadResult::NoMemory;
     }
     ::close(fd);
     return r;
