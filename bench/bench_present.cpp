@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "x11_backend.h"
-#include "plat/driver.h"
+#include "plat/driver/driver.h"
 #include "plat/platform.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "support/ui_thread.h"
 #include "x11/x_support.h"
 

@@ -17,7 +17,7 @@
 
 #include "codec_common.h"
 #include "decode_fuzzer.h"
-#include "plat/dib.h"
+#include "plat/codecs/dib.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 #include "sample_args.h"
 #include "scene.h"
 

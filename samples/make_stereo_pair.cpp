@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/codecs.h"
-#include "plat/gfx.h"
+#include "plat/codecs/codecs.h"
+#include "plat/gfx/gfx.h"
 #include "sample_args.h"
 #include "scene.h"
 

@@ -3,7 +3,7 @@
 // so that neighbouring eyes see it with horizontal parallax.
 #pragma once
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace scene {
 

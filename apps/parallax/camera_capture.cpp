@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/clock.h"
-#include "plat/dialogs.h"
+#include "plat/base/clock.h"
+#include "plat/ui/dialogs.h"
 
 ewc_CaptureState ewc_capture;
 

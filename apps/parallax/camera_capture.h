@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 inline constexpr int kEwcMaxCameras = 8;
 inline constexpr int kEwcPropertyCount = 17;

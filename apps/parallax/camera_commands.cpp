@@ -5,7 +5,7 @@
 #include "camera_capture.h"
 #include "camera_controls.h"
 #include "mavlib.h"
-#include "plat/clock.h"
+#include "plat/base/clock.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "camera_commands.h"
 #include "lenticular/interleave.h"
 #include "mavlib.h"
-#include "plat/clock.h"
-#include "plat/codepage.h"
+#include "plat/base/clock.h"
+#include "plat/base/codepage.h"
 #include "side_by_side.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The movie reelmix plays: the platform's movie reader.
 #pragma once
 
-#include "plat/movie.h"
+#include "plat/capture/movie.h"
 
 namespace reelmix {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 
 namespace reelmix {
 

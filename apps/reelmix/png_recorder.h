@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace reelmix {
 

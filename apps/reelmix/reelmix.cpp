@@ -20,9 +20,9 @@
 #include "lenticular/interleave.h"
 #include "mavlib.h"
 #include "movie_source.h"
-#include "plat/codecs.h"
-#include "plat/codepage.h"
-#include "plat/paths.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/codepage.h"
+#include "plat/base/paths.h"
 #include "png_recorder.h"
 #include "work_images.h"
 

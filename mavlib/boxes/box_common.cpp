@@ -6,11 +6,12 @@
 #include "frame/pump.h"
 #include "frame/snapping.h"
 #include "mavlib.h"
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/menu.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/popup_menu.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/menu.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

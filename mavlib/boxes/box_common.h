@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
-#include "plat/window.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -10,9 +10,9 @@
 #include "frame/frame_state.h"
 #include "mav/boxes.h"
 #include "mavlib.h"
-#include "plat/controls.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

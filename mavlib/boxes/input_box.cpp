@@ -15,9 +15,9 @@
 #include "frame/frame_state.h"
 #include "mav/boxes.h"
 #include "mavlib.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -6,7 +6,7 @@
 #include "frame/frame_state.h"
 #include "image/image_files.h"
 #include "mavlib.h"
-#include "plat/codepage.h"
+#include "plat/base/codepage.h"
 
 int MAV_DropFile(const char* path) {
     if (!path || !*path) {

@@ -4,10 +4,10 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
-#include "plat/clock.h"
-#include "plat/codepage.h"
-#include "plat/dialogs.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/window.h"
 
 int MAV_StopRequested(void) { return mav::frame().stop_flag.load(); }
 

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "plat/messages.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

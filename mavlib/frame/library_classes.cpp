@@ -2,7 +2,7 @@
 
 #include "boxes/boxes.h"
 #include "image/image_window_internals.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "text/text_window.h"
 
 namespace mav {

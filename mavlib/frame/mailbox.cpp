@@ -1,7 +1,7 @@
 #include "frame/mailbox.h"
 
 #include "frame/frame_state.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -15,13 +15,14 @@
 #include "image/image_clipboard.h"
 #include "image/image_files.h"
 #include "mavlib.h"
-#include "plat/clock.h"
-#include "plat/codecs.h"
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/ui/popup_menu.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/menu.h"
-#include "plat/messages.h"
+#include "plat/core/menu.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

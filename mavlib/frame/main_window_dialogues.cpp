@@ -7,7 +7,7 @@
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "text/text_window.h"
 
 namespace mav {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "mavlib.h"
-#include "plat/input_file.h"
+#include "plat/codecs/input_file.h"
 
 namespace mav {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -1,7 +1,7 @@
 // Message pumping shared by the user thread and program code.
 #pragma once
 
-#include "plat/messages.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

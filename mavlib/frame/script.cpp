@@ -13,15 +13,15 @@
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
 #include "image/image_files.h"
-#include "plat/clock.h"
-#include "plat/codecs.h"
-#include "plat/controls.h"
-#include "plat/driver.h"
-#include "plat/input_file.h"
-#include "plat/keys.h"
-#include "plat/paths.h"
+#include "plat/base/clock.h"
+#include "plat/codecs/codecs.h"
+#include "plat/ui/controls.h"
+#include "plat/driver/driver.h"
+#include "plat/codecs/input_file.h"
+#include "plat/core/keys.h"
+#include "plat/base/paths.h"
 #include "plat/platform.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "frame/frame_state.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "frame/frame_state.h"
-#include "plat/codepage.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -8,8 +8,8 @@
 #include "frame/snapping.h"
 #include "image/drawing_state.h"
 #include "mavlib.h"
-#include "plat/clock.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

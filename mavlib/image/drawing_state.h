@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "plat/truetype.h"
+#include "plat/gfx/truetype.h"
 
 namespace mav {
 

@@ -8,9 +8,9 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
-#include "plat/codepage.h"
-#include "plat/dialogs.h"
-#include "plat/paths.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/dialogs.h"
+#include "plat/base/paths.h"
 
 namespace {
 

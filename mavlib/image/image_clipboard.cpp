@@ -15,9 +15,9 @@
 #include "image/image_table.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
-#include "plat/clipboard.h"
-#include "plat/dib.h"
-#include "plat/window.h"
+#include "plat/core/clipboard.h"
+#include "plat/codecs/dib.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "mav/clipboard.h"
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 // What a MAV_BITMAP points to, and what the request slot's `bitmap` holds
 // for request 9004: the clipboard picture as a surface, Indexed8 with the

@@ -9,7 +9,7 @@
 #include "image/image_clipboard.h"
 #include "image/measurements.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "image/image_table.h"
-#include "plat/menu.h"
-#include "plat/messages.h"
+#include "plat/core/menu.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

@@ -9,8 +9,8 @@
 #include "image/image_commands.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
-#include "plat/dialogs.h"
-#include "plat/window.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -18,11 +18,11 @@
 
 #include "image/image_table.h"
 #include "mavlib.h"
-#include "plat/codecs.h"
-#include "plat/codepage.h"
-#include "plat/paths.h"
-#include "plat/messages.h"
-#include "plat/window.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/codepage.h"
+#include "plat/base/paths.h"
+#include "plat/core/messages.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

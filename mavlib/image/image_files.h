@@ -7,7 +7,7 @@
 #include <string>
 
 #include "frame/mailbox.h"
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 
 namespace mav {
 

@@ -8,7 +8,7 @@
 #include "image/image_commands.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

@@ -14,9 +14,9 @@
 #include "image/image_window_internals.h"
 #include "image/image_table.h"
 #include "mavlib.h"
-#include "plat/codepage.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 
 void* mav_bits[256] = {};
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "image/image_table.h"
-#include "plat/gfx.h"
-#include "plat/messages.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

@@ -9,8 +9,8 @@
 #include "image/image_files.h"
 #include "image/image_window_internals.h"
 #include "mavlib.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 
 int mav_mouse = 0;
 int mav_mouse_image = -1;

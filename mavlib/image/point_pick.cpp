@@ -11,7 +11,7 @@
 #include "frame/status_line.h"
 #include "image/image_table.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace mav {
 

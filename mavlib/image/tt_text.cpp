@@ -7,9 +7,9 @@
 #include "image/drawing_state.h"
 #include "image/image_table.h"
 #include "mav/drawing.h"
-#include "plat/codepage.h"
-#include "plat/gfx.h"
-#include "plat/truetype.h"
+#include "plat/base/codepage.h"
+#include "plat/gfx/gfx.h"
+#include "plat/gfx/truetype.h"
 
 namespace mav {
 

@@ -10,10 +10,10 @@
 #include "frame/pump.h"
 #include "frame/status_line.h"
 #include "mavlib.h"
-#include "plat/clipboard.h"
-#include "plat/clock.h"
-#include "plat/codepage.h"
-#include "plat/window.h"
+#include "plat/core/clipboard.h"
+#include "plat/base/clock.h"
+#include "plat/base/codepage.h"
+#include "plat/core/window.h"
 #include "text/text_window.h"
 
 namespace mav {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "plat/messages.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

@@ -1,8 +1,8 @@
 // A text window's keys, popup menu and commands.
 #pragma once
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

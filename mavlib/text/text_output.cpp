@@ -4,8 +4,8 @@
 #include <string>
 
 #include "mavlib.h"
-#include "plat/codepage.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/core/window.h"
 #include "text/text_window.h"
 
 namespace mav {

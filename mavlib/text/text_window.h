@@ -8,8 +8,8 @@
 #include <string>
 
 #include "frame/frame_state.h"
-#include "plat/gfx.h"
-#include "plat/messages.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/messages.h"
 
 namespace mav {
 

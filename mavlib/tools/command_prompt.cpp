@@ -3,9 +3,9 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
-#include "plat/clock.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "text/text_menu.h"
 #include "text/text_window.h"
 

@@ -6,7 +6,7 @@
 
 #include "frame/frame_state.h"
 #include "image/image_table.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "text/text_window.h"
 
 namespace mav {

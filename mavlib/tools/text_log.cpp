@@ -14,10 +14,10 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
-#include "plat/clipboard.h"
-#include "plat/codepage.h"
-#include "plat/dialogs.h"
-#include "plat/input_file.h"
+#include "plat/core/clipboard.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/dialogs.h"
+#include "plat/codecs/input_file.h"
 #include "text/text_window.h"
 
 namespace mav {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "mavlib.h"
-#include "plat/clipboard.h"
-#include "plat/codepage.h"
+#include "plat/core/clipboard.h"
+#include "plat/base/codepage.h"
 #include "tools/layout_source.h"
 
 namespace mav {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "provider.h"
 
 namespace plat::capture {

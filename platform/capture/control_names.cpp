@@ -1,4 +1,4 @@
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

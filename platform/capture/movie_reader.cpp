@@ -1,4 +1,4 @@
-#include "plat/movie.h"
+#include "plat/capture/movie.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "movie_module.h"
-#include "plat/codecs.h"
-#include "plat/gfx.h"
+#include "plat/codecs/codecs.h"
+#include "plat/gfx/gfx.h"
 
 namespace plat {
 

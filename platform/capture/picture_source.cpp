@@ -1,8 +1,8 @@
 #include "picture_source.h"
 
-#include "plat/codecs.h"
-#include "plat/input_file.h"
-#include "plat/movie.h"
+#include "plat/codecs/codecs.h"
+#include "plat/codecs/input_file.h"
+#include "plat/capture/movie.h"
 
 namespace plat::capture {
 

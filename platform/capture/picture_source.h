@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

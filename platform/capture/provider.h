@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace plat::capture {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "v4l2_device.h"
 #include "v4l2_format.h"
 #include "v4l2_stream.h"

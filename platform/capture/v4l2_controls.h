@@ -3,7 +3,7 @@
 // device, so it is safe beside the streaming thread.
 #pragma once
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "v4l2_device.h"
 
 namespace plat::capture {

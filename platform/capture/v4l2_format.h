@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "v4l2_device.h"
 
 namespace plat::capture {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "v4l2_device.h"
 #include "v4l2_format.h"
 

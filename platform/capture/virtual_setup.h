@@ -1,7 +1,7 @@
 // The process-wide table of the virtual cameras' setups and control values.
 #pragma once
 
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 
 namespace plat::capture {
 

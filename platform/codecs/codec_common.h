@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 
 namespace plat::codec {
 

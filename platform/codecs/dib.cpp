@@ -1,6 +1,6 @@
 // Packed DIBs to and from surfaces. Reading is the BMP codec's: a packed
 // DIB is a BMP file without its file header, rows after the colour table.
-#include "plat/dib.h"
+#include "plat/codecs/dib.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "plat/input_file.h"
+#include "plat/codecs/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "codec_common.h"
-#include "plat/codecs.h"
-#include "plat/input_file.h"
+#include "plat/codecs/codecs.h"
+#include "plat/codecs/input_file.h"
 
 namespace plat {
 

@@ -1,9 +1,9 @@
-#include "plat/clipboard.h"
+#include "plat/core/clipboard.h"
 
 #include <mutex>
 
 #include "backend_interface.h"
-#include "plat/codepage.h"
+#include "plat/base/codepage.h"
 
 namespace plat::clipboard {
 

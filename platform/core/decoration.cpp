@@ -4,7 +4,7 @@
 
 #include "backend_interface.h"
 #include "registry.h"
-#include "plat/metrics.h"
+#include "plat/core/metrics.h"
 
 namespace plat::detail {
 

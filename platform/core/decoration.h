@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/menu.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/menu.h"
+#include "plat/core/messages.h"
 
 namespace plat::detail {
 

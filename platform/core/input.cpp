@@ -1,7 +1,7 @@
 // Routes raw input to windows: the window under the cursor (or the one with
 // capture) gets mouse messages, the focus window gets keys. Clicking a window
 // raises and activates it.
-#include "plat/input.h"
+#include "plat/core/input.h"
 
 #include <algorithm>
 #include <array>
@@ -11,10 +11,10 @@
 
 #include "decoration.h"
 #include "registry.h"
-#include "plat/clock.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 
 namespace plat {
 

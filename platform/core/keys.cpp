@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "plat/keys.h"
+#include "plat/core/keys.h"
 
 namespace plat {
 

@@ -1,6 +1,10 @@
 // Menu data and the menu bar of top-level windows.
-#include "plat/menu.h"
+#include "plat/core/menu.h"
 
+#include <atomic>
+
+#include "backend_interface.h"
+#include "menu_tracking.h"
 #include "registry.h"
 
 namespace plat {
@@ -42,6 +46,23 @@ void set_menu_bar(Hwnd h, MenuPtr menu) {
     }
     detail::redraw_decoration(h);
 }
+
+namespace detail {
+
+namespace {
+std::atomic<PopupMenuTracker> g_popup_tracker{nullptr};
+}  // namespace
+
+void set_popup_menu_tracker(PopupMenuTracker tracker) { g_popup_tracker = tracker; }
+
+int track_popup_menu_hook(const Menu& menu, Point screen, Hwnd owner) {
+    // The factory installs the tracker when it makes the first backend.
+    if (!g_popup_tracker.load()) backend();
+    PopupMenuTracker tracker = g_popup_tracker.load();
+    return tracker ? tracker(menu, screen, owner) : 0;
+}
+
+}  // namespace detail
 
 MenuPtr menu_bar(Hwnd h) {
     auto w = detail::find_window_data(h);

@@ -1,4 +1,4 @@
-#include "plat/metrics.h"
+#include "plat/core/metrics.h"
 
 #include "backend_interface.h"
 

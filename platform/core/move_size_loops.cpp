@@ -4,9 +4,10 @@
 #include <algorithm>
 
 #include "decoration.h"
+#include "menu_tracking.h"
 #include "registry.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
 
 namespace plat::detail {
 
@@ -154,7 +155,7 @@ void menu_bar_click(Message& down) {
         int command = item.command;
         if (item.submenu) {
             set_hot_item(h, int(i));
-            command = track_popup_menu(*item.submenu, {wr.left + cells[i].left, wr.top + cells[i].bottom + 1}, h);
+            command = track_popup_menu_hook(*item.submenu, {wr.left + cells[i].left, wr.top + cells[i].bottom + 1}, h);
             set_hot_item(h, -1);
         } else {
             // A bar item that is a command runs when the button goes up.

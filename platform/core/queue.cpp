@@ -5,8 +5,8 @@
 #include "backend_interface.h"
 #include "decoration.h"
 #include "registry.h"
-#include "plat/clock.h"
-#include "plat/keys.h"
+#include "plat/base/clock.h"
+#include "plat/core/keys.h"
 
 namespace plat {
 namespace detail {

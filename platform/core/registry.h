@@ -17,8 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "plat/menu.h"
-#include "plat/window.h"
+#include "plat/core/menu.h"
+#include "plat/core/window.h"
 
 namespace plat::detail {
 

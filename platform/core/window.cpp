@@ -5,7 +5,7 @@
 #include "backend_interface.h"
 #include "decoration.h"
 #include "registry.h"
-#include "plat/metrics.h"
+#include "plat/core/metrics.h"
 
 namespace plat {
 namespace detail {

@@ -4,8 +4,8 @@
 #include <deque>
 #include <mutex>
 
-#include "plat/clock.h"
-#include "plat/driver.h"
+#include "plat/base/clock.h"
+#include "plat/driver/driver.h"
 
 namespace plat {
 

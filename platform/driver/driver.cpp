@@ -1,16 +1,18 @@
 // The driver: input as a person gives it, idle detection, screen capture and
 // the items of open menus, the same for every backend. Dialog answers are
 // the broker's (dialog_broker.cpp).
-#include "plat/driver.h"
+#include "plat/driver/driver.h"
 
 #include <atomic>
 
-#include "plat/clock.h"
-#include "plat/codepage.h"
-#include "plat/keys.h"
-#include "plat/menu.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/base/codepage.h"
+#include "plat/core/keys.h"
+#include "plat/core/menu.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
+#include "backend_interface.h"
+#include "open_menus.h"
 
 namespace plat::driver {
 
@@ -19,6 +21,7 @@ namespace {
 constexpr Color kDesktop = 0x3A6EA5;
 
 std::atomic<bool (*)()> g_busy_check{nullptr};
+std::atomic<plat::detail::OpenMenuItemFinder> g_open_menu_finder{nullptr};
 
 bool all_queues_idle() {
     if (auto busy = g_busy_check.load(); busy && busy()) return false;
@@ -65,7 +68,12 @@ void type_text(std::string_view utf8) {
 
 bool drop_files(Point p, std::vector<std::string> files) { return inject_drop_files(p, std::move(files)); }
 
-std::optional<Rect> open_menu_item(std::string_view text) { return find_open_menu_item(text); }
+std::optional<Rect> open_menu_item(std::string_view text) {
+    // The factory installs the finder when it makes the first backend.
+    if (!g_open_menu_finder.load()) plat::detail::backend();
+    plat::detail::OpenMenuItemFinder finder = g_open_menu_finder.load();
+    return finder ? finder(text) : std::nullopt;
+}
 
 void set_busy_check(bool (*busy)()) { g_busy_check = busy; }
 
@@ -97,3 +105,9 @@ Surface capture_screen() {
 }
 
 }  // namespace plat::driver
+
+namespace plat::detail {
+
+void set_open_menu_item_finder(OpenMenuItemFinder finder) { driver::g_open_menu_finder = finder; }
+
+}  // namespace plat::detail

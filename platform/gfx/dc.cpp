@@ -5,7 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 #include "utf8_decode.h"
 
 namespace plat {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 #ifndef PLAT_UNIFONT_HEX
 #define PLAT_UNIFONT_HEX "/usr/share/unifont/unifont.hex"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace plat {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace plat {
 

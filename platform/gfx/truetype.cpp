@@ -1,5 +1,5 @@
 // TrueType text through FreeType, with faces found through fontconfig.
-#include "plat/truetype.h"
+#include "plat/gfx/truetype.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -17,7 +17,7 @@
 #include <optional>
 #include <span>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PLAT_LEAK_CHECKS 1

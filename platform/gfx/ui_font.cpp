@@ -1,6 +1,6 @@
 // The font of control captions: glyphs of a proportional TrueType face (or
 // of the fixed-cell font) rendered once into runs of ink, drawn through a Dc.
-#include "plat/ui_font.h"
+#include "plat/gfx/ui_font.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "plat/gfx.h"
-#include "plat/truetype.h"
+#include "plat/gfx/gfx.h"
+#include "plat/gfx/truetype.h"
 #include "utf8_decode.h"
 
 namespace plat {

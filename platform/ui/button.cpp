@@ -5,11 +5,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/keys.h"
-#include "plat/ui_font.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
+#include "plat/gfx/ui_font.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "ui_colors.h"
 

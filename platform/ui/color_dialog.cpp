@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "backend_interface.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/window.h"
 #include "chooser_answers.h"
 #include "control_class.h"
 #include "focus_ring.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "plat/controls.h"
-#include "plat/keys.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
 #include "ui_colors.h"
 
 namespace plat::ui {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "plat/gfx.h"
-#include "plat/window.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/window.h"
 
 namespace plat::ui {
 

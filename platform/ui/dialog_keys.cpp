@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 
 namespace plat {

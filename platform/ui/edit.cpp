@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "plat/clipboard.h"
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/core/clipboard.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "ui_colors.h"
 

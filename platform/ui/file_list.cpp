@@ -6,7 +6,7 @@
 #include <cctype>
 #include <vector>
 
-#include "plat/dialogs.h"
+#include "plat/ui/dialogs.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "plat/messages.h"
+#include "plat/core/messages.h"
 
 namespace plat::ui {
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "backend_interface.h"
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/truetype.h"
-#include "plat/window.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/gfx/truetype.h"
+#include "plat/core/window.h"
 #include "chooser_answers.h"
 #include "control_class.h"
 #include "focus_ring.h"

@@ -1,6 +1,6 @@
 // Static text label.
-#include "plat/controls.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "ui_colors.h"
 

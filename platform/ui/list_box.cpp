@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "plat/controls.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "ui_colors.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
 
 namespace plat::ui {
 

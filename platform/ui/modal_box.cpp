@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "plat/controls.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "ui_colors.h"
 
 namespace plat::ui {

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/gfx.h"
-#include "plat/messages.h"
-#include "plat/window.h"
+#include "plat/base/geometry.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/messages.h"
+#include "plat/core/window.h"
 
 namespace plat::ui {
 

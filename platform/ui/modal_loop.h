@@ -2,7 +2,7 @@
 // calling thread while it waits for its answer.
 #pragma once
 
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace plat::ui {
 

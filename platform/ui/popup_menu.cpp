@@ -5,10 +5,11 @@
 #include <mutex>
 #include <vector>
 
-#include "plat/keys.h"
-#include "plat/menu.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/core/keys.h"
+#include "plat/ui/popup_menu.h"
+#include "plat/core/menu.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "modal_loop.h"
 #include "ui_colors.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "backend_interface.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "modal_box.h"
 #include "modal_loop.h"

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "backend_interface.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "control_class.h"
 #include "modal_box.h"
 #include "modal_loop.h"

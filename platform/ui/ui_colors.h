@@ -1,7 +1,7 @@
 // The colours every control and dialog draws with.
 #pragma once
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat::ui {
 

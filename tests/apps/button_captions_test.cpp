@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "plat/codecs.h"
-#include "plat/metrics.h"
-#include "plat/ui_font.h"
+#include "plat/codecs/codecs.h"
+#include "plat/core/metrics.h"
+#include "plat/gfx/ui_font.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 

@@ -5,8 +5,8 @@
 #include "camera_commands.h"
 #include "camera_controls.h"
 #include "mavlib.h"
-#include "plat/capture.h"
-#include "plat/driver.h"
+#include "plat/capture/capture.h"
+#include "plat/driver/driver.h"
 #include "support/library_classes.h"
 
 namespace cap = plat::capture;

@@ -10,7 +10,7 @@
 
 #include "lenticular_fixture.h"
 #include "mavlib.h"
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "reference_interleave.h"
 #include "support/process.h"
 #include "support/temp_folder.h"

@@ -17,7 +17,7 @@
 
 #include "lenticular_fixture.h"
 #include "mavlib.h"
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "reference_interleave.h"
 #include "support/process.h"
 #include "support/text_on_screen.h"

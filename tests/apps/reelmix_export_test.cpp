@@ -15,7 +15,7 @@
 #include <random>
 #include <thread>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/avi_frames.h"
 #include "support/process.h"
 #include "support/text_on_screen.h"

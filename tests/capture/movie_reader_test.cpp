@@ -12,7 +12,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "plat/movie.h"
+#include "plat/capture/movie.h"
 #include "support/avi_frames.h"
 #include "support/temp_folder.h"
 

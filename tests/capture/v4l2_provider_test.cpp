@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fake_v4l2.h"
-#include "plat/capture.h"
+#include "plat/capture/capture.h"
 #include "provider.h"
 #include "v4l2_io.h"
 

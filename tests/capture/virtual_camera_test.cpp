@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "plat/capture.h"
-#include "plat/clock.h"
-#include "plat/codecs.h"
+#include "plat/capture/capture.h"
+#include "plat/base/clock.h"
+#include "plat/codecs/codecs.h"
 #include "support/temp_folder.h"
 
 using namespace plat::capture;

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/temp_folder.h"
 
 using namespace plat;

@@ -1,4 +1,4 @@
-#include "plat/codepage.h"
+#include "plat/base/codepage.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <string>
 
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "support/dialog_test_support.h"
 
 using namespace plat;

@@ -13,14 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "plat/clipboard.h"
-#include "plat/codepage.h"
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/ui_font.h"
-#include "plat/window.h"
+#include "plat/core/clipboard.h"
+#include "plat/base/codepage.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/gfx/ui_font.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 
 using namespace plat;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/codecs.h"
-#include "plat/dib.h"
+#include "plat/codecs/codecs.h"
+#include "plat/codecs/dib.h"
 
 using namespace plat;
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "plat/driver.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "plat/controls.h"
-#include "plat/dialogs.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/truetype.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/ui/dialogs.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/gfx/truetype.h"
+#include "plat/core/window.h"
 #include "support/dialog_test_support.h"
 
 using namespace plat;

@@ -1,6 +1,6 @@
 // Pixel checks of surfaces, device contexts and the fixed-cell font, on small
 // surfaces.
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Key names as scripts write them.
-#include "plat/keys.h"
+#include "plat/core/keys.h"
 
 #include <gtest/gtest.h>
 

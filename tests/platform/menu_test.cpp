@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "decoration.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/menu.h"
-#include "plat/metrics.h"
+#include "plat/driver/driver.h"
+#include "plat/ui/popup_menu.h"
+#include "plat/core/keys.h"
+#include "plat/core/menu.h"
+#include "plat/core/metrics.h"
 #include "plat/platform.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 

@@ -9,12 +9,12 @@
 #include <functional>
 #include <string>
 
-#include "plat/dialogs.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/truetype.h"
-#include "plat/window.h"
+#include "plat/ui/dialogs.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/gfx/truetype.h"
+#include "plat/core/window.h"
 #include "support/dialog_test_support.h"
 
 using namespace plat;

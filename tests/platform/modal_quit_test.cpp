@@ -10,11 +10,12 @@
 #include <string>
 #include <thread>
 
-#include "plat/dialogs.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/menu.h"
-#include "plat/window.h"
+#include "plat/ui/dialogs.h"
+#include "plat/ui/popup_menu.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/menu.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 
 using namespace plat;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "backend_interface.h"
-#include "plat/driver.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/window.h"
 #include "support/ui_thread.h"
 
 using namespace plat;

@@ -1,4 +1,4 @@
-#include "plat/paths.h"
+#include "plat/base/paths.h"
 
 #include <gtest/gtest.h>
 

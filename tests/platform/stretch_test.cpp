@@ -1,5 +1,5 @@
 // Pixel checks of stretched and mirrored copies on small surfaces.
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // TrueType faces through fontconfig and glyphs through FreeType, drawn on
 // small surfaces. Tests that need a face skip when none is installed.
-#include "plat/truetype.h"
+#include "plat/gfx/truetype.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The font of control captions without the face it asks for: the fixed-cell
 // font, drawing as the fixed-cell font draws.
-#include "plat/ui_font.h"
+#include "plat/gfx/ui_font.h"
 
 #include <gtest/gtest.h>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 using namespace plat;
 

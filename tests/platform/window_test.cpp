@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "plat/controls.h"
-#include "plat/driver.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/driver/driver.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "support/ui_thread.h"
 
 using namespace plat;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "x11_keys.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 
 using namespace plat;
 using namespace plat::detail::x11;

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 

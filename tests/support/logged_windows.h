@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "plat/geometry.h"
-#include "plat/gfx.h"
+#include "plat/base/geometry.h"
+#include "plat/gfx/gfx.h"
 
 namespace testsupport {
 

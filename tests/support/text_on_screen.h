@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace testsupport {
 

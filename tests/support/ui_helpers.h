@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "plat/driver.h"
-#include "plat/gfx.h"
+#include "plat/driver/driver.h"
+#include "plat/gfx/gfx.h"
 #include "plat/platform.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace testsupport {
 

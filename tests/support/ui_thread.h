@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace testsupport {
 

@@ -6,10 +6,10 @@
 #include <random>
 
 #include "x11_backend.h"
-#include "plat/clipboard.h"
-#include "plat/codecs.h"
-#include "plat/codepage.h"
-#include "plat/dib.h"
+#include "plat/core/clipboard.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/codepage.h"
+#include "plat/codecs/dib.h"
 #include "support/temp_folder.h"
 #include "x11/x11_fixture.h"
 

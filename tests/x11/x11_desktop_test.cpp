@@ -6,8 +6,8 @@
 
 #include <signal.h>
 
-#include "plat/codecs.h"
-#include "plat/metrics.h"
+#include "plat/codecs/codecs.h"
+#include "plat/core/metrics.h"
 #include "support/logged_windows.h"
 #include "support/temp_folder.h"
 #include "x11/x_support.h"

@@ -9,8 +9,8 @@
 #include <memory>
 #include <sstream>
 
-#include "plat/codecs.h"
-#include "plat/metrics.h"
+#include "plat/codecs/codecs.h"
+#include "plat/core/metrics.h"
 #include "support/temp_folder.h"
 #include "x11/x_support.h"
 

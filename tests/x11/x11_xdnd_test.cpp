@@ -2,9 +2,9 @@
 // handshake (XdndEnter, XdndPosition, XdndDrop) and serves text/uri-list.
 #include <gtest/gtest.h>
 
-#include "plat/controls.h"
-#include "plat/driver.h"
-#include "plat/window.h"
+#include "plat/ui/controls.h"
+#include "plat/driver/driver.h"
+#include "plat/core/window.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
 #include "x11/x11_fixture.h"

@@ -4,9 +4,9 @@
 #pragma once
 
 // Platform headers first: Xlib's macros (None, Bool, ...) would rewrite them.
-#include "plat/codecs.h"
-#include "plat/geometry.h"
-#include "plat/gfx.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/geometry.h"
+#include "plat/gfx/gfx.h"
 #include "support/process.h"
 
 #include <X11/Xatom.h>

@@ -19,7 +19,7 @@
 #include "dialog_broker.h"
 #include "x11_display.h"
 #include "x11_errors.h"
-#include "plat/clock.h"
+#include "plat/base/clock.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

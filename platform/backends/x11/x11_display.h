@@ -28,13 +28,13 @@
 // other platform header before it.
 #include "backend_interface.h"
 #include "x11_backend.h"
-#include "plat/clock.h"
-#include "plat/codecs.h"
-#include "plat/codepage.h"
-#include "plat/gfx.h"
-#include "plat/input.h"
-#include "plat/keys.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/codepage.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/input.h"
+#include "plat/core/keys.h"
+#include "plat/core/window.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

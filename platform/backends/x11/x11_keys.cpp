@@ -2,7 +2,7 @@
 
 #include <X11/keysym.h>
 
-#include "plat/keys.h"
+#include "plat/core/keys.h"
 
 namespace plat::detail::x11 {
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "plat/dib.h"
+#include "plat/codecs/dib.h"
 #include "x11_uri_list.h"
 #include "x11_display.h"
 

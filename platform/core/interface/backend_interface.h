@@ -13,9 +13,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/gfx.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/messages.h"
 
 namespace plat::detail {
 

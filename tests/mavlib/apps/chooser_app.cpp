@@ -7,7 +7,7 @@
 #include <string>
 
 #include "mavlib.h"
-#include "plat/dialogs.h"
+#include "plat/ui/dialogs.h"
 #include "test_log.h"
 
 void UserSetup(void) {}

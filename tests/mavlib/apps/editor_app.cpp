@@ -17,7 +17,7 @@
 
 #include "image/image_table.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 
 namespace {
 

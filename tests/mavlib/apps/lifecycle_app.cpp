@@ -18,7 +18,7 @@
 
 #include "frame/frame_state.h"
 #include "mavlib.h"
-#include "plat/window.h"
+#include "plat/core/window.h"
 #include "test_log.h"
 
 namespace {

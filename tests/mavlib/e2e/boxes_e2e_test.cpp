@@ -11,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "mavlib/apps/image_patterns.h"
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 

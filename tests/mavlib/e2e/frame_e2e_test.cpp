@@ -13,8 +13,8 @@
 #include <sstream>
 #include <vector>
 
-#include "plat/codecs.h"
-#include "plat/instance.h"
+#include "plat/codecs/codecs.h"
+#include "plat/base/instance.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "plat/codecs.h"
+#include "plat/codecs/codecs.h"
 #include "support/logged_windows.h"
 #include "support/process.h"
 #include "support/temp_folder.h"

@@ -12,7 +12,7 @@
 #include "image/drawing_state.h"
 #include "image/image_table.h"
 #include "mav/drawing.h"
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace drawtest {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "drawing_test_support.h"
-#include "plat/truetype.h"
+#include "plat/gfx/truetype.h"
 
 using namespace drawtest;
 

@@ -10,8 +10,8 @@
 
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
-#include "plat/clock.h"
-#include "plat/window.h"
+#include "plat/base/clock.h"
+#include "plat/core/window.h"
 
 using namespace mav;
 

@@ -12,8 +12,8 @@
 #include "frame/frame_state.h"
 #include "frame/mailbox.h"
 #include "frame/main_window.h"
-#include "plat/clock.h"
-#include "plat/codecs.h"
+#include "plat/base/clock.h"
+#include "plat/codecs/codecs.h"
 #include "support/temp_folder.h"
 
 using namespace mav;

@@ -4,10 +4,10 @@
 
 #include "frame/frame_state.h"
 #include "frame/snapping.h"
-#include "plat/driver.h"
-#include "plat/keys.h"
-#include "plat/metrics.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/keys.h"
+#include "plat/core/metrics.h"
+#include "plat/core/window.h"
 #include "support/ui_thread.h"
 
 using namespace plat;

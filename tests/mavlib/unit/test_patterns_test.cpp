@@ -8,8 +8,8 @@
 #include "drawing_test_support.h"
 #include "image/measurements.h"
 #include "mavlib.h"
-#include "plat/driver.h"
-#include "plat/window.h"
+#include "plat/driver/driver.h"
+#include "plat/core/window.h"
 #include "support/library_classes.h"
 #include "support/ui_thread.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // Screen metrics and the sizes of our window frames: one table, used everywhere.
 #pragma once
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat {
 

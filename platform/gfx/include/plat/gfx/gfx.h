@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat {
 

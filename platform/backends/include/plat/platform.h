@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "plat/geometry.h"
+#include "plat/base/geometry.h"
 
 namespace plat {
 

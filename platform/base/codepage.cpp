@@ -1,4 +1,4 @@
-#include "plat/codepage.h"
+#include "plat/base/codepage.h"
 
 #include <algorithm>
 #include <bit>

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "plat/codecs.h"  // IoResult
+#include "plat/codecs/codecs.h"  // IoResult
 
 namespace plat {
 

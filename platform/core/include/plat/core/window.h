@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/gfx.h"
-#include "plat/menu.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/menu.h"
+#include "plat/core/messages.h"
 
 namespace plat {
 

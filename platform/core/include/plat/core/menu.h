@@ -4,13 +4,12 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
 
 namespace plat {
 
@@ -47,15 +46,6 @@ struct Menu {
 
 // Text as shown: the '&' markers removed ("&&" shows one '&').
 std::string menu_display_text(const std::string& text);
-
-// Shows `menu` as a popup at a screen point and tracks it modally on the
-// calling thread: returns the chosen command, or 0 when dismissed.
-int track_popup_menu(const Menu& menu, Point screen, Hwnd owner);
-
-// The screen rectangle of an item of the popup menus open now, found by its
-// text as shown ("Exit", "Paste" or "Paste\tCtrl+V"); the innermost open
-// menu is searched first. nullopt when no open menu has it.
-std::optional<Rect> find_open_menu_item(std::string_view text);
 
 // Attaches a menu bar (or none) to a top-level window with a caption.
 void set_menu_bar(Hwnd window, MenuPtr menu);

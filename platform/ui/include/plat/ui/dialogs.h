@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "plat/messages.h"
-#include "plat/truetype.h"
+#include "plat/core/messages.h"
+#include "plat/gfx/truetype.h"
 
 namespace plat {
 

@@ -1,4 +1,4 @@
-#include "plat/instance.h"
+#include "plat/base/instance.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "plat/clock.h"
+#include "plat/base/clock.h"
 
 #include <cerrno>
 #include <ctime>

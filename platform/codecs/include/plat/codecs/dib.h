@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plat/gfx.h"
+#include "plat/gfx/gfx.h"
 
 namespace plat::dib {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "plat/codecs.h"
-#include "plat/gfx.h"
-#include "plat/input.h"
-#include "plat/messages.h"
+#include "plat/codecs/codecs.h"
+#include "plat/gfx/gfx.h"
+#include "plat/core/input.h"
+#include "plat/core/messages.h"
 
 namespace plat::driver {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "plat/geometry.h"
-#include "plat/messages.h"
+#include "plat/base/geometry.h"
+#include "plat/core/messages.h"
 
 namespace plat {
 
