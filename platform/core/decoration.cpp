@@ -5,19 +5,11 @@
 #include "backend_interface.h"
 #include "registry.h"
 #include "plat/core/metrics.h"
+#include "plat/gfx/theme.h"
 
 namespace plat::detail {
 
 namespace {
-
-constexpr Color kFace = 0xD4D0C8;
-constexpr Color kLight = 0xFFFFFF;
-constexpr Color kShadow = 0x808080;
-constexpr Color kDark = 0x404040;
-constexpr Color kActiveCaption = 0x0A246A;
-constexpr Color kInactiveCaption = 0x808080;
-constexpr Color kCaptionText = 0xFFFFFF;
-constexpr Color kInactiveCaptionText = 0xD4D0C8;
 
 int border_of(std::uint32_t st) {
     if (st & style::SizingBorder) return metrics().sizing_frame;
@@ -100,7 +92,7 @@ std::vector<Rect> menu_bar_cells(const Menu& menu, Rect bar) {
 namespace {
 
 void draw_menu_bar(Dc& dc, const Rect& bar, const Menu& menu, int hot) {
-    dc.fill_rect(bar, kFace);
+    dc.fill_rect(bar, theme::kFace);
     dc.set_bk_mode(BkMode::Transparent);
     std::vector<Rect> cells = menu_bar_cells(menu, bar);
     for (std::size_t i = 0; i < menu.items.size(); ++i) {
@@ -108,28 +100,28 @@ void draw_menu_bar(Dc& dc, const Rect& bar, const Menu& menu, int hot) {
         std::string text = menu_display_text(item.text);
         const Rect& cell = cells[i];
         if (int(i) == hot) {
-            dc.fill_rect(cell, kActiveCaption);
-            dc.set_text_color(kCaptionText);
+            dc.fill_rect(cell, theme::kActiveCaption);
+            dc.set_text_color(theme::kActiveCaptionText);
         } else {
-            dc.set_text_color(item.grayed ? kShadow : 0x000000);
+            dc.set_text_color(item.grayed ? theme::kShadow : theme::kText);
         }
         dc.draw_text({cell.left + 6, bar.top + (bar.height() - FixedFont::kCellHeight) / 2}, text);
     }
-    dc.hline(bar.left, bar.right, bar.bottom - 1, kLight);
+    dc.hline(bar.left, bar.right, bar.bottom - 1, theme::kLight);
 }
 
 void draw_close_box(Dc& dc, const Rect& box) {
-    dc.fill_rect(box, kFace);
-    dc.hline(box.left, box.right, box.top, kLight);
-    dc.vline(box.left, box.top, box.bottom, kLight);
-    dc.hline(box.left, box.right, box.bottom - 1, kDark);
-    dc.vline(box.right - 1, box.top, box.bottom, kDark);
+    dc.fill_rect(box, theme::kFace);
+    dc.hline(box.left, box.right, box.top, theme::kLight);
+    dc.vline(box.left, box.top, box.bottom, theme::kLight);
+    dc.hline(box.left, box.right, box.bottom - 1, theme::kDark);
+    dc.vline(box.right - 1, box.top, box.bottom, theme::kDark);
     // A cross, two pixels thick.
     int n = box.width() - 8;
     for (int i = 0; i < n; ++i) {
         for (int t = 0; t < 2; ++t) {
-            dc.fill_rect(Rect::from_xywh(box.left + 4 + i + t, box.top + 4 + i, 1, 1), 0x000000);
-            dc.fill_rect(Rect::from_xywh(box.right - 5 - i - t, box.top + 4 + i, 1, 1), 0x000000);
+            dc.fill_rect(Rect::from_xywh(box.left + 4 + i + t, box.top + 4 + i, 1, 1), theme::kText);
+            dc.fill_rect(Rect::from_xywh(box.right - 5 - i - t, box.top + 4 + i, 1, 1), theme::kText);
         }
     }
 }
@@ -157,7 +149,7 @@ void redraw_decoration(Hwnd h) {
         if (!(st & style::ThinBorder)) return;
         std::lock_guard slock(w->surface_mutex);
         Dc dc(w->surface);
-        dc.frame_rect(w->surface.rect(), kDark);
+        dc.frame_rect(w->surface.rect(), theme::kDark);
         return;
     }
     {
@@ -171,11 +163,11 @@ void redraw_decoration(Hwnd h) {
             // Outer edge: raised, then button face.
             Rect inner = whole;
             for (int i = 0; i < f.border; ++i) {
-                Color tl = i == 0 ? kFace : (i == 1 ? kLight : kFace);
-                Color br = i == 0 ? kDark : (i == 1 ? kShadow : kFace);
+                Color tl = i == 0 ? theme::kFace : (i == 1 ? theme::kLight : theme::kFace);
+                Color br = i == 0 ? theme::kDark : (i == 1 ? theme::kShadow : theme::kFace);
                 if (f.border == 1) {
-                    tl = kShadow;
-                    br = kDark;
+                    tl = theme::kShadow;
+                    br = theme::kDark;
                 }
                 dc.hline(inner.left, inner.right, inner.top, tl);
                 dc.vline(inner.left, inner.top, inner.bottom, tl);
@@ -185,12 +177,12 @@ void redraw_decoration(Hwnd h) {
             }
         }
         if (!f.caption.is_empty()) {
-            dc.fill_rect(f.caption, active ? kActiveCaption : kInactiveCaption);
+            dc.fill_rect(f.caption, active ? theme::kActiveCaption : theme::kInactiveCaption);
             Dc text_dc(s, {0, 0}, Rect{f.caption.left, f.caption.top,
                                        f.close_box.is_empty() ? f.caption.right : f.close_box.left - 2,
                                        f.caption.bottom});
             text_dc.set_bk_mode(BkMode::Transparent);
-            text_dc.set_text_color(active ? kCaptionText : kInactiveCaptionText);
+            text_dc.set_text_color(active ? theme::kActiveCaptionText : theme::kInactiveCaptionText);
             text_dc.draw_text({f.caption.left + 4,
                                f.caption.top + (f.caption.height() - FixedFont::kCellHeight) / 2},
                               title);

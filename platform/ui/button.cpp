@@ -11,7 +11,7 @@
 #include "plat/gfx/ui_font.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -101,15 +101,15 @@ void paint(Hwnd h, Dc& dc) {
     Rect r = client_rect(h);
     ButtonState st = state_of(h);
     if (st.press.pressed) {
-        dc.frame_rect(r, ui::kDark);
-        dc.frame_rect({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ui::kShadow);
+        dc.frame_rect(r, theme::kDark);
+        dc.frame_rect({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, theme::kShadow);
     } else {
-        dc.hline(r.left, r.right - 1, r.top, ui::kLight);
-        dc.vline(r.left, r.top, r.bottom - 1, ui::kLight);
-        dc.hline(r.left, r.right, r.bottom - 1, ui::kDark);
-        dc.vline(r.right - 1, r.top, r.bottom, ui::kDark);
-        dc.hline(r.left + 1, r.right - 1, r.bottom - 2, ui::kShadow);
-        dc.vline(r.right - 2, r.top + 1, r.bottom - 1, ui::kShadow);
+        dc.hline(r.left, r.right - 1, r.top, theme::kLight);
+        dc.vline(r.left, r.top, r.bottom - 1, theme::kLight);
+        dc.hline(r.left, r.right, r.bottom - 1, theme::kDark);
+        dc.vline(r.right - 1, r.top, r.bottom, theme::kDark);
+        dc.hline(r.left + 1, r.right - 1, r.bottom - 2, theme::kShadow);
+        dc.vline(r.right - 2, r.top + 1, r.bottom - 1, theme::kShadow);
     }
     const int off = st.press.pressed ? 1 : 0;
     const UiFont& font = UiFont::instance();
@@ -120,7 +120,7 @@ void paint(Hwnd h, Dc& dc) {
     // A caption taller or wider than the button stays off its edges.
     Rect inside{r.left + kEdge, r.top + kEdge, r.right - kEdge, r.bottom - kEdge};
     Dc text_dc(dc.surface(), dc.origin(), inside.translated(dc.origin().x, dc.origin().y).intersected(dc.clip()));
-    text_dc.set_text_color(ui::kText);
+    text_dc.set_text_color(theme::kText);
     for (const std::string& line : lines) {
         font.draw_text(text_dc, {(r.width() - font.text_width(line)) / 2 + off, y}, line);
         y += pitch;
@@ -155,7 +155,7 @@ bool button_proc(Message& m) {
 }  // namespace
 
 Hwnd create_button(Hwnd parent, Rect rect, std::string_view caption, int id, std::uint32_t extra_style) {
-    return ui::create_control({kButtonClass, ui::kFace, button_proc}, parent, rect, caption, id, extra_style);
+    return ui::create_control({kButtonClass, theme::kFace, button_proc}, parent, rect, caption, id, extra_style);
 }
 
 bool is_button(Hwnd h) { return h && class_name(h) == kButtonClass; }

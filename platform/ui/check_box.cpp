@@ -6,7 +6,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -39,15 +39,15 @@ void paint(Hwnd h, Dc& dc) {
     CheckState st = state_of(h);
     bool enabled = control_enabled(h);
     Rect box = Rect::from_xywh(0, (r.height() - kBox) / 2, kBox, kBox);
-    dc.fill_rect(box, enabled && !st.press.pressed ? ui::kLight : ui::kFace);
+    dc.fill_rect(box, enabled && !st.press.pressed ? theme::kLight : theme::kFace);
     ui::draw_sunken_border(dc, box);
-    if (st.checked) draw_tick(dc, box, enabled ? ui::kText : ui::kGrayText);
+    if (st.checked) draw_tick(dc, box, enabled ? theme::kText : theme::kGrayText);
 
     std::string caption = window_text(h);
     int tx = kBox + kCaptionGap;
     int ty = (r.height() - FixedFont::kCellHeight) / 2;
     dc.set_bk_mode(BkMode::Transparent);
-    dc.set_text_color(enabled ? ui::kText : ui::kGrayText);
+    dc.set_text_color(enabled ? theme::kText : theme::kGrayText);
     int end = dc.draw_text({tx, ty}, caption);
     if (enabled && focus_window() == h)
         ui::draw_focus_rect(dc, {tx - 2, std::max(0, ty - 1), std::min(r.right, end + 2),
@@ -87,7 +87,7 @@ bool check_proc(Message& m) {
 }  // namespace
 
 Hwnd create_check_box(Hwnd parent, Rect rect, std::string_view caption, int id, std::uint32_t extra_style) {
-    return ui::create_control({kCheckClass, ui::kFace, check_proc}, parent, rect, caption, id, extra_style);
+    return ui::create_control({kCheckClass, theme::kFace, check_proc}, parent, rect, caption, id, extra_style);
 }
 
 bool is_check_box(Hwnd h) { return h && class_name(h) == kCheckClass; }

@@ -19,7 +19,7 @@
 #include "modal_box.h"
 #include "modal_loop.h"
 #include "swatch_grid.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -150,7 +150,7 @@ bool preview_proc(Message& m) {
     Rect r = client_rect(m.window);
     Dc& dc = *m.dc;
     ui::draw_sunken_border(dc, r);
-    dc.fill_rect({2, 2, r.right - 1, r.bottom - 1}, st ? st->color : ui::kFace);
+    dc.fill_rect({2, 2, r.right - 1, r.bottom - 1}, st ? st->color : theme::kFace);
     return true;
 }
 
@@ -164,7 +164,7 @@ ui::DialogKeys dialog_keys(DialogState& st) {
 
 Hwnd create_preview(DialogState& st, Rect r) {
     return ui::create_dialog_part(
-        {.name = kPreviewClass, .proc = preview_proc, .background = ui::kFace, .paint_background = false}, st.dialog,
+        {.name = kPreviewClass, .proc = preview_proc, .background = theme::kFace, .paint_background = false}, st.dialog,
         r, colordlg::kPreview, &st, style::MouseTransparent);
 }
 
@@ -230,7 +230,7 @@ bool color_dialog(Hwnd owner, std::uint32_t& rgb_out, std::array<std::uint32_t, 
     DialogState st;
     st.color = rgb_out & 0xFFFFFF;
     for (std::size_t i = 0; i < st.custom.size(); ++i) st.custom[i] = custom[i] & 0xFFFFFF;
-    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
+    ui::ensure_class({kDialogClass, dialog_proc, theme::kFace});
     ui::ModalLoop loop;
     st.dialog = ui::create_modal_window(kDialogClass, kCaption, client_size(), owner, &st);
     if (!st.dialog) return false;

@@ -6,7 +6,7 @@
 
 #include "plat/ui/controls.h"
 #include "plat/core/keys.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat::ui {
 
@@ -114,22 +114,25 @@ void notify_parent(Hwnd h, int code) {
 
 void draw_focus_rect(Dc& dc, Rect r) {
     for (int x = r.left; x < r.right; x += 2) {
-        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), kText);
-        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), kText);
+        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), theme::kText);
+        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), theme::kText);
     }
     for (int y = r.top; y < r.bottom; y += 2) {
-        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), kText);
-        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), kText);
+        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), theme::kText);
+        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), theme::kText);
     }
 }
 
-void draw_sunken_border(Dc& dc, Rect r) {
-    dc.hline(r.left, r.right - 1, r.top, kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, kShadow);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, kDark);
-    dc.hline(r.left, r.right, r.bottom - 1, kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, kLight);
+void draw_sunken_border(Dc& dc, Rect r, bool inner_face) {
+    dc.hline(r.left, r.right - 1, r.top, theme::kShadow);
+    dc.vline(r.left, r.top, r.bottom - 1, theme::kShadow);
+    dc.hline(r.left + 1, r.right - 2, r.top + 1, theme::kDark);
+    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, theme::kDark);
+    dc.hline(r.left, r.right, r.bottom - 1, theme::kLight);
+    dc.vline(r.right - 1, r.top, r.bottom, theme::kLight);
+    if (!inner_face) return;
+    dc.hline(r.left + 1, r.right - 1, r.bottom - 2, theme::kFace);
+    dc.vline(r.right - 2, r.top + 1, r.bottom - 1, theme::kFace);
 }
 
 PressResult track_press(Hwnd h, const Message& m, PressState& st) {

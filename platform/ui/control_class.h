@@ -55,8 +55,10 @@ void notify_parent(Hwnd h, int code);
 void draw_focus_rect(Dc& dc, Rect r);
 
 // A sunken edge two pixels deep along the inside of `r`: shadow and dark
-// above and to the left, light below and to the right.
-void draw_sunken_border(Dc& dc, Rect r);
+// above and to the left, light below and to the right. An edit field's edge
+// (`inner_face`) also draws the inner ring's bottom and right in the face
+// colour; otherwise what is there stays.
+void draw_sunken_border(Dc& dc, Rect r, bool inner_face = false);
 
 // How a control that is clicked (a push button, a check box) follows the
 // left button and Space: drawn pressed while the button is held over it or

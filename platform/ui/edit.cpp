@@ -15,7 +15,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -70,21 +70,9 @@ void keep_caret_visible(Hwnd h, EditState& st, const std::u32string& text) {
     if (cx > st.scroll + w - 1) st.scroll = cx - w + 1;
 }
 
-
-void draw_sunken_edge(Dc& dc, Rect r) {
-    dc.hline(r.left, r.right - 1, r.top, ui::kShadow);
-    dc.vline(r.left, r.top, r.bottom - 1, ui::kShadow);
-    dc.hline(r.left, r.right, r.bottom - 1, ui::kLight);
-    dc.vline(r.right - 1, r.top, r.bottom, ui::kLight);
-    dc.hline(r.left + 1, r.right - 2, r.top + 1, ui::kDark);
-    dc.vline(r.left + 1, r.top + 1, r.bottom - 2, ui::kDark);
-    dc.hline(r.left + 1, r.right - 1, r.bottom - 2, ui::kFace);
-    dc.vline(r.right - 2, r.top + 1, r.bottom - 1, ui::kFace);
-}
-
 void paint(Hwnd h, Dc& outer) {
     Rect client = client_rect(h);
-    draw_sunken_edge(outer, client);
+    ui::draw_sunken_border(outer, client, true);
     std::u32string text = text_of(h);
     EditState st = state_of(h);
     clamp_state(st, text_len(text));
@@ -96,26 +84,26 @@ void paint(Hwnd h, Dc& outer) {
     Rect clip = inside.translated(outer.origin().x, outer.origin().y).intersected(outer.clip());
     Dc dc(outer.surface(), outer.origin(), clip);
     dc.set_bk_mode(BkMode::Transparent);
-    if (!enabled) dc.fill_rect(inside, ui::kFace);
+    if (!enabled) dc.fill_rect(inside, theme::kFace);
 
     std::vector<int> x = caret_offsets(text);
     int x0 = kTextInset - st.scroll;
     int y0 = (client.height() - FixedFont::kCellHeight) / 2;
-    dc.set_text_color(enabled ? ui::kText : ui::kGrayText);
+    dc.set_text_color(enabled ? theme::kText : theme::kGrayText);
     dc.draw_text({x0, y0}, utf32_to_utf8(text));
 
     int s = std::min(st.caret, st.anchor), e = std::max(st.caret, st.anchor);
     if (focused && s < e) {
         dc.fill_rect({x0 + x[std::size_t(s)], y0, x0 + x[std::size_t(e)], y0 + FixedFont::kCellHeight},
-                     ui::kHighlight);
-        dc.set_text_color(ui::kHighlightText);
+                     theme::kHighlight);
+        dc.set_text_color(theme::kHighlightText);
         dc.draw_text({x0 + x[std::size_t(s)], y0},
                      utf32_to_utf8(std::u32string_view(text).substr(std::size_t(s), std::size_t(e - s))));
     }
     if (focused) {
         int cx = x0 + x[std::size_t(st.caret)];
         bool on_highlight = s < e && st.caret == s;  // the caret's column is the highlight's first
-        dc.vline(cx, y0, y0 + FixedFont::kCellHeight, on_highlight ? ui::kHighlightText : ui::kText);
+        dc.vline(cx, y0, y0 + FixedFont::kCellHeight, on_highlight ? theme::kHighlightText : theme::kText);
     }
 }
 
@@ -366,7 +354,7 @@ bool edit_proc(Message& m) {
 }  // namespace
 
 Hwnd create_edit(Hwnd parent, Rect rect, std::string_view text, int id, std::uint32_t extra_style) {
-    return ui::create_control({kEditClass, ui::kLight, edit_proc, true, true}, parent, rect, text, id, extra_style);
+    return ui::create_control({kEditClass, theme::kLight, edit_proc, true, true}, parent, rect, text, id, extra_style);
 }
 
 bool is_edit(Hwnd h) { return h && class_name(h) == kEditClass; }

@@ -1,5 +1,5 @@
 // The open-file and save-file dialogs: the folder shown, the list of its
-// entries (file_list.cpp), the file-name field, the filter drop-down, and OK
+// entries (file_list.cpp, shown in a list box), the file-name field, the filter drop-down, and OK
 // and Cancel. They run a modal loop on the calling thread, as the message box
 // does, and ask with the Yes/No question (question_box.cpp) before
 // overwriting.
@@ -19,9 +19,10 @@
 #include "control_class.h"
 #include "file_list.h"
 #include "focus_ring.h"
+#include "list_box.h"
 #include "modal_box.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace fs = std::filesystem;
 
@@ -30,12 +31,11 @@ namespace plat {
 namespace {
 
 constexpr const char* kDialogClass = "plat_filedlg";
-constexpr const char* kListClass = "plat_filelist";
 constexpr const char* kComboClass = "plat_filtercombo";
 constexpr int kRowHeight = FixedFont::kCellHeight;
-constexpr int kListInset = 2;
-constexpr int kWheelRows = 3;
 constexpr Color kFolderYellow = 0xE8C44A;
+constexpr int kFileIcon = 0, kFolderIcon = 1;
+constexpr int kIconColumn = 17;  // the icon and the room after it
 
 // ---- Paths ------------------------------------------------------------------
 
@@ -64,9 +64,7 @@ struct DialogState {
     std::string caption;
     std::string folder;
     std::string typed_patterns;  // set when a wildcard name was entered
-    std::vector<FolderEntry> entries;
-    int selected = -1;
-    int top = 0;
+    std::vector<FolderEntry> entries;  // as the list shows them
     int filter_index = 1;  // 1-based
     bool answered = false;
     FileDialogResult result;
@@ -78,7 +76,11 @@ struct DialogState {
         if (options.filters.empty()) return "*.*";
         return options.filters[std::size_t(filter_index - 1)].patterns;
     }
-    int visible_rows() const { return std::max(1, (client_rect(list).height() - 2 * kListInset) / kRowHeight); }
+    // The entry chosen in the list, if any.
+    const FolderEntry* selected() const {
+        int i = ui::list_selection(list);
+        return i >= 0 && i < int(entries.size()) ? &entries[std::size_t(i)] : nullptr;
+    }
 };
 
 void show_folder(DialogState& st) {
@@ -95,9 +97,13 @@ void show_folder(DialogState& st) {
 
 void relist(DialogState& st) {
     st.entries = list_folder(st.folder, st.patterns());
-    st.selected = -1;
-    st.top = 0;
-    invalidate(st.list);
+    std::vector<std::string> names;
+    std::vector<int> icons;
+    for (const FolderEntry& e : st.entries) {
+        names.push_back(e.name);
+        icons.push_back(e.folder ? kFolderIcon : kFileIcon);
+    }
+    ui::set_list_items(st.list, std::move(names), std::move(icons));
 }
 
 void go_to(DialogState& st, const std::string& folder) {
@@ -106,21 +112,10 @@ void go_to(DialogState& st, const std::string& folder) {
     relist(st);
 }
 
-void scroll_into_view(DialogState& st) {
-    int rows = st.visible_rows();
-    if (st.selected < st.top) st.top = st.selected;
-    if (st.selected >= st.top + rows) st.top = st.selected - rows + 1;
-    st.top = std::clamp(st.top, 0, std::max(0, int(st.entries.size()) - rows));
-}
-
-void select_entry(DialogState& st, int index) {
-    if (st.entries.empty()) return;
-    index = std::clamp(index, 0, int(st.entries.size()) - 1);
-    st.selected = index;
-    scroll_into_view(st);
-    const FolderEntry& e = st.entries[std::size_t(index)];
-    if (!e.folder) set_edit_text(st.name, e.name);
-    invalidate(st.list);
+// A file chosen in the list becomes the name; a folder leaves the name be.
+void on_entry_chosen(DialogState& st) {
+    const FolderEntry* e = st.selected();
+    if (e && !e->folder) set_edit_text(st.name, e->name);
 }
 
 void set_filter(DialogState& st, int index) {
@@ -190,11 +185,12 @@ void accept_name(DialogState& st) {
 
 // Double click or Enter on the list's selected entry.
 void activate_selected(DialogState& st) {
-    if (st.selected < 0 || st.selected >= int(st.entries.size())) {
+    const FolderEntry* chosen = st.selected();
+    if (!chosen) {
         accept_name(st);
         return;
     }
-    const FolderEntry& e = st.entries[std::size_t(st.selected)];
+    const FolderEntry e = *chosen;  // going to a folder relists the entries
     if (e.folder) {
         go_to(st, resolve(st.folder, e.name));
         return;
@@ -203,107 +199,45 @@ void activate_selected(DialogState& st) {
     accept_name(st);
 }
 
-// ---- The list of entries --------------------------------------------------------
+// ---- The icons of the list's entries ---------------------------------------------
 
-void draw_entry_icon(Dc& dc, Point at, bool folder) {
-    if (folder) {
+void draw_entry_icon(Dc& dc, Point at, int kind) {
+    if (kind == kFolderIcon) {
         dc.fill_rect(Rect::from_xywh(at.x, at.y + 4, 5, 2), kFolderYellow);
         dc.fill_rect(Rect::from_xywh(at.x, at.y + 5, 12, 8), kFolderYellow);
-        dc.frame_rect(Rect::from_xywh(at.x, at.y + 5, 12, 8), ui::kDark);
+        dc.frame_rect(Rect::from_xywh(at.x, at.y + 5, 12, 8), theme::kDark);
     } else {
-        dc.fill_rect(Rect::from_xywh(at.x + 1, at.y + 2, 9, 12), ui::kLight);
-        dc.frame_rect(Rect::from_xywh(at.x + 1, at.y + 2, 9, 12), ui::kShadow);
+        dc.fill_rect(Rect::from_xywh(at.x + 1, at.y + 2, 9, 12), theme::kLight);
+        dc.frame_rect(Rect::from_xywh(at.x + 1, at.y + 2, 9, 12), theme::kShadow);
     }
 }
 
-void paint_list(DialogState& st, Dc& dc) {
-    Rect r = client_rect(st.list);
-    dc.fill_rect(r, ui::kLight);
-    ui::draw_sunken_border(dc, r);
-    bool focused = focus_window() == st.list;
-    int rows = st.visible_rows();
-    dc.set_bk_mode(BkMode::Transparent);
-    for (int i = 0; i < rows && st.top + i < int(st.entries.size()); ++i) {
-        int index = st.top + i;
-        const FolderEntry& e = st.entries[std::size_t(index)];
-        int y = kListInset + i * kRowHeight;
-        bool sel = index == st.selected;
-        if (sel) dc.fill_rect({kListInset, y, r.right - kListInset, y + kRowHeight}, focused ? ui::kHighlight : ui::kFace);
-        draw_entry_icon(dc, {kListInset + 3, y}, e.folder);
-        dc.set_text_color(sel && focused ? ui::kHighlightText : ui::kText);
-        dc.draw_text({kListInset + 20, y}, e.name);
-    }
-}
-
-bool list_proc(Message& m) {
-    DialogState* st = ui::modal_state<DialogState>(m.window);
-    if (!st) return false;
-    int count = int(st->entries.size());
-    switch (m.kind) {
-    case MsgKind::Paint:
-        paint_list(*st, *m.dc);
-        return true;
-    case MsgKind::SetFocus:
-    case MsgKind::KillFocus:
-        invalidate(m.window);
-        return true;
-    case MsgKind::LButtonDown:
-    case MsgKind::LButtonDblClk: {
-        set_focus(m.window);
-        int row = st->top + (m.pos.y - kListInset) / kRowHeight;
-        if (m.pos.y < kListInset || row >= count) return true;
-        select_entry(*st, row);
-        if (m.kind == MsgKind::LButtonDblClk) activate_selected(*st);
-        return true;
-    }
-    case MsgKind::MouseWheel: {
-        int rows = st->visible_rows();
-        st->top = std::clamp(st->top - m.wheel / 120 * kWheelRows, 0, std::max(0, count - rows));
-        invalidate(m.window);
-        return true;
-    }
-    case MsgKind::KeyDown: {
-        int page = std::max(1, st->visible_rows() - 1);
-        switch (m.key) {
-        case key::Up: select_entry(*st, st->selected < 0 ? 0 : st->selected - 1); break;
-        case key::Down: select_entry(*st, st->selected + 1); break;
-        case key::PageUp: select_entry(*st, st->selected - page); break;
-        case key::PageDown: select_entry(*st, std::max(0, st->selected) + page); break;
-        case key::Home: select_entry(*st, 0); break;
-        case key::End: select_entry(*st, count - 1); break;
-        case key::Backspace:
-            if (st->folder != "/") go_to(*st, fs::path(st->folder).parent_path().string());
-            break;
-        default: break;
-        }
-        return true;
-    }
-    case MsgKind::Char:
-        return true;
-    default:
-        return false;
-    }
+// Backspace in the list goes up to the parent folder.
+bool take_list_key(DialogState& st, const Message& m) {
+    if (m.kind != MsgKind::KeyDown || m.window != st.list || m.key != key::Backspace) return false;
+    if (st.folder != "/") go_to(st, fs::path(st.folder).parent_path().string());
+    return true;
 }
 
 // ---- The filter drop-down -------------------------------------------------------
 
 void paint_combo(DialogState& st, Dc& dc) {
     Rect r = client_rect(st.combo);
-    dc.fill_rect(r, ui::kLight);
+    dc.fill_rect(r, theme::kLight);
     ui::draw_sunken_border(dc, r);
     bool focused = focus_window() == st.combo;
     int arrow_w = r.height() - 4;
     Rect arrow{r.right - 2 - arrow_w, 2, r.right - 2, r.bottom - 2};
     Rect text_area{3, 3, arrow.left - 1, r.bottom - 3};
-    if (focused) dc.fill_rect(text_area, ui::kHighlight);
+    if (focused) dc.fill_rect(text_area, theme::kHighlight);
     dc.set_bk_mode(BkMode::Transparent);
-    dc.set_text_color(focused ? ui::kHighlightText : ui::kText);
+    dc.set_text_color(focused ? theme::kHighlightText : theme::kText);
     if (!st.options.filters.empty())
         dc.draw_text({5, (r.height() - kRowHeight) / 2}, st.options.filters[std::size_t(st.filter_index - 1)].label);
-    dc.fill_rect(arrow, ui::kFace);
-    dc.frame_rect(arrow, ui::kDark);
+    dc.fill_rect(arrow, theme::kFace);
+    dc.frame_rect(arrow, theme::kDark);
     int cx = (arrow.left + arrow.right) / 2, cy = (arrow.top + arrow.bottom) / 2 - 2;
-    for (int i = 0; i < 4; ++i) dc.hline(cx - 3 + i, cx + 4 - i, cy + i, ui::kText);
+    for (int i = 0; i < 4; ++i) dc.hline(cx - 3 + i, cx + 4 - i, cy + i, theme::kText);
 }
 
 void drop_down(DialogState& st) {
@@ -353,24 +287,17 @@ bool combo_proc(Message& m) {
 void on_command(DialogState& st, const Message& m) {
     if (m.command_id == kIdOk && m.notify == notify::Clicked) accept_name(st);
     else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(st, false);
+    else if (m.command_id == filedlg::kList && m.notify == ui::kListChosen) on_entry_chosen(st);
+    else if (m.command_id == filedlg::kList && m.notify == ui::kListActivated) activate_selected(st);
 }
 
 bool dialog_proc(Message& m) {
     return ui::route_box_message<DialogState>(m, on_command, [](DialogState& st) { finish(st, false); });
 }
 
-Hwnd create_list(DialogState& st, Rect r) {
-    return ui::create_dialog_part({.name = kListClass,
-                                   .proc = list_proc,
-                                   .background = ui::kLight,
-                                   .paint_background = false,
-                                   .double_clicks = true},
-                                  st.dialog, r, filedlg::kList, &st, ctl::TabStop);
-}
-
 Hwnd create_combo(DialogState& st, Rect r) {
     return ui::create_dialog_part(
-        {.name = kComboClass, .proc = combo_proc, .background = ui::kLight, .paint_background = false}, st.dialog, r,
+        {.name = kComboClass, .proc = combo_proc, .background = theme::kLight, .paint_background = false}, st.dialog, r,
         filedlg::kFilter, &st, ctl::TabStop);
 }
 
@@ -404,7 +331,7 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
         return r;
     }
 
-    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
+    ui::ensure_class({kDialogClass, dialog_proc, theme::kFace});
     constexpr int kW = 460, kH = 316, kM = 10;
     constexpr int kFieldX = 124, kFieldW = 236, kButtonX = 370, kButtonW = 80;
     ui::ModalLoop loop;
@@ -414,7 +341,8 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
     create_label(st.dialog, Rect::from_xywh(kM, 12, kFieldX - kM, kRowHeight), "Look in:", 0);
     st.folder_label = create_label(st.dialog, Rect::from_xywh(kFieldX, 12, kW - kFieldX - kM, kRowHeight), "",
                                    filedlg::kFolder);
-    st.list = create_list(st, Rect::from_xywh(kM, 36, kW - 2 * kM, 13 * kRowHeight + 2 * kListInset));
+    st.list = ui::create_list_box(st.dialog, Rect::from_xywh(kM, 36, kW - 2 * kM, 13 * kRowHeight + 2 * ui::kListInset),
+                                  filedlg::kList, {draw_entry_icon, kIconColumn});
     create_label(st.dialog, Rect::from_xywh(kM, 253, kFieldX - kM, kRowHeight), "File name:", 0);
     st.name = create_edit(st.dialog, Rect::from_xywh(kFieldX, 250, kFieldW, 22), options.file_name, filedlg::kName);
     create_label(st.dialog, Rect::from_xywh(kM, 283, kFieldX - kM, kRowHeight), "Files of type:", 0);
@@ -430,9 +358,9 @@ FileDialogResult run_file_dialog(Hwnd owner, const FileDialogOptions& options, b
 
     const ui::DialogKeys keys = dialog_keys(st);
     loop.run_while_open(st.dialog, [&] { return st.answered; },
-                        [&](Message& m) { return ui::take_dialog_key(st.dialog, m, keys); });
+                        [&](Message& m) { return take_list_key(st, m) || ui::take_dialog_key(st.dialog, m, keys); });
 
-    ui::close_modal_window(st.dialog, owner, {st.list, st.combo});
+    ui::close_modal_window(st.dialog, owner, {st.combo});
     if (!st.answered) st.result.filter_index = st.filter_index;
     return st.result;
 }

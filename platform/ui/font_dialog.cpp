@@ -21,7 +21,7 @@
 #include "list_box.h"
 #include "modal_box.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -186,7 +186,7 @@ bool sample_proc(Message& m) {
     DialogState* st = ui::modal_state<DialogState>(m.window);
     Rect r = client_rect(m.window);
     Surface canvas(r.width(), r.height());
-    canvas.fill(ui::kLight);
+    canvas.fill(theme::kLight);
     if (st && !st->sample_font.is_null()) {
         const TrueTypeFont& font = st->sample_font;
         std::u32string text = utf8_to_utf32(kSampleText);
@@ -196,7 +196,7 @@ bool sample_proc(Message& m) {
             if (font.widths(c, w)) width += w.advance;
         }
         Point at{std::max(4, (r.width() - width) / 2), (r.height() - font.ascent() - font.descent()) / 2};
-        for (char32_t c : text) at.x += font.draw(canvas, at, c, ui::kText);
+        for (char32_t c : text) at.x += font.draw(canvas, at, c, theme::kText);
     }
     Dc& dc = *m.dc;
     dc.blit({0, 0}, canvas, canvas.rect());
@@ -214,7 +214,7 @@ ui::DialogKeys dialog_keys(DialogState& st) {
 
 Hwnd create_sample(DialogState& st, Rect r) {
     return ui::create_dialog_part(
-        {.name = kSampleClass, .proc = sample_proc, .background = ui::kLight, .paint_background = false}, st.dialog,
+        {.name = kSampleClass, .proc = sample_proc, .background = theme::kLight, .paint_background = false}, st.dialog,
         r, fontdlg::kSample, &st, style::MouseTransparent);
 }
 
@@ -305,7 +305,7 @@ bool font_dialog(Hwnd owner, TrueTypeDescription& desc) {
     st.families = scalable_families();
     st.start_size_text = std::to_string(desc.height == 0 ? 16 : desc.height < 0 ? -std::int64_t(desc.height)
                                                                                  : std::int64_t(desc.height));
-    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
+    ui::ensure_class({kDialogClass, dialog_proc, theme::kFace});
     ui::ModalLoop loop;
     st.dialog = ui::create_modal_window(kDialogClass, kCaption, kClient, owner, &st);
     if (!st.dialog) return false;

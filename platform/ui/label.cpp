@@ -2,7 +2,7 @@
 #include "plat/ui/controls.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -13,7 +13,7 @@ constexpr const char* kLabelClass = "plat_static";
 bool label_proc(Message& m) {
     if (m.kind != MsgKind::Paint) return false;
     m.dc->set_bk_mode(BkMode::Transparent);
-    m.dc->set_text_color(ui::kText);
+    m.dc->set_text_color(theme::kText);
     m.dc->draw_text({0, 0}, window_text(m.window));
     return true;
 }
@@ -21,7 +21,7 @@ bool label_proc(Message& m) {
 }  // namespace
 
 Hwnd create_label(Hwnd parent, Rect rect, std::string_view text, int id) {
-    return ui::create_control({kLabelClass, ui::kFace, label_proc}, parent, rect, text, id, style::MouseTransparent);
+    return ui::create_control({kLabelClass, theme::kFace, label_proc}, parent, rect, text, id, style::MouseTransparent);
 }
 
 }  // namespace plat

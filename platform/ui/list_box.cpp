@@ -9,7 +9,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat::ui {
 
@@ -20,9 +20,12 @@ constexpr int kBarWidth = 6;  // the position bar inside the right edge
 constexpr int kWheelRows = 3;
 
 using Items = std::shared_ptr<const std::vector<std::string>>;
+using IconKinds = std::shared_ptr<const std::vector<int>>;
 
 struct ListState {
     Items items = std::make_shared<const std::vector<std::string>>();
+    IconKinds icon_kinds = std::make_shared<const std::vector<int>>();
+    ListIcons icons;
     int selected = -1;
     int top = 0;
 };
@@ -75,7 +78,7 @@ Rect bar_track(Hwnd h) {
 void paint(Hwnd h, Dc& outer) {
     Rect r = client_rect(h);
     ListState st = state_of(h);
-    outer.fill_rect(r, kLight);
+    outer.fill_rect(r, theme::kLight);
     draw_sunken_border(outer, r);
     bool bar = needs_bar(h, st);
     Rect inside{kListInset, kListInset, bar ? bar_track(h).left : r.right - kListInset, r.bottom - kListInset};
@@ -89,18 +92,24 @@ void paint(Hwnd h, Dc& outer) {
         int y = kListInset + i * kListRowHeight;
         Rect row{inside.left, y, inside.right, y + kListRowHeight};
         bool sel = index == st.selected;
-        if (sel) dc.fill_rect(row, focused ? kHighlight : kFace);
-        dc.set_text_color(sel && focused ? kHighlightText : kText);
-        dc.draw_text({inside.left + 3, y}, (*st.items)[std::size_t(index)]);
+        if (sel) dc.fill_rect(row, focused ? theme::kHighlight : theme::kFace);
+        int x = inside.left + 3;
+        if (st.icons.paint) {
+            const auto& kinds = *st.icon_kinds;
+            st.icons.paint(dc, {x, y}, std::size_t(index) < kinds.size() ? kinds[std::size_t(index)] : 0);
+            x += st.icons.width;
+        }
+        dc.set_text_color(sel && focused ? theme::kHighlightText : theme::kText);
+        dc.draw_text({x, y}, (*st.items)[std::size_t(index)]);
         if (sel && focused) draw_focus_rect(dc, row);
     }
     if (bar) {
         Rect track = bar_track(h);
-        outer.fill_rect(track, kFace);
+        outer.fill_rect(track, theme::kFace);
         int n = count_of(st);
         int len = std::max(8, track.height() * rows / n);
         int y = track.top + (track.height() - len) * st.top / std::max(1, n - rows);
-        outer.fill_rect({track.left + 1, y, track.right - 1, y + len}, kShadow);
+        outer.fill_rect({track.left + 1, y, track.right - 1, y + len}, theme::kShadow);
     }
 }
 
@@ -135,7 +144,8 @@ void on_char(Hwnd h, char32_t ch) {
     }
 }
 
-void on_click(Hwnd h, Point pos) {
+// True when the click landed on a row.
+bool on_click(Hwnd h, Point pos) {
     if (focus_window() != h) set_focus(h);
     ListState st = state_of(h);
     if (needs_bar(h, st) && pos.x >= bar_track(h).left) {
@@ -148,11 +158,13 @@ void on_click(Hwnd h, Point pos) {
         st.top += pos.y < thumb_top ? -rows : rows;
         clamp_top(h, st);
         store(h, st);
-        return;
+        return false;
     }
-    if (pos.y < kListInset) return;
+    if (pos.y < kListInset) return false;
     int row = st.top + (pos.y - kListInset) / kListRowHeight;
-    if (row < count_of(st)) choose(h, st, row);
+    if (row >= count_of(st)) return false;
+    choose(h, st, row);
+    return true;
 }
 
 bool list_proc(Message& m) {
@@ -164,8 +176,10 @@ bool list_proc(Message& m) {
         invalidate(h);
         return true;
     case MsgKind::LButtonDown:
-    case MsgKind::LButtonDblClk:
         on_click(h, m.pos);
+        return true;
+    case MsgKind::LButtonDblClk:
+        if (on_click(h, m.pos)) notify_parent(h, kListActivated);
         return true;
     case MsgKind::MouseWheel: {
         ListState st = state_of(h);
@@ -187,16 +201,24 @@ bool list_proc(Message& m) {
 
 }  // namespace
 
-Hwnd create_list_box(Hwnd parent, Rect rect, int id) {
-    return create_control({kListClass, kLight, list_proc, false}, parent, rect, "", id, ctl::TabStop);
+Hwnd create_list_box(Hwnd parent, Rect rect, int id, ListIcons icons) {
+    Hwnd h = create_control({kListClass, theme::kLight, list_proc, false, true}, parent, rect, "", id, ctl::TabStop);
+    if (h && icons.paint) {
+        ListState st = state_of(h);
+        st.icons = icons;
+        store(h, st);
+    }
+    return h;
 }
 
 bool is_list_box(Hwnd h) { return h && class_name(h) == kListClass; }
 
-void set_list_items(Hwnd h, std::vector<std::string> items) {
+void set_list_items(Hwnd h, std::vector<std::string> items, std::vector<int> icon_kinds) {
     if (!is_list_box(h)) return;
     ListState st;
+    st.icons = state_of(h).icons;
     st.items = std::make_shared<const std::vector<std::string>>(std::move(items));
+    st.icon_kinds = std::make_shared<const std::vector<int>>(std::move(icon_kinds));
     store(h, st);
 }
 

@@ -11,7 +11,7 @@
 #include "control_class.h"
 #include "modal_box.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -53,11 +53,11 @@ void paint_box(const BoxState& st, Dc& dc) {
     }
     ui::draw_lines(dc, {x, kMargin}, st.lines);
     const Rect& b = st.button;
-    dc.fill_rect(b, ui::kFace);
-    dc.frame_rect(b, ui::kDark);
+    dc.fill_rect(b, theme::kFace);
+    dc.frame_rect(b, theme::kDark);
     Rect inner{b.left + 1, b.top + 1, b.right - 1, b.bottom - 1};
-    dc.hline(inner.left, inner.right, inner.top, st.pressed ? ui::kShadow : ui::kLight);
-    dc.vline(inner.left, inner.top, inner.bottom, st.pressed ? ui::kShadow : ui::kLight);
+    dc.hline(inner.left, inner.right, inner.top, st.pressed ? theme::kShadow : theme::kLight);
+    dc.vline(inner.left, inner.top, inner.bottom, st.pressed ? theme::kShadow : theme::kLight);
     int tw = FixedFont::instance().text_width("OK");
     int off = st.pressed ? 1 : 0;
     dc.draw_text({b.left + (b.width() - tw) / 2 + off, b.top + (b.height() - FixedFont::kCellHeight) / 2 + off},
@@ -117,7 +117,7 @@ int message_box(Hwnd owner, std::string_view text, std::string_view caption, MbI
     st.button = Rect::from_xywh((client_w - kButton.width) / 2, client_h - 12 - kButton.height,
                                 kButton.width, kButton.height);
 
-    ui::ensure_class({kBoxClass, box_proc, ui::kFace});
+    ui::ensure_class({kBoxClass, box_proc, theme::kFace});
     ui::ModalLoop loop;
     Hwnd box = ui::create_modal_window(kBoxClass, caption, {client_w, client_h}, owner, &st);
     if (!box) return kIdOk;

@@ -6,7 +6,7 @@
 #include "plat/ui/controls.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat::ui {
 
@@ -75,7 +75,7 @@ int widest_line(const std::vector<std::string>& lines) {
 
 void draw_lines(Dc& dc, Point at, const std::vector<std::string>& lines) {
     dc.set_bk_mode(BkMode::Transparent);
-    dc.set_text_color(kText);
+    dc.set_text_color(theme::kText);
     for (const auto& line : lines) {
         dc.draw_text(at, line);
         at.y += FixedFont::kCellHeight;

@@ -12,7 +12,7 @@
 #include "plat/core/window.h"
 #include "control_class.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -88,13 +88,13 @@ void paint_level(const Level& lv, Dc& dc) {
         const Rect& r = lv.items[i];
         if (item.separator) {
             int y = r.top + r.height() / 2 - 1;
-            dc.hline(r.left + 2, r.right - 2, y, ui::kShadow);
-            dc.hline(r.left + 2, r.right - 2, y + 1, ui::kLight);
+            dc.hline(r.left + 2, r.right - 2, y, theme::kShadow);
+            dc.hline(r.left + 2, r.right - 2, y + 1, theme::kLight);
             continue;
         }
         bool hot = int(i) == lv.hot && !item.grayed;
-        if (hot) dc.fill_rect(r, ui::kHighlight);
-        Color fg = item.grayed ? ui::kGrayText : (hot ? ui::kHighlightText : ui::kText);
+        if (hot) dc.fill_rect(r, theme::kHighlight);
+        Color fg = item.grayed ? theme::kGrayText : (hot ? theme::kHighlightText : theme::kText);
         dc.set_text_color(fg);
         int ty = r.top + (r.height() - FixedFont::kCellHeight) / 2;
         dc.draw_text({r.left + kMarginLeft, ty}, label_of(item));
@@ -152,7 +152,7 @@ std::unique_ptr<Level> open_level(const Menu& menu, Point at, int avoid_left) {
     at.y = std::max(0, at.y);
     lv->rect = Rect::from_xywh(at.x, at.y, size.width, size.height);
 
-    ui::ensure_class({kPopupClass, popup_proc, ui::kFace});
+    ui::ensure_class({kPopupClass, popup_proc, theme::kFace});
     CreateParams p;
     p.class_name = kPopupClass;
     p.style = style::ThinBorder | style::TopMost | style::NoActivate | style::Visible;

@@ -18,7 +18,7 @@
 #include "control_class.h"
 #include "modal_box.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -249,7 +249,7 @@ void property_dialog(Hwnd owner, std::string_view caption, std::vector<PropertyR
     }
     Layout l = lay_out(st.rows, caption);
 
-    ui::ensure_class({kDialogClass, dialog_proc, ui::kFace});
+    ui::ensure_class({kDialogClass, dialog_proc, theme::kFace});
     ui::ModalLoop loop;
     st.dialog = ui::create_modal_window(kDialogClass, caption, l.client, owner, &st);
     if (!st.dialog) return;

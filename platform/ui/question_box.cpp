@@ -13,7 +13,7 @@
 #include "control_class.h"
 #include "modal_box.h"
 #include "modal_loop.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -78,7 +78,7 @@ int yes_no_box(Hwnd owner, std::string_view text, std::string_view caption) {
                              font.text_width(std::string(caption)) + 48});
     int client_h = kMargin + int(st.lines.size()) * FixedFont::kCellHeight + kMargin + kButton.height + 12;
 
-    ui::ensure_class({kQuestionClass, question_proc, ui::kFace});
+    ui::ensure_class({kQuestionClass, question_proc, theme::kFace});
     ui::ModalLoop loop;
     Hwnd box = ui::create_modal_window(kQuestionClass, caption, {client_w, client_h}, owner, &st);
     if (!box) return kIdNo;

@@ -8,7 +8,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat {
 
@@ -91,12 +91,12 @@ void move_to(Hwnd h, SliderState& st, std::int64_t v) {
 
 void draw_focus_rect(Dc& dc, Rect r) {
     for (int x = r.left; x < r.right; x += 2) {
-        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), ui::kText);
-        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), ui::kText);
+        dc.fill_rect(Rect::from_xywh(x, r.top, 1, 1), theme::kText);
+        dc.fill_rect(Rect::from_xywh(x, r.bottom - 1, 1, 1), theme::kText);
     }
     for (int y = r.top; y < r.bottom; y += 2) {
-        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), ui::kText);
-        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), ui::kText);
+        dc.fill_rect(Rect::from_xywh(r.left, y, 1, 1), theme::kText);
+        dc.fill_rect(Rect::from_xywh(r.right - 1, y, 1, 1), theme::kText);
     }
 }
 
@@ -109,26 +109,26 @@ void paint(Hwnd h, Dc& dc) {
     // The groove: four pixels high, sunken, across the thumb's travel.
     int gy = r.height() / 2 - 2;
     Rect groove{t.left - kThumbWidth / 2, gy, t.right + kThumbWidth / 2 + 1, gy + 4};
-    dc.fill_rect(groove, enabled ? ui::kLight : ui::kFace);
-    dc.hline(groove.left, groove.right - 1, groove.top, ui::kShadow);
-    dc.vline(groove.left, groove.top, groove.bottom - 1, ui::kShadow);
-    dc.hline(groove.left + 1, groove.right - 2, groove.top + 1, enabled ? ui::kDark : ui::kShadow);
-    dc.hline(groove.left, groove.right, groove.bottom - 1, ui::kLight);
-    dc.vline(groove.right - 1, groove.top, groove.bottom, ui::kLight);
+    dc.fill_rect(groove, enabled ? theme::kLight : theme::kFace);
+    dc.hline(groove.left, groove.right - 1, groove.top, theme::kShadow);
+    dc.vline(groove.left, groove.top, groove.bottom - 1, theme::kShadow);
+    dc.hline(groove.left + 1, groove.right - 2, groove.top + 1, enabled ? theme::kDark : theme::kShadow);
+    dc.hline(groove.left, groove.right, groove.bottom - 1, theme::kLight);
+    dc.vline(groove.right - 1, groove.top, groove.bottom, theme::kLight);
 
     // The thumb: raised like a button; greyed, it keeps only its light and
     // shadow edges.
     int cx = thumb_centre(h, st);
     int th = std::max(8, r.height() - 6);
     Rect thumb = Rect::from_xywh(cx - kThumbWidth / 2, (r.height() - th) / 2, kThumbWidth, th);
-    dc.fill_rect(thumb, ui::kFace);
-    dc.hline(thumb.left, thumb.right - 1, thumb.top, ui::kLight);
-    dc.vline(thumb.left, thumb.top, thumb.bottom - 1, ui::kLight);
-    dc.hline(thumb.left, thumb.right, thumb.bottom - 1, enabled ? ui::kDark : ui::kShadow);
-    dc.vline(thumb.right - 1, thumb.top, thumb.bottom, enabled ? ui::kDark : ui::kShadow);
+    dc.fill_rect(thumb, theme::kFace);
+    dc.hline(thumb.left, thumb.right - 1, thumb.top, theme::kLight);
+    dc.vline(thumb.left, thumb.top, thumb.bottom - 1, theme::kLight);
+    dc.hline(thumb.left, thumb.right, thumb.bottom - 1, enabled ? theme::kDark : theme::kShadow);
+    dc.vline(thumb.right - 1, thumb.top, thumb.bottom, enabled ? theme::kDark : theme::kShadow);
     if (enabled) {
-        dc.hline(thumb.left + 1, thumb.right - 1, thumb.bottom - 2, ui::kShadow);
-        dc.vline(thumb.right - 2, thumb.top + 1, thumb.bottom - 1, ui::kShadow);
+        dc.hline(thumb.left + 1, thumb.right - 1, thumb.bottom - 2, theme::kShadow);
+        dc.vline(thumb.right - 2, thumb.top + 1, thumb.bottom - 1, theme::kShadow);
     }
     if (enabled && focus_window() == h) draw_focus_rect(dc, r);
 }
@@ -212,7 +212,7 @@ bool slider_proc(Message& m) {
 }  // namespace
 
 Hwnd create_slider(Hwnd parent, Rect rect, int id, std::uint32_t extra_style) {
-    return ui::create_control({kSliderClass, ui::kFace, slider_proc}, parent, rect, "", id, extra_style);
+    return ui::create_control({kSliderClass, theme::kFace, slider_proc}, parent, rect, "", id, extra_style);
 }
 
 bool is_slider(Hwnd h) { return h && class_name(h) == kSliderClass; }

@@ -8,7 +8,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
 #include "control_class.h"
-#include "ui_colors.h"
+#include "plat/gfx/theme.h"
 
 namespace plat::ui {
 
@@ -37,7 +37,7 @@ Rect cell_rect(Hwnd h, const GridState& st, int index) {
 
 void paint(Hwnd h, Dc& dc) {
     GridState st = state_of(h);
-    dc.fill_rect(client_rect(h), kFace);
+    dc.fill_rect(client_rect(h), theme::kFace);
     bool focused = focus_window() == h;
     // With no cell chosen, the focus shows round the whole grid.
     if (focused && st.selected < 0) draw_focus_rect(dc, client_rect(h));
@@ -45,12 +45,12 @@ void paint(Hwnd h, Dc& dc) {
         Rect cell = cell_rect(h, st, i);
         Rect swatch{cell.left + 3, cell.top + 3, cell.right - 3, cell.bottom - 3};
         dc.fill_rect(swatch, st.colors[std::size_t(i)]);
-        dc.hline(swatch.left - 1, swatch.right, swatch.top - 1, kShadow);
-        dc.vline(swatch.left - 1, swatch.top - 1, swatch.bottom, kShadow);
-        dc.hline(swatch.left - 1, swatch.right + 1, swatch.bottom, kLight);
-        dc.vline(swatch.right, swatch.top - 1, swatch.bottom + 1, kLight);
+        dc.hline(swatch.left - 1, swatch.right, swatch.top - 1, theme::kShadow);
+        dc.vline(swatch.left - 1, swatch.top - 1, swatch.bottom, theme::kShadow);
+        dc.hline(swatch.left - 1, swatch.right + 1, swatch.bottom, theme::kLight);
+        dc.vline(swatch.right, swatch.top - 1, swatch.bottom + 1, theme::kLight);
         if (i != st.selected) continue;
-        dc.frame_rect({cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 1}, kText);
+        dc.frame_rect({cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 1}, theme::kText);
         if (focused) draw_focus_rect(dc, cell);
     }
 }
@@ -115,7 +115,7 @@ bool grid_proc(Message& m) {
 }  // namespace
 
 Hwnd create_swatch_grid(Hwnd parent, Rect rect, int id, int columns, std::vector<Color> colors) {
-    Hwnd h = create_control({kGridClass, kFace, grid_proc, false}, parent, rect, "", id, ctl::TabStop);
+    Hwnd h = create_control({kGridClass, theme::kFace, grid_proc, false}, parent, rect, "", id, ctl::TabStop);
     if (!h) return h;
     GridState st;
     st.colors = std::move(colors);

@@ -232,6 +232,50 @@ TEST_F(FileDialogs, ClicksNavigateFoldersAndPickFiles) {
     EXPECT_EQ(r.path, dir / "b.png");
 }
 
+// Each row of the list shows its icon (a yellow folder, a white page) before
+// the name, and Backspace in the list goes up to the parent folder.
+TEST_F(FileDialogs, TheListShowsIconsBeforeNamesAndBackspaceGoesUp) {
+    Scratch dir;
+    FileDialogOptions o;
+    o.initial_dir = dir.path();
+    o.filters = image_filters();
+    o.filter_index = 3;
+    Hwnd dlg = open(o, false);
+    ASSERT_TRUE(dlg);
+    ASSERT_TRUE(driver::wait_idle());
+    // Rows: .., Alpha, beta, A.PNG, b.png; an icon's top left is 5 pixels in.
+    const Point list = client_origin(child_by_id(dlg, filedlg::kList));
+    const Surface screen = driver::capture_screen();
+    auto icon_at = [&](int row) { return Point{list.x + 5, list.y + 2 + row * 16}; };
+    struct Row {
+        int row;
+        bool folder;
+    };
+    for (Row r : {Row{1, true}, Row{2, true}, Row{3, false}, Row{4, false}}) {
+        SCOPED_TRACE(r.row);
+        const Point at = icon_at(r.row);
+        EXPECT_EQ(screen.pixel(at.x + 6, at.y + 9), r.folder ? 0xE8C44Au : 0xFFFFFFu);
+        EXPECT_EQ(screen.pixel(at.x + 1, at.y + 8), r.folder ? 0xE8C44Au : 0x808080u);
+        // The name starts after the icon's column, not in it.
+        int ink_before = 0, ink_after = 0;
+        for (int y = at.y; y < at.y + 16; ++y) {
+            for (int x = at.x + 13; x < at.x + 17; ++x) ink_before += screen.pixel(x, y) == 0;
+            for (int x = at.x + 17; x < at.x + 25; ++x) ink_after += screen.pixel(x, y) == 0;
+        }
+        EXPECT_EQ(ink_before, 0);
+        EXPECT_GT(ink_after, 0);
+    }
+    driver::click(list_row(dlg, 2));
+    driver::click(list_row(dlg, 2));
+    ASSERT_TRUE(driver::wait_idle());
+    ASSERT_EQ(folder_shown(dlg), dir / "beta");
+    driver::press_key(key::Backspace);
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_EQ(folder_shown(dlg), dir.path());
+    driver::click(centre(child_by_id(dlg, kIdCancel)));
+    EXPECT_FALSE(wait_result().ok);
+}
+
 TEST_F(FileDialogs, TheFilterDropDownChangesTheListAndIsReturned) {
     Scratch dir;
     FileDialogOptions o;

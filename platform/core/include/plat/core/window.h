@@ -18,6 +18,7 @@
 
 #include "plat/base/geometry.h"
 #include "plat/gfx/gfx.h"
+#include "plat/gfx/theme.h"
 #include "plat/core/menu.h"
 #include "plat/core/messages.h"
 
@@ -29,7 +30,7 @@ using WindowProc = std::function<bool(Message&)>;
 struct WindowClass {
     std::string name;
     WindowProc proc;
-    Color background = 0xD4D0C8;
+    Color background = theme::kFace;
     bool paint_background = true;  // false: the procedure paints everything
     bool double_clicks = false;
 };
