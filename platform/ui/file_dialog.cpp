@@ -287,7 +287,7 @@ bool combo_proc(Message& m) {
 void on_command(DialogState& st, const Message& m) {
     if (m.command_id == kIdOk && m.notify == notify::Clicked) accept_name(st);
     else if (m.command_id == kIdCancel && m.notify == notify::Clicked) finish(st, false);
-    else if (m.command_id == filedlg::kList && m.notify == ui::kListChosen) on_entry_chosen(st);
+    else if (m.command_id == filedlg::kList && m.notify == ui::kListPicked) on_entry_chosen(st);
     else if (m.command_id == filedlg::kList && m.notify == ui::kListActivated) activate_selected(st);
 }
 

@@ -68,6 +68,7 @@ void choose(Hwnd h, ListState st, int index) {
     scroll_into_view(h, st);
     store(h, st);
     if (changed) notify_parent(h, kListChosen);
+    notify_parent(h, kListPicked);
 }
 
 Rect bar_track(Hwnd h) {

@@ -20,6 +20,9 @@ inline constexpr int kListInset = 2;  // the sunken edge above the first row
 inline constexpr int kListChosen = 0x0500;
 // ...and when a row was double-clicked (after kListChosen, if it changed).
 inline constexpr int kListActivated = 0x0501;
+// ...and after every pick of a row, changed or not (after kListChosen, if it
+// changed): a parent that copies the row elsewhere copies it again.
+inline constexpr int kListPicked = 0x0502;
 
 // The icons of a list's rows: `paint` draws icon `kind` with its top left at
 // `at`; the text starts `width` pixels further right.

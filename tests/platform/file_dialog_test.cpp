@@ -226,6 +226,14 @@ TEST_F(FileDialogs, ClicksNavigateFoldersAndPickFiles) {
     driver::click(list_row(dlg, 4));
     ASSERT_TRUE(driver::wait_idle());
     EXPECT_EQ(name_field(dlg), "b.png");
+    // A name typed over it goes when the same file is clicked again.
+    driver::click(centre(child_by_id(dlg, filedlg::kName)));
+    ASSERT_TRUE(driver::wait_idle());
+    type_name("x");
+    ASSERT_NE(name_field(dlg), "b.png");
+    driver::click(list_row(dlg, 4));
+    ASSERT_TRUE(driver::wait_idle());
+    EXPECT_EQ(name_field(dlg), "b.png");
     driver::click(centre(child_by_id(dlg, kIdOk)));
     FileDialogResult r = wait_result();
     EXPECT_TRUE(r.ok);
