@@ -1,16 +1,16 @@
 #include "boxes/box_common.h"
 
 #include "boxes/boxes.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/pump.h"
-#include "frame/snapping.h"
 #include "mavlib.h"
 #include "plat/codepage.h"
 #include "plat/controls.h"
 #include "plat/dialogs.h"
 #include "plat/menu.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/pump.h"
+#include "runtime/snapping.h"
 
 namespace mav {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
 #include "plat/paths.h"
+#include "runtime/frame_state.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "image/image_table.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/dib.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 
 namespace mav {
 

@@ -1,7 +1,7 @@
 // The image window's two popup menus.
-#include "frame/frame_state.h"
 #include "image/image_commands.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

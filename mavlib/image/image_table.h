@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "plat/gfx.h"
 #include "plat/messages.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/dialogs.h"
 #include "plat/keys.h"
 #include "plat/menu.h"
 #include "plat/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
 #include "text/text_input.h"
 #include "text/text_window.h"
 #include "tools/window_report.h"

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "plat/gfx.h"
 #include "plat/messages.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -12,12 +12,12 @@
 #include <exception>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
 #include "plat/input_file.h"
+#include "runtime/frame_state.h"
 #include "text/text_window.h"
 
 namespace mav {

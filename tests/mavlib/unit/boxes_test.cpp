@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "boxes/boxes.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/controls.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 #include "support/library_classes.h"
 #include "support/ui_helpers.h"
 #include "text/text_window.h"

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "frame/options.h"
-#include "frame/script.h"
 #include "mavlib.h"
+#include "shell/options.h"
+#include "shell/script.h"
 #include "support/temp_folder.h"
 
 using namespace mav;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "frame/frame_state.h"
 #include "image/image_commands.h"
 #include "image/image_table.h"
 #include "image/point_pick.h"
@@ -15,9 +14,10 @@
 #include "plat/codecs.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
-#include "plat/keys.h"
 #include "plat/driver.h"
+#include "plat/keys.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/temp_folder.h"
 #include "support/ui_helpers.h"

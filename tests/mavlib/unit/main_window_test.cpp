@@ -8,12 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/main_window.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "shell/main_window.h"
 #include "support/temp_folder.h"
 
 using namespace mav;

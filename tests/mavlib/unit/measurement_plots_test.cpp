@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "drawing_test_support.h"
-#include "frame/frame_state.h"
 #include "image/measurements.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/driver.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/text_on_screen.h"
 #include "support/ui_helpers.h"

@@ -2,12 +2,12 @@
 // with Ctrl held.
 #include <gtest/gtest.h>
 
-#include "frame/frame_state.h"
-#include "frame/snapping.h"
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/metrics.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/snapping.h"
 #include "support/ui_thread.h"
 
 using namespace plat;

@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "boxes/boxes.h"
-#include "frame/commands.h"
-#include "frame/frame_state.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
@@ -25,6 +23,8 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/process.h"
 #include "support/temp_folder.h"

@@ -6,7 +6,6 @@
 #include <future>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/clipboard.h"
 #include "plat/clock.h"
@@ -14,6 +13,7 @@
 #include "plat/driver.h"
 #include "plat/keys.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"

@@ -2,12 +2,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/clock.h"
 #include "plat/codepage.h"
 #include "plat/dialogs.h"
 #include "plat/window.h"
+#include "runtime/frame_state.h"
 
 int MAV_StopRequested(void) { return mav::frame().stop_flag.load(); }
 

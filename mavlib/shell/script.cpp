@@ -1,4 +1,4 @@
-#include "frame/script.h"
+#include "shell/script.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,6 @@
 #include <optional>
 
 #include "boxes/boxes.h"
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/main_window.h"
 #include "image/image_files.h"
 #include "plat/clock.h"
 #include "plat/codecs.h"
@@ -22,6 +18,10 @@
 #include "plat/paths.h"
 #include "plat/platform.h"
 #include "plat/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "shell/main_window.h"
 
 namespace mav {
 

@@ -1,4 +1,4 @@
-#include "frame/options.h"
+#include "shell/options.h"
 
 #include <cerrno>
 #include <cstdlib>
