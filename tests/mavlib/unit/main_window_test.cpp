@@ -15,6 +15,7 @@
 #include "runtime/mailbox.h"
 #include "shell/main_window.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 using namespace mav;
 
@@ -125,7 +126,7 @@ TEST_F(Drops, ThreeFilesLandInConsecutiveSlotsNamedBySlotAndFile) {
     handle_dropped_files(files);
     // The refresh is not awaited: the poster restores the current image at
     // once, and the next post waits until the refresh has been served.
-    while (request_slot().code.load() != 0) plat::sleep_ms(1);
+    ASSERT_TRUE(testsupport::wait_until([] { return request_slot().code.load() == 0; }, 5000));
     EXPECT_EQ(logged(), (std::vector<std::string>{
                          "create 000 a.png 4x3 -> 0", "load 0 a.png", "restore", "refresh 0",
                          "create 001 b.png 5x6 -> 0", "load 1 b.png", "restore", "refresh 1",

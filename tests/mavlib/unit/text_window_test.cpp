@@ -85,7 +85,7 @@ protected:
             MAV_InputText(buf);
             promise->set_value(buf);
         });
-        while (!frame().input_pending.load()) plat::sleep_ms(1);
+        EXPECT_TRUE(testsupport::wait_until([] { return frame().input_pending.load() != 0; }, 5000));
         return result;
     }
     std::string finish(std::future<std::string>& f) {
