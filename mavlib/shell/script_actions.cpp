@@ -76,7 +76,7 @@ plat::Point main_client_centre() {
     return {o.x + c.width() / 2, o.y + c.height() / 2};
 }
 
-bool take_screenshot_now(const ScriptAction& a) {
+bool take_screenshot(const ScriptAction& a) {
     if (!settle(10000)) say(a, "the program did not settle; capturing anyway");
     std::string path = plat::to_native_path(a.arg);
     std::error_code ec;
@@ -89,7 +89,7 @@ bool take_screenshot_now(const ScriptAction& a) {
 
 // The image's pixels as MAV_SaveImage would write them. The user thread draws
 // into them, so it does the save; a person would wait for the picture first.
-bool save_image_now(const ScriptAction& a) {
+bool save_image_file(const ScriptAction& a) {
     if (!settle(10000)) say(a, "the program did not settle; saving anyway");
     const std::string path = plat::to_native_path(a.arg);
     PostedSave r = post_image_save(a.number, path, 10000);
@@ -206,7 +206,7 @@ plat::Hwnd click_into_box(const ScriptAction& a, const std::atomic<std::uint32_t
     return target;
 }
 
-bool press_button_now(const ScriptAction& a) {
+bool press_button(const ScriptAction& a) {
     plat::Hwnd target = click_into_box(
         a, windows().button_box, [&](plat::Hwnd box) { return find_button(box, a.arg); }, "no button box is open",
         "no such button");
@@ -226,7 +226,7 @@ std::vector<plat::Hwnd> fields_of(plat::Hwnd box) {
 
 // Enters text into a field of the input box as a person would: click into
 // it, select what it holds, type over it and press Enter.
-bool fill_field_now(const ScriptAction& a) {
+bool fill_field(const ScriptAction& a) {
     plat::Hwnd field = click_into_box(
         a, windows().input_box,
         [&](plat::Hwnd box) {
@@ -249,7 +249,7 @@ bool fill_field_now(const ScriptAction& a) {
     return true;
 }
 
-bool drop_file_now(const ScriptAction& a) {
+bool drop_file(const ScriptAction& a) {
     std::string path = plat::to_native_path(a.arg);
     std::error_code ec;
     std::string full = std::filesystem::absolute(path, ec).string();
@@ -312,11 +312,11 @@ bool wait_input(const ScriptAction& a) {
     return true;
 }
 
-bool screenshot(const ScriptAction& a) { return take_screenshot_now(a); }
-bool save_image(const ScriptAction& a) { return save_image_now(a); }
-bool drop(const ScriptAction& a) { return drop_file_now(a); }
-bool button(const ScriptAction& a) { return press_button_now(a); }
-bool field(const ScriptAction& a) { return fill_field_now(a); }
+bool screenshot(const ScriptAction& a) { return take_screenshot(a); }
+bool save_image(const ScriptAction& a) { return save_image_file(a); }
+bool drop(const ScriptAction& a) { return drop_file(a); }
+bool button(const ScriptAction& a) { return press_button(a); }
+bool field(const ScriptAction& a) { return fill_field(a); }
 
 bool click(const ScriptAction& a) {
     plat::driver::click({a.x, a.y});
