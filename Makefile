@@ -8,7 +8,7 @@ FUZZ_FLAGS ?=
 JOBS       ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-asan test-tsan fuzz demo bench clean
+.PHONY: all deps build check test test-asan test-tsan fuzz demo bench clean
 
 all: build
 
@@ -20,6 +20,11 @@ $(BUILD)/CMakeCache.txt: | deps
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
+
+# The quick run: the unit and ui tests, in-process on the headless backend
+# (under 30 s on two cores once built).
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300 -L '^(unit|ui)$$'
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300

@@ -1,7 +1,7 @@
 #include "bench_support.h"
 
-#include "frame/library_classes.h"
 #include "mavlib.h"
+#include "shell/library_classes.h"
 
 namespace benchsupport {
 

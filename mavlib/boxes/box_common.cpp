@@ -1,10 +1,6 @@
 #include "boxes/box_common.h"
 
 #include "boxes/boxes.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/pump.h"
-#include "frame/snapping.h"
 #include "mavlib.h"
 #include "plat/base/codepage.h"
 #include "plat/ui/popup_menu.h"
@@ -12,6 +8,10 @@
 #include "plat/ui/dialogs.h"
 #include "plat/core/menu.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/pump.h"
+#include "runtime/snapping.h"
 
 namespace mav {
 

@@ -12,12 +12,12 @@
 
 #include "boxes/box_common.h"
 #include "boxes/boxes.h"
-#include "frame/frame_state.h"
 #include "mav/boxes.h"
 #include "mavlib.h"
 #include "plat/ui/controls.h"
 #include "plat/ui/dialogs.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/base/codepage.h"
 #include "plat/ui/dialogs.h"
 #include "plat/base/paths.h"
+#include "runtime/frame_state.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "image/image_table.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
 #include "plat/codecs/dib.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 
 namespace mav {
 

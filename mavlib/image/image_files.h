@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/mailbox.h"
 #include "plat/codecs/codecs.h"
+#include "runtime/mailbox.h"
 
 namespace mav {
 

@@ -1,8 +1,8 @@
 // The image window's two popup menus.
-#include "frame/frame_state.h"
 #include "image/image_commands.h"
 #include "plat/core/window.h"
 #include "plat/ui/popup_menu.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

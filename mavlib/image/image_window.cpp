@@ -7,16 +7,16 @@
 #include <mutex>
 #include <string>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/snapping.h"
 #include "image/image_files.h"
-#include "image/image_window_internals.h"
 #include "image/image_table.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/base/codepage.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/snapping.h"
 
 void* mav_bits[256] = {};
 

@@ -2,8 +2,6 @@
 // the stretch-mode toggle, keys passed on to the main window, the mouse
 // state programs may read, the popup menus and their commands, and saves
 // posted by other threads.
-#include "frame/frame_state.h"
-#include "frame/snapping.h"
 #include "image/image_clipboard.h"
 #include "image/image_commands.h"
 #include "image/image_files.h"
@@ -11,6 +9,8 @@
 #include "mavlib.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/snapping.h"
 
 int mav_mouse = 0;
 int mav_mouse_image = -1;

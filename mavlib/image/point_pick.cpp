@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame/frame_state.h"
-#include "frame/pump.h"
-#include "frame/status_line.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/pump.h"
+#include "runtime/status_line.h"
 
 namespace mav {
 

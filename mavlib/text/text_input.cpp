@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "frame/pump.h"
-#include "frame/status_line.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
 #include "plat/base/clock.h"
 #include "plat/base/codepage.h"
 #include "plat/core/window.h"
+#include "runtime/pump.h"
+#include "runtime/status_line.h"
 #include "text/text_window.h"
 
 namespace mav {

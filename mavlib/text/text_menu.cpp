@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/ui/dialogs.h"
 #include "plat/ui/popup_menu.h"
 #include "plat/core/keys.h"
 #include "plat/core/menu.h"
 #include "plat/core/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
 #include "text/text_input.h"
 #include "text/text_window.h"
 #include "tools/window_report.h"

@@ -3,12 +3,12 @@
 
 #include <cstdio>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/snapping.h"
 #include "mavlib.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/snapping.h"
 #include "text/text_input.h"
 #include "text/text_menu.h"
 #include "tools/text_log.h"

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "plat/gfx/gfx.h"
 #include "plat/core/messages.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -1,11 +1,11 @@
 // The command line of the text windows: "Cmd>" and five exact commands.
 #include <cstring>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/base/clock.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "text/text_menu.h"
 #include "text/text_window.h"
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "frame/frame_state.h"
 #include "image/image_table.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "text/text_window.h"
 
 namespace mav {

@@ -12,12 +12,12 @@
 #include <exception>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
 #include "plat/base/codepage.h"
 #include "plat/ui/dialogs.h"
 #include "plat/codecs/input_file.h"
+#include "runtime/frame_state.h"
 #include "text/text_window.h"
 
 namespace mav {

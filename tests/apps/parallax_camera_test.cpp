@@ -36,13 +36,14 @@ protected:
 
     // Waits until camera c's newest frame is newer than `after`; its time.
     static double next_frame_time(int c, double after, double timeout_ms = 3000) {
-        const double until = plat::monotonic_ms() + timeout_ms;
-        for (;;) {
-            const double t = ewc_capture.last_time[c].load(std::memory_order_acquire);
-            if (ewc_capture.last_length[c].load() != 0 && t > after) return t;
-            if (plat::monotonic_ms() > until) return -1.0;
-            plat::sleep_ms(2);
-        }
+        double t = -1.0;
+        const bool fresh = testsupport::wait_until(
+            [&] {
+                t = ewc_capture.last_time[c].load(std::memory_order_acquire);
+                return ewc_capture.last_length[c].load() != 0 && t > after;
+            },
+            int(timeout_ms), 2);
+        return fresh ? t : -1.0;
     }
 
     static std::vector<std::uint32_t> read_block(const std::uint32_t* block) {

@@ -15,6 +15,7 @@
 #include "fake_v4l2.h"
 #include "plat/capture/capture.h"
 #include "provider.h"
+#include "support/wait_until.h"
 #include "v4l2_io.h"
 
 namespace plat::capture {
@@ -30,16 +31,6 @@ using fake_v4l2::FakeV4l2;
 using fake_v4l2::Node;
 
 constexpr const char* kCam = "/dev/video0";
-
-// Polls `pred` until it holds or two seconds pass.
-bool eventually(const std::function<bool()>& pred, std::chrono::milliseconds limit = 2000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 struct Rig {
     std::shared_ptr<FakeV4l2> fake = std::make_shared<FakeV4l2>();
@@ -259,7 +250,7 @@ TEST(V4l2Start, AFailureOnTheWayReleasesEverythingAndTheNextStartWorks) {
         // Nothing was left behind that would make the device refuse a new start.
         ASSERT_EQ(cam->start([&](const FrameView&) { ++frames; }), Status::Ok);
         rig.fake->push_frame(kCam, std::vector<std::uint8_t>(640 * 480 * 3), 1.0);
-        EXPECT_TRUE(eventually([&] { return frames.load() == 1; }));
+        EXPECT_TRUE(testsupport::wait_until([&] { return frames.load() == 1; }));
         EXPECT_TRUE(cam->stop(1s));
         EXPECT_EQ(rig.fake->counts(kCam).mapped, 0);
     }
@@ -318,7 +309,7 @@ TEST(V4l2Frames, ArriveOnTheCameraThreadWithStrideHonouredAndTimesRising) {
     EXPECT_TRUE(cam->get(Control::Brightness, v));
     EXPECT_EQ(v.value, 200);
 
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(testsupport::wait_until([&] {
         std::lock_guard lock(m);
         return seen.size() == 3;
     }));
@@ -518,7 +509,7 @@ TEST(V4l2Unplug, StreamingEndsQuietlyAndStopStillReleases) {
     std::atomic<int> frames{0};
     ASSERT_EQ(cam->start([&](const FrameView&) { ++frames; }), Status::Ok);
     rig.fake->push_frame(kCam, std::vector<std::uint8_t>(640 * 480 * 3), 1.0);
-    ASSERT_TRUE(eventually([&] { return frames.load() == 1; }));
+    ASSERT_TRUE(testsupport::wait_until([&] { return frames.load() == 1; }));
 
     rig.fake->unplug(kCam);
     rig.fake->push_frame(kCam, std::vector<std::uint8_t>(640 * 480 * 3), 1.1);
@@ -557,7 +548,7 @@ TEST(V4l2Stop, NoCallbackRunsAfterStopReturns) {
             std::this_thread::sleep_for(1ms);
         }
     });
-    ASSERT_TRUE(eventually([&] { return frames.load() >= 5; }));
+    ASSERT_TRUE(testsupport::wait_until([&] { return frames.load() >= 5; }));
     EXPECT_TRUE(cam->stop(1s));
     stopped.store(true);
     const int at_stop = frames.load();
@@ -605,7 +596,7 @@ TEST(V4l2Stop, ASlowCallbackMakesStopFailButNothingFollowsIt) {
         release = true;
         cv.notify_all();
     }
-    EXPECT_TRUE(eventually([&] { return rig.fake->counts(kCam).open_fds == 0; }));
+    EXPECT_TRUE(testsupport::wait_until([&] { return rig.fake->counts(kCam).open_fds == 0; }));
     FakeV4l2::Counts c = rig.fake->counts(kCam);
     EXPECT_EQ(c.mapped, 0);
     EXPECT_EQ(c.reqbufs_release, 1);

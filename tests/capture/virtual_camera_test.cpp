@@ -14,6 +14,7 @@
 #include "plat/base/clock.h"
 #include "plat/codecs/codecs.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 using namespace plat::capture;
 
@@ -147,15 +148,6 @@ struct Collector {
     }
 };
 
-bool wait_for(const std::function<bool()>& done, double ms) {
-    const double until = plat::monotonic_ms() + ms;
-    while (!done()) {
-        if (plat::monotonic_ms() > until) return false;
-        plat::sleep_ms(2);
-    }
-    return true;
-}
-
 TEST_F(VirtualCameras, TwoCamerasDeliverOwnPicturesAtTheirRateUntilStopped) {
     auto devices = list_devices();
     ASSERT_EQ(devices.size(), 2u);
@@ -168,7 +160,7 @@ TEST_F(VirtualCameras, TwoCamerasDeliverOwnPicturesAtTheirRateUntilStopped) {
     EXPECT_EQ(cam0->start(c0.callback()), Status::Ok);
     EXPECT_EQ(cam1->start(c1.callback()), Status::Ok);
     EXPECT_EQ(cam0->start(c0.callback()), Status::Running);
-    ASSERT_TRUE(wait_for([&] { return c0.count() >= 5 && c1.count() >= 5; }, 5000));
+    ASSERT_TRUE(testsupport::wait_until([&] { return c0.count() >= 5 && c1.count() >= 5; }, 5000));
     EXPECT_TRUE(cam0->stop(std::chrono::milliseconds(3000)));
     c0.stopped = true;
     EXPECT_TRUE(cam1->stop(std::chrono::milliseconds(3000)));
@@ -261,7 +253,7 @@ TEST_F(VirtualCameras, AStereoPairGivesEachCameraItsHalf) {
         ASSERT_EQ(cams[i]->configure(60.0), Status::Ok);
         ASSERT_EQ(cams[i]->start(c[i].callback()), Status::Ok);
     }
-    ASSERT_TRUE(wait_for([&] { return c[0].count() && c[1].count() && c[2].count(); }, 5000));
+    ASSERT_TRUE(testsupport::wait_until([&] { return c[0].count() && c[1].count() && c[2].count(); }, 5000));
     for (Camera* cam : cams) cam->stop(std::chrono::milliseconds(3000));
     int wrong = 0, third_from_pair = 0;
     for (int y = 0; y < kFrameHeight; ++y)

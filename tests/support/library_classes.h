@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/library_classes.h"
+#include "shell/library_classes.h"
 
 namespace testsupport {
 

@@ -15,6 +15,7 @@
 #include "plat/gfx/gfx.h"
 #include "plat/platform.h"
 #include "plat/core/window.h"
+#include "support/wait_until.h"
 
 namespace testsupport {
 
@@ -54,17 +55,6 @@ private:
     std::vector<plat::MsgKind> kinds_;
     std::vector<plat::Message> seen_;
 };
-
-// Polls `pred` until it holds or `timeout_ms` passes.
-template <typename Pred>
-bool wait_until(Pred pred, int timeout_ms = 2000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // Some screen point on `part` of a top-level window, found by hit-testing so
 // that tests do not depend on the frame's exact layout. The middle-most such

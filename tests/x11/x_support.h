@@ -8,6 +8,7 @@
 #include "plat/base/geometry.h"
 #include "plat/gfx/gfx.h"
 #include "support/process.h"
+#include "support/wait_until.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -38,15 +39,11 @@ inline double now_ms() {
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Polls `pred` every few milliseconds until it holds or `timeout_ms` passes.
+// The tests' polling, every 10 ms unless told: the predicates here ask the X
+// server, and the server and the programs answer in milliseconds.
 template <typename Pred>
 bool wait_for(Pred pred, int timeout_ms, int step_ms = 10) {
-    double end = now_ms() + timeout_ms;
-    for (;;) {
-        if (pred()) return true;
-        if (now_ms() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(step_ms));
-    }
+    return testsupport::wait_until(pred, timeout_ms, step_ms);
 }
 
 // The full path of a program on $PATH; empty when there is none.

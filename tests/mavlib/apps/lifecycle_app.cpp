@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "test_log.h"
 
 namespace {

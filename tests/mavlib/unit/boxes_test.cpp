@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "boxes/boxes.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "mavlib.h"
 #include "plat/base/clock.h"
 #include "plat/ui/controls.h"
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 #include "support/library_classes.h"
 #include "support/ui_helpers.h"
 #include "text/text_window.h"

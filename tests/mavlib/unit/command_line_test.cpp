@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "frame/options.h"
-#include "frame/script.h"
 #include "mavlib.h"
+#include "shell/options.h"
+#include "shell/script.h"
+#include "shell/script_verbs.h"
 #include "support/temp_folder.h"
 
 using namespace mav;
@@ -140,4 +143,37 @@ TEST(Script, RejectsWhatItCannotRun) {
     EXPECT_FALSE(parse_script("start now").ok);
     EXPECT_FALSE(parse_script("wait-input now").ok);
     EXPECT_TRUE(parse_script("  ;; \n").ok);
+}
+
+// The verb table is the one list: each verb parses to its own kind with an
+// argument a person would give, and --help lists each one, in the table's
+// order, on lines that fit 80 columns.
+TEST(Script, EveryVerbOfTheTableParsesAndIsListedInTheHelpInOrder) {
+    const std::vector<std::pair<std::string, std::string>> samples = {
+        {"start", ""}, {"stop", ""}, {"exit", ""}, {"key", "Ctrl+V"}, {"type", "hello"}, {"click", "10 20"},
+        {"rclick", "-5 7"}, {"mclick", "0 0"}, {"move", "3 4"}, {"menu", "Process.../R. Rotate"}, {"wait", "5"},
+        {"idle", ""}, {"wait-input", ""}, {"screenshot", "a.png"}, {"save-image", "2 \"b c.png\""},
+        {"drop", "in.bmp"}, {"button", "Go"}, {"field", "1 \"x y\""}, {"answer-dialog", "cancel"}};
+    const std::string help = script_actions_help();
+    std::string flat = help;
+    for (std::size_t nl; (nl = flat.find("\n  ")) != std::string::npos;) flat.replace(nl, 3, " ");
+    std::set<int> kinds;
+    std::size_t listed_at = 0;
+    ASSERT_EQ(script_verbs().size(), samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const ScriptVerb& v = script_verbs()[i];
+        EXPECT_EQ(v.name, samples[i].first);
+        ScriptParse p = parse_script(samples[i].first + " " + samples[i].second);
+        ASSERT_TRUE(p.ok) << v.name << ": " << p.error;
+        ASSERT_EQ(p.actions.size(), 1u);
+        EXPECT_EQ(p.actions[0].kind, v.kind) << v.name;
+        EXPECT_EQ(&script_verb(v.kind), &v) << v.name;
+        kinds.insert(int(v.kind));
+        const std::size_t at = flat.find(v.help, listed_at);
+        EXPECT_NE(at, std::string::npos) << v.name << " is not listed after the verbs before it";
+        if (at != std::string::npos) listed_at = at + 1;
+    }
+    EXPECT_EQ(kinds.size(), samples.size());
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }

@@ -12,11 +12,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "image/image_clipboard.h"
-#include "image/image_window_internals.h"
 #include "image/image_table.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
 #include "plat/base/clock.h"
@@ -28,6 +26,8 @@
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 #include "support/library_classes.h"
 #include "support/temp_folder.h"
 #include "support/ui_helpers.h"

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "frame/frame_state.h"
 #include "image/image_commands.h"
 #include "image/image_table.h"
 #include "image/point_pick.h"
@@ -15,9 +14,10 @@
 #include "plat/codecs/codecs.h"
 #include "plat/base/codepage.h"
 #include "plat/ui/dialogs.h"
-#include "plat/core/keys.h"
 #include "plat/driver/driver.h"
+#include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/temp_folder.h"
 #include "support/ui_helpers.h"

@@ -6,15 +6,15 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/mailbox.h"
-#include "image/image_window_internals.h"
 #include "image/image_table.h"
+#include "image/image_window_internals.h"
 #include "mavlib.h"
 #include "plat/base/codepage.h"
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/mailbox.h"
 #include "support/library_classes.h"
 #include "support/ui_thread.h"
 

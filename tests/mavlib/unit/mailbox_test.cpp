@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "plat/base/clock.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 
 using namespace mav;
 

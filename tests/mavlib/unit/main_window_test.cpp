@@ -8,13 +8,14 @@
 #include <thread>
 #include <vector>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/main_window.h"
 #include "plat/base/clock.h"
 #include "plat/codecs/codecs.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "shell/main_window.h"
 #include "support/temp_folder.h"
+#include "support/wait_until.h"
 
 using namespace mav;
 
@@ -125,7 +126,7 @@ TEST_F(Drops, ThreeFilesLandInConsecutiveSlotsNamedBySlotAndFile) {
     handle_dropped_files(files);
     // The refresh is not awaited: the poster restores the current image at
     // once, and the next post waits until the refresh has been served.
-    while (request_slot().code.load() != 0) plat::sleep_ms(1);
+    ASSERT_TRUE(testsupport::wait_until([] { return request_slot().code.load() == 0; }, 5000));
     EXPECT_EQ(logged(), (std::vector<std::string>{
                          "create 000 a.png 4x3 -> 0", "load 0 a.png", "restore", "refresh 0",
                          "create 001 b.png 5x6 -> 0", "load 1 b.png", "restore", "refresh 1",

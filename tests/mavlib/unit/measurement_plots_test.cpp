@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "drawing_test_support.h"
-#include "frame/frame_state.h"
 #include "image/measurements.h"
 #include "image/point_pick.h"
 #include "mavlib.h"
 #include "plat/base/clock.h"
 #include "plat/driver/driver.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/text_on_screen.h"
 #include "support/ui_helpers.h"

@@ -2,12 +2,12 @@
 // with Ctrl held.
 #include <gtest/gtest.h>
 
-#include "frame/frame_state.h"
-#include "frame/snapping.h"
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/snapping.h"
 #include "support/ui_thread.h"
 
 using namespace plat;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/snapping.h"
+#include "runtime/snapping.h"
 
 using mav::snap_rect;
 using plat::Rect;

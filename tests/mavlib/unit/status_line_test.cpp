@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/status_line.h"
+#include "runtime/status_line.h"
 
 using mav::centred_status_text;
 

@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "boxes/boxes.h"
-#include "frame/commands.h"
-#include "frame/frame_state.h"
 #include "image/image_table.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
@@ -25,10 +23,13 @@
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 #include "support/ui_thread.h"
+#include "support/wait_until.h"
 #include "text/text_menu.h"
 #include "text/text_window.h"
 #include "tools/layout_source.h"
@@ -89,7 +90,7 @@ protected:
     int command(const std::string& line) {
         auto result = std::make_shared<std::promise<int>>();
         ui_.post([result] { result->set_value(MAV_CommandPrompt()); });
-        while (!frame().input_pending.load()) plat::sleep_ms(1);
+        EXPECT_TRUE(testsupport::wait_until([] { return frame().input_pending.load() != 0; }, 5000));
         plat::driver::type_text(line + "\n");
         return result->get_future().get();
     }
@@ -112,7 +113,7 @@ TEST_F(TextTools, CommandLineTakesExactCommandsAndLogsPromptsWithAnswers) {
     ASSERT_EQ(ui_.run([] { return MAV_StartLog(12); }), 0);
     // Space opens the command line without taking the space as a letter.
     plat::driver::press_key(plat::key::Space);
-    while (!frame().input_pending.load()) plat::sleep_ms(1);
+    ASSERT_TRUE(testsupport::wait_until([] { return frame().input_pending.load() != 0; }, 5000));
     plat::driver::type_text("help\n");
     plat::driver::wait_idle();
     EXPECT_EQ(command("Exit"), 1);

@@ -6,7 +6,6 @@
 #include <future>
 #include <string>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/core/clipboard.h"
 #include "plat/base/clock.h"
@@ -14,6 +13,7 @@
 #include "plat/driver/driver.h"
 #include "plat/core/keys.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 #include "support/library_classes.h"
 #include "support/ui_helpers.h"
 #include "support/ui_thread.h"
@@ -85,7 +85,7 @@ protected:
             MAV_InputText(buf);
             promise->set_value(buf);
         });
-        while (!frame().input_pending.load()) plat::sleep_ms(1);
+        EXPECT_TRUE(testsupport::wait_until([] { return frame().input_pending.load() != 0; }, 5000));
         return result;
     }
     std::string finish(std::future<std::string>& f) {

@@ -1,4 +1,4 @@
-#include "frame/stop_signals.h"
+#include "shell/stop_signals.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <thread>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/main_window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "shell/main_window.h"
 
 namespace mav {
 

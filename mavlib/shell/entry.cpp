@@ -1,4 +1,4 @@
-#include "frame/entry.h"
+#include "shell/entry.h"
 
 #include <unistd.h>
 
@@ -9,15 +9,7 @@
 #include <thread>
 
 #include "boxes/boxes.h"
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/library_classes.h"
-#include "frame/main_window.h"
-#include "frame/options.h"
-#include "frame/script.h"
-#include "frame/status_line.h"
-#include "frame/stop_signals.h"
-#include "frame/user_thread.h"
+#include "image/image_window_internals.h"
 #include "plat/capture/capture.h"
 #include "plat/base/clock.h"
 #include "plat/base/codepage.h"
@@ -25,7 +17,15 @@
 #include "plat/base/instance.h"
 #include "plat/platform.h"
 #include "plat/core/window.h"
-#include "image/image_window_internals.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/status_line.h"
+#include "shell/library_classes.h"
+#include "shell/main_window.h"
+#include "shell/options.h"
+#include "shell/script.h"
+#include "shell/stop_signals.h"
+#include "shell/user_thread.h"
 #include "text/text_window.h"
 
 int mav_entry(int argc, char** argv) { return mav::run_entry(argc, argv); }

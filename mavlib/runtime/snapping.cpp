@@ -1,11 +1,11 @@
-#include "frame/snapping.h"
+#include "runtime/snapping.h"
 
 #include <cstdlib>
 #include <mutex>
 
-#include "frame/frame_state.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

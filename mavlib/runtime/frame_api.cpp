@@ -2,12 +2,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "frame/frame_state.h"
 #include "mavlib.h"
 #include "plat/base/clock.h"
 #include "plat/base/codepage.h"
 #include "plat/ui/dialogs.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 
 int MAV_StopRequested(void) { return mav::frame().stop_flag.load(); }
 

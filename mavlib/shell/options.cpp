@@ -1,4 +1,4 @@
-#include "frame/options.h"
+#include "shell/options.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -7,6 +7,7 @@
 
 #include "mavlib.h"
 #include "plat/codecs/input_file.h"
+#include "shell/script.h"
 
 namespace mav {
 
@@ -166,16 +167,7 @@ std::string usage_text(const char* program) {
       << "  --camera-source FILE  the virtual cameras show the halves of this stereo pair\n"
       << "                      picture or side-by-side movie (camera 0 the left half)\n"
       << "  --help              show this help\n\n"
-      << "Actions: start, stop, exit, key K (S, Esc, Ctrl+V, Down, ...), type TEXT,\n"
-      << "  click X Y, rclick X Y, mclick X Y (left, right, middle button at a screen\n"
-      << "  point), move X Y (the mouse to a screen point),\n"
-      << "  menu TEXT (an item of the open popup menu, or a path through its\n"
-      << "  submenus: menu \"Process.../R. Rotate\"),\n"
-      << "  wait MS, idle, wait-input (until a text window waits for a typed line),\n"
-      << "  screenshot FILE.png, save-image N FILE.png (image window N's pixels),\n"
-      << "  drop FILE, button N|CAPTION, field N TEXT,\n"
-      << "  answer-dialog PATH|cancel (answers the dialog the previous action opens).\n"
-      << "  A headless run ends with Exit when its actions are done.\n";
+      << script_actions_help();
     if (!declared().empty()) {
         s << "\nProgram options:\n";
         for (const auto& o : declared()) {

@@ -1,13 +1,13 @@
-#include "frame/main_window_dialogues.h"
+#include "shell/main_window_dialogues.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "frame/commands.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
 #include "mavlib.h"
 #include "plat/core/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
 #include "text/text_window.h"
 
 namespace mav {

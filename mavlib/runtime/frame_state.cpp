@@ -1,4 +1,4 @@
-#include "frame/frame_state.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

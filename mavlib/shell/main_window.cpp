@@ -1,17 +1,9 @@
-#include "frame/main_window.h"
+#include "shell/main_window.h"
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 
-#include "frame/commands.h"
-#include "frame/main_window_dialogues.h"
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/snapping.h"
-#include "frame/status_line.h"
-#include "frame/stop_signals.h"
-#include "frame/user_thread.h"
 #include "image/image_clipboard.h"
 #include "image/image_files.h"
 #include "mavlib.h"
@@ -23,6 +15,14 @@
 #include "plat/core/keys.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "runtime/commands.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/snapping.h"
+#include "runtime/status_line.h"
+#include "shell/main_window_dialogues.h"
+#include "shell/stop_signals.h"
+#include "shell/user_thread.h"
 
 namespace mav {
 

@@ -1,15 +1,15 @@
-#include "frame/user_thread.h"
+#include "shell/user_thread.h"
 
 #include <atomic>
 #include <thread>
 
-#include "frame/frame_state.h"
-#include "frame/mailbox.h"
-#include "frame/snapping.h"
 #include "image/drawing_state.h"
 #include "mavlib.h"
 #include "plat/base/clock.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
+#include "runtime/mailbox.h"
+#include "runtime/snapping.h"
 
 namespace mav {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "frame/frame_state.h"
 #include "image/image_files.h"
 #include "mavlib.h"
 #include "plat/base/codepage.h"
+#include "runtime/frame_state.h"
 
 int MAV_DropFile(const char* path) {
     if (!path || !*path) {

@@ -1,11 +1,11 @@
-#include "frame/status_line.h"
+#include "runtime/status_line.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "frame/frame_state.h"
 #include "plat/base/codepage.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -1,7 +1,7 @@
-#include "frame/mailbox.h"
+#include "runtime/mailbox.h"
 
-#include "frame/frame_state.h"
 #include "plat/core/window.h"
+#include "runtime/frame_state.h"
 
 namespace mav {
 

@@ -1,4 +1,4 @@
-#include "frame/pump.h"
+#include "runtime/pump.h"
 
 #include <atomic>
 

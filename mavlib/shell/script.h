@@ -32,4 +32,7 @@ ScriptParse parse_script(const std::string& text);
 // the program too, through Exit); the result is then false.
 bool run_script(const std::vector<ScriptAction>& actions);
 
+// The list of actions for --help, wrapped to the terminal's 80 columns.
+std::string script_actions_help();
+
 }  // namespace mav

@@ -1,4 +1,4 @@
-#include "frame/library_classes.h"
+#include "shell/library_classes.h"
 
 #include "boxes/boxes.h"
 #include "image/image_window_internals.h"
