@@ -3,6 +3,7 @@
 #include "boxes/boxes.h"
 #include "image/image_window_internals.h"
 #include "plat/core/window.h"
+#include "plat/gfx/theme.h"
 #include "text/text_window.h"
 
 namespace mav {
@@ -20,8 +21,8 @@ struct LibraryClass {
 const LibraryClass kLibraryClasses[] = {
     {"mav_iw", image_window_proc, 0x000000, false},
     {"mav_twi", text_window_proc, 0x000000, false},
-    {"mav_ib", input_box_proc, 0xD4D0C8, true},
-    {"mav_bb", button_box_proc, 0xD4D0C8, true},
+    {"mav_ib", input_box_proc, plat::theme::kFace, true},
+    {"mav_bb", button_box_proc, plat::theme::kFace, true},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "plat/core/keys.h"
 #include "plat/core/metrics.h"
 #include "plat/core/window.h"
+#include "plat/gfx/theme.h"
 #include "runtime/commands.h"
 #include "runtime/frame_state.h"
 #include "runtime/mailbox.h"
@@ -224,7 +225,7 @@ bool register_main_window_class(int instance) {
     plat::WindowClass cls;
     cls.name = class_name_for(instance);
     cls.proc = main_proc;
-    cls.background = 0xD4D0C8;  // button face
+    cls.background = plat::theme::kFace;
     // The paste command's request 9004 is served by the clipboard code.
     register_clipboard_requests();
     return plat::register_class(cls);
