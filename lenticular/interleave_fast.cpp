@@ -16,14 +16,17 @@
 // are three contiguous streams. Row groups where some diagonal still starts left of the image
 // (a < 0 writes nothing) take the column-by-column way instead.
 //
+// Row groups are shared among the worker pool's threads.
+//
 // The library state the per-pixel pass leaves behind (current image,
-// selection stack, pen) is put in place at the end.
+// selection stack, pen) is put in place at the end, on the calling thread.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 
 #include "blend_color.h"
 #include "interleave_passes.h"
+#include "lenticular/worker_pool.h"
 #include "mavlib.h"
 
 namespace lenticular {
@@ -286,29 +289,38 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
     const int oh = MAV_GetImageHeight(t.output);
     const auto* src = static_cast<const std::uint32_t*>(mav_bits[t.source]);
     auto* out = static_cast<std::uint32_t*>(mav_bits[t.output]);
-
-    std::vector<std::uint32_t> colour(std::size_t(tb.slots()), 0u);
     const std::ptrdiff_t group_step = 3 * (std::ptrdiff_t(sw) + 1);
 
-    for (int r = 0; r < groups; ++r) {
-        std::uint32_t* rows[3];
-        bool any_row = false;
-        for (int j = 0; j < 3; ++j) {
-            long long y = 3LL * (t.row_base + r) + j;
-            rows[j] = (y >= 0 && y < oh) ? out + std::size_t(y) * std::size_t(ow) : nullptr;
-            any_row = any_row || rows[j];
+    // Row groups write only their own three rows and keep their colours to
+    // themselves, so any share of them among threads gives the same pixels.
+    auto groups_from = [&](int first, int end) {
+        thread_local std::vector<std::uint32_t> colour;
+        colour.assign(std::size_t(tb.slots()), 0u);
+        for (int r = first; r < end; ++r) {
+            std::uint32_t* rows[3];
+            bool any_row = false;
+            for (int j = 0; j < 3; ++j) {
+                long long y = 3LL * (t.row_base + r) + j;
+                rows[j] = (y >= 0 && y < oh) ? out + std::size_t(y) * std::size_t(ow) : nullptr;
+                any_row = any_row || rows[j];
+            }
+            if (!any_row) continue;  // colours are per row group: nothing carries over
+            column_colours(tb, src, group_step, r, colour.data());
+            if (r >= tb.safe_group) {
+                for (int j = 0; j < 3; ++j)
+                    if (rows[j]) compose_row(tb.row[j], colour.data(), r, rows[j], ow);
+            } else {
+                std::uint8_t* bytes[3];
+                for (int j = 0; j < 3; ++j) bytes[j] = reinterpret_cast<std::uint8_t*>(rows[j]);
+                scatter_group(plan, tb, colour.data(), r, bytes, ow);
+            }
         }
-        if (!any_row) continue;  // colours are per row group: nothing carries over
-        column_colours(tb, src, group_step, r, colour.data());
-        if (r >= tb.safe_group) {
-            for (int j = 0; j < 3; ++j)
-                if (rows[j]) compose_row(tb.row[j], colour.data(), r, rows[j], ow);
-        } else {
-            std::uint8_t* bytes[3];
-            for (int j = 0; j < 3; ++j) bytes[j] = reinterpret_cast<std::uint8_t*>(rows[j]);
-            scatter_group(plan, tb, colour.data(), r, bytes, ow);
-        }
-    }
+    };
+    // A row group reads about one source pixel per column and writes three
+    // output rows; a share smaller than this costs more to hand over than it saves.
+    constexpr long long kMinPixelsPerShare = 96 * 1024;
+    const long long per_group = std::max<long long>(1, (long long)plan.size() + 3LL * ow);
+    parallel_for(groups, int(std::clamp<long long>(kMinPixelsPerShare / per_group, 1, groups)), groups_from);
     replay_selections(t, plan, groups);
     place_pen(t, plan, groups);
 }
