@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace lenticular {
 
 namespace {
@@ -64,6 +66,7 @@ private:
     std::mutex run_lock_;  // one run at a time; the others run alone
     std::mutex grow_lock_;
     std::vector<std::thread> workers_;  // under grow_lock_
+    const pid_t process_ = getpid();    // a forked child has none of the workers
     bool closed_ = false;               // under grow_lock_
 
     std::atomic<std::uint32_t> generation_{0};
@@ -148,6 +151,9 @@ void Pool::shut_down() {
     closing_.store(true, std::memory_order_release);
     generation_.fetch_add(1, std::memory_order_release);
     generation_.notify_all();
+    // A forked child has the handles but not the threads: they stay untouched
+    // (the pool is never freed, so they are never destroyed either).
+    if (getpid() != process_) return;
     for (std::thread& t : workers_) t.join();
     workers_.clear();
 }

@@ -56,7 +56,7 @@ TEST(InterleaveThreads, EveryThreadCountLeavesWhatOneThreadLeaves) {
     };
     auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (const Target& target : targets) {
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < 3; ++round) {
             LenticularParams p;
             p.pitch = std::uniform_real_distribution<double>(2.0, 40.0)(rng);
             p.view_num = in(1, target.layout == ViewLayout::Grid3x3 ? 9 : 10);
