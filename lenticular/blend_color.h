@@ -57,6 +57,12 @@ public:
         return static_cast<std::uint32_t>(by_doubles(a, b, 16) << 16 | by_doubles(a, b, 8) << 8 | by_doubles(a, b, 0));
     }
 
+    // For the wider lanes of the buffer pass: the weights, and whether they
+    // are exact enough for packed arithmetic.
+    bool packed() const { return packed_; }
+    double keep() const { return keep_; }
+    double take() const { return take_; }
+
 private:
     static constexpr int kMaxShift = 45;
 

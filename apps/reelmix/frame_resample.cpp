@@ -4,11 +4,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "lenticular/worker_pool.h"
 #include "row_kernels.h"
 
 namespace reelmix {
 
 namespace {
+
+// Rows a thread takes at least: fewer pixels cost more to hand over than they save.
+int min_rows(long long row_pixels) { return int(std::max<long long>(1, 64 * 1024 / std::max<long long>(row_pixels, 1))); }
 
 // Where pixel `i` of an image axis of `image_size` reads on a frame axis of
 // `frame_size`, cell by cell: cell c of the image (a third of it, rounded
@@ -24,8 +28,7 @@ int cell_source(int i, int image_size, int frame_size) {
 
 // A frame whose size is not the movie's: its own cells are resampled into
 // the image's cells, reading its rows `stride` bytes apart.
-void copy_frame_resampled(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
-                          ParallelRows* workers) {
+void copy_frame_resampled(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height) {
     if (frame.width < 3 || frame.height < 3) {
         for (int y = 0; y < image_height; ++y)
             std::memset(image + std::size_t(y) * std::size_t(image_width), 0, std::size_t(image_width) * 4);
@@ -43,27 +46,24 @@ void copy_frame_resampled(const BgrFrame& frame, std::uint32_t* image, int image
             }
         }
     };
-    if (workers) workers->run(image_height, rows);
-    else rows(0, image_height);
+    lenticular::parallel_for(image_height, min_rows(image_width), rows);
 }
 
 }  // namespace
 
-void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
-                ParallelRows* workers) {
+void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height) {
     if (!frame.data || !image || image_width <= 0 || image_height <= 0) return;
     // "Camera" is the movie's frame size cut to whole cell rows; a frame of
     // another size is not drawn with the movie's geometry.
     if (frame.width != image_width || 3 * (frame.height / 3) != image_height)
-        return copy_frame_resampled(frame, image, image_width, image_height, workers);
+        return copy_frame_resampled(frame, image, image_width, image_height);
     auto rows = [&](int first, int end) {
         for (int y = first; y < end; ++y) {
             const std::uint8_t* s = frame.data + std::size_t(y) * frame.stride;
             kernels::bgr_to_rgb32(s, image + std::size_t(y) * std::size_t(image_width), image_width);
         }
     };
-    if (workers) workers->run(image_height, rows);
-    else rows(0, image_height);
+    lenticular::parallel_for(image_height, min_rows(image_width), rows);
 }
 
 void GridResampler::plan_columns(double xs, int cols, int src_width) {
@@ -82,16 +82,14 @@ void GridResampler::plan_columns(double xs, int cols, int src_width) {
 }
 
 void GridResampler::fill(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst,
-                         int dst_width, int dst_height, double xs, double ys, int rows, long long cols,
-                         ParallelRows* workers) {
+                         int dst_width, int dst_height, double xs, double ys, int rows, long long cols) {
     if (!src || !dst || dst_width <= 0) return;
     rows = std::clamp(rows, 0, dst_height);
     const int width = int(std::clamp<long long>(cols, 0, dst_width));
     if (rows == 0 || width == 0) return;
     plan_columns(xs, width, src_width);
     auto part = [&](int first, int end) { fill_rows(src, src_width, src_height, dst, dst_width, ys, width, first, end); };
-    if (workers) workers->run(rows, part);
-    else part(0, rows);
+    lenticular::parallel_for(rows, min_rows(width), part);
 }
 
 void GridResampler::fill_rows(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst,

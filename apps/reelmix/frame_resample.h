@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "movie_source.h"
-#include "parallel_rows.h"
 
 namespace reelmix {
 
@@ -18,18 +17,17 @@ namespace reelmix {
 // 3*floor(H_f/3)). A frame of another size fills the image cell by cell:
 // each of its 3 x 3 cells is stretched or shrunk over the image's cell by
 // nearest neighbour (black for a frame too small to have cells).
-// With `workers` the rows are shared out among their threads.
-void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height,
-                ParallelRows* workers = nullptr);
+// The rows are shared out among the worker pool's threads.
+void copy_frame(const BgrFrame& frame, std::uint32_t* image, int image_width, int image_height);
 
 // dst(x, y) = src(trunc(x * xs), trunc(y * ys)) for y < rows and x < cols
 // (both clipped to dst), 0 where that falls outside src. The column map is
 // kept between calls with the same scale and sizes, as a movie's frames have.
-// With `workers` the rows are shared out among their threads.
+// The rows are shared out among the worker pool's threads.
 class GridResampler {
 public:
     void fill(const std::uint32_t* src, int src_width, int src_height, std::uint32_t* dst, int dst_width,
-              int dst_height, double xs, double ys, int rows, long long cols, ParallelRows* workers = nullptr);
+              int dst_height, double xs, double ys, int rows, long long cols);
 
 private:
     void plan_columns(double xs, int cols, int src_width);

@@ -35,7 +35,7 @@ void create_images(int wf, int hf, int W, int H) {
 void show_frame(const BgrFrame& frame) {
     std::uint32_t* camera = pixels_of(kCamera);
     if (!camera) return;
-    copy_frame(frame, camera, MAV_GetImageWidth(kCamera), MAV_GetImageHeight(kCamera), &frame_workers());
+    copy_frame(frame, camera, MAV_GetImageWidth(kCamera), MAV_GetImageHeight(kCamera));
     MAV_Refresh(kCamera);
 }
 
@@ -44,7 +44,7 @@ void resample_into_work(GridResampler& resampler, double xs, double ys, int rows
     std::uint32_t* work = pixels_of(kWork);
     if (!camera || !work || rows <= 0 || cols <= 0) return;
     resampler.fill(camera, MAV_GetImageWidth(kCamera), MAV_GetImageHeight(kCamera), work, MAV_GetImageWidth(kWork),
-                   MAV_GetImageHeight(kWork), xs, ys, rows, cols, &frame_workers());
+                   MAV_GetImageHeight(kWork), xs, ys, rows, cols);
     const long long last_x = std::min<long long>(cols, INT_MAX) - 1;
     leave_state_of_pixel_loop(rows * cols, int(last_x), rows - 1);
 }

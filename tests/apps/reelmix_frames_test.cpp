@@ -16,6 +16,7 @@
 #include "lenticular_fixture.h"
 #include "mavlib.h"
 #include "export_summary.h"
+#include "lenticular/worker_pool.h"
 #include "work_images.h"
 
 using reelmix::BgrFrame;
@@ -107,19 +108,27 @@ TEST_P(FrameSteps, CopyAndResampleGiveTheLiteralLoopsPixelsAndState) {
     literal_resample(xs, ys, c.rows, c.cols);
     const lentest::LibraryState expected = lentest::capture_state(kCamera, kWork);
 
-    std::mt19937 fill_b(1);
-    fresh_images(fill_b);
-    reelmix::show_frame(frame.view());
-    reelmix::GridResampler resampler;
-    reelmix::resample_into_work(resampler, xs, ys, c.rows, c.cols);
-    const lentest::LibraryState got = lentest::capture_state(kCamera, kWork);
+    // On one thread, and shared out a row or two at a time among three.
+    for (int threads : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        lenticular::set_worker_count(threads);
+        lenticular::force_chunk_size(threads == 1 ? 0 : 2);
+        std::mt19937 fill_b(1);
+        fresh_images(fill_b);
+        reelmix::show_frame(frame.view());
+        reelmix::GridResampler resampler;
+        reelmix::resample_into_work(resampler, xs, ys, c.rows, c.cols);
+        const lentest::LibraryState got = lentest::capture_state(kCamera, kWork);
+        lenticular::set_worker_count(0);
+        lenticular::force_chunk_size(0);
 
-    EXPECT_TRUE(got.source == expected.source) << "Camera differs";
-    EXPECT_TRUE(got.output == expected.output) << "work differs";
-    EXPECT_EQ(got.current, expected.current);
-    EXPECT_EQ(got.restores, expected.restores);
-    EXPECT_EQ(got.pen_x, expected.pen_x);
-    EXPECT_EQ(got.pen_y, expected.pen_y);
+        EXPECT_TRUE(got.source == expected.source) << "Camera differs";
+        EXPECT_TRUE(got.output == expected.output) << "work differs";
+        EXPECT_EQ(got.current, expected.current);
+        EXPECT_EQ(got.restores, expected.restores);
+        EXPECT_EQ(got.pen_x, expected.pen_x);
+        EXPECT_EQ(got.pen_y, expected.pen_y);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
