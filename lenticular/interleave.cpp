@@ -20,6 +20,7 @@ struct PlanKey {
     int view_num, pic_num, gap, pos, AA, lenticular;
     int start_column, width, height;
     ViewLayout layout;
+    int grid_columns;
     int source_width;
     bool operator==(const PlanKey&) const = default;
 };
@@ -40,7 +41,7 @@ thread_local PassCache t_cache;
 const std::vector<lenticular::ColumnPlan>& cached_plan(const LenticularParams& p, const InterleaveTarget& t,
                                                        int source_width) {
     const PlanKey key{p.pitch,          p.view_num, p.pic_num, p.gap,    p.pos,        p.AA,
-                      p.lenticular,     t.start_column, t.width, t.height, t.layout, source_width};
+                      p.lenticular,     t.start_column, t.width, t.height, t.layout, t.grid_columns, source_width};
     if (!t_cache.plan_valid || !(t_cache.key == key)) {
         t_cache.plan = lenticular::plan_columns(p, t, source_width);
         t_cache.key = key;
@@ -63,18 +64,27 @@ const lenticular::PassTables& cached_tables(const std::vector<lenticular::Column
 
 }  // namespace
 
-int CheckInterleaveParams(const LenticularParams& p, const InterleaveTarget& t) {
-    int max_views = t.layout == ViewLayout::Grid3x3 ? 9 : kMaxViews;
+namespace {
+
+int check_params(const LenticularParams& p, const InterleaveTarget& t, int max_row_groups) {
+    int max_views = t.layout == ViewLayout::SideBySide ? kMaxViews : 9;
     if (p.view_num < 1 || p.view_num > max_views) return kInterleaveBadViewNum;
     if (t.layout == ViewLayout::SideBySide && p.pic_num < 1) return kInterleaveBadPicNum;
-    if (t.height / 3 > kMaxRowGroups) return kInterleaveTooManyRows;
+    if (t.height / 3 > max_row_groups) return kInterleaveTooManyRows;
     // A pitch that is not a positive number, or so long that one lens would
     // run for minutes, would never finish or would compute garbage.
     if (!std::isfinite(p.pitch) || p.pitch <= 0.0 || p.pitch > kMaxPitch) return kInterleaveBadPitch;
     if (t.width < 0 || t.width > kMaxColumns / 3 || t.height < 0 || std::abs(t.start_column) > kMaxColumns ||
         std::abs(p.pos) > kMaxColumns || std::abs(t.row_base) > kMaxColumns)
         return kInterleaveBadGeometry;
+    if (t.layout == ViewLayout::Grid && (t.grid_columns < 1 || t.grid_columns > 9)) return kInterleaveBadGeometry;
     return kInterleaveOk;
+}
+
+}  // namespace
+
+int CheckInterleaveParams(const LenticularParams& p, const InterleaveTarget& t) {
+    return check_params(p, t, kMaxRowGroups);
 }
 
 int BlendColor(double x, int a, int b) { return lenticular::blend_color(x, a, b); }
@@ -128,6 +138,18 @@ int InterleavePass(const LenticularParams& p, const InterleaveTarget& t) {
     } else {
         lenticular::run_literal(p, t, plan);
     }
+    return kInterleaveOk;
+}
+
+int InterleaveBuffers(const LenticularParams& p, const InterleaveTarget& t, const std::uint32_t* source, int sw,
+                      int sh, std::uint32_t* output, int ow, int oh) {
+    if (int bad = check_params(p, t, kMaxColumns)) return bad;
+    if (!source || !output || sw <= 0 || sh <= 0 || ow <= 0 || oh <= 0) return kInterleaveBadGeometry;
+    const std::vector<lenticular::ColumnPlan>& plan = cached_plan(p, t, sw);
+    const int groups = t.height / 3;
+    if (plan.empty() || groups <= 0) return kInterleaveOk;
+    lenticular::run_fast_buffers(plan, cached_tables(plan, groups, sw, sh, ow), t.row_base, groups, source, sw,
+                                 output, ow, oh);
     return kInterleaveOk;
 }
 

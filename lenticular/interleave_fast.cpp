@@ -327,13 +327,8 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
     return tb;
 }
 
-void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, const PassTables& tb) {
-    const int groups = t.height / 3;
-    const int sw = MAV_GetImageWidth(t.source);
-    const int ow = MAV_GetImageWidth(t.output);
-    const int oh = MAV_GetImageHeight(t.output);
-    const auto* src = static_cast<const std::uint32_t*>(mav_bits[t.source]);
-    auto* out = static_cast<std::uint32_t*>(mav_bits[t.output]);
+void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb, int row_base, int groups,
+                      const std::uint32_t* src, int sw, std::uint32_t* out, int ow, int oh) {
     const std::ptrdiff_t group_step = 3 * (std::ptrdiff_t(sw) + 1);
 
     // Row groups write only their own three rows and keep their colours to
@@ -345,7 +340,7 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
             std::uint32_t* rows[3];
             bool any_row = false;
             for (int j = 0; j < 3; ++j) {
-                long long y = 3LL * (t.row_base + r) + j;
+                long long y = 3LL * (row_base + r) + j;
                 rows[j] = (y >= 0 && y < oh) ? out + std::size_t(y) * std::size_t(ow) : nullptr;
                 any_row = any_row || rows[j];
             }
@@ -366,6 +361,13 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
     constexpr long long kMinPixelsPerShare = 96 * 1024;
     const long long per_group = std::max<long long>(1, (long long)plan.size() + 3LL * ow);
     parallel_for(groups, int(std::clamp<long long>(kMinPixelsPerShare / per_group, 1, groups)), groups_from);
+}
+
+void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, const PassTables& tb) {
+    const int groups = t.height / 3;
+    run_fast_buffers(plan, tb, t.row_base, groups, static_cast<const std::uint32_t*>(mav_bits[t.source]),
+                     MAV_GetImageWidth(t.source), static_cast<std::uint32_t*>(mav_bits[t.output]),
+                     MAV_GetImageWidth(t.output), MAV_GetImageHeight(t.output));
     replay_selections(t, plan, groups);
     place_pen(t, plan, groups);
 }

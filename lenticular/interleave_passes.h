@@ -81,6 +81,12 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sour
 // output current, the same selection stack and pen position.
 void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, const PassTables& tables);
 
+// The same pixels between plain buffers of packed rows (width pixels a row),
+// with no library state: the source is sw pixels wide, the output ow x oh.
+// The buffers must not overlap.
+void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tables, int row_base, int groups,
+                      const std::uint32_t* src, int sw, std::uint32_t* out, int ow, int oh);
+
 // Any images: selects, reads and writes through the library for every pixel.
 void run_literal(const LenticularParams& p, const InterleaveTarget& t, const std::vector<ColumnPlan>& plan);
 

@@ -17,6 +17,7 @@ struct ViewOrigin {
 
 ViewOrigin view_origin(const LenticularParams& p, const InterleaveTarget& t, int v, int source_width) {
     if (t.layout == ViewLayout::Grid3x3) return {(v % 3) * 3 * t.width, (v / 3) * t.height};
+    if (t.layout == ViewLayout::Grid) return {(v % t.grid_columns) * 3 * t.width, (v / t.grid_columns) * t.height};
     return {v * (source_width / p.pic_num), 0};
 }
 

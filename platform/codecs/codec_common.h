@@ -17,8 +17,12 @@ namespace plat::codec {
 inline constexpr std::uint32_t kMaxSide = 32768;
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
 
-// The resolution every encoder writes: 72 dpi, as pixels per metre.
+// The resolution every encoder writes unless asked otherwise: 72 dpi, as
+// pixels per metre.
 inline constexpr std::uint32_t kPixelsPerMetre = 2834;
+
+// Dots per inch as whole pixels per metre, truncated (72 gives 2834).
+inline std::uint32_t pixels_per_metre(int dpi) { return std::uint32_t(std::uint64_t(dpi) * 10000 / 254); }
 
 inline bool size_acceptable(std::uint64_t w, std::uint64_t h) {
     return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
@@ -232,6 +236,6 @@ IoResult emf_size(const ByteSource& src, Size& out);
 IoResult encode_bmp(const Surface& s, std::vector<std::uint8_t>& out);
 IoResult encode_jpeg(const Surface& s, int quality, std::vector<std::uint8_t>& out);
 IoResult encode_gif(const Surface& s, std::vector<std::uint8_t>& out);
-IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out);
+IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out, int dpi = kDefaultDpi);
 
 }  // namespace plat::codec

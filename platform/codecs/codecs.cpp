@@ -356,7 +356,7 @@ IoResult read_image_size(const std::string& path, Size& out) {
 }
 
 IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
-                      std::vector<std::uint8_t>& out, PngEffort png_effort) {
+                      std::vector<std::uint8_t>& out, PngEffort png_effort, int dpi) {
     if (surface.is_null()) return IoResult::failure("empty image");
     std::vector<std::uint8_t> bytes;
     IoResult r = IoResult::failure("unknown image format");
@@ -364,8 +364,8 @@ IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quali
     case ImageFormat::Bmp: r = encode_bmp(surface, bytes); break;
     case ImageFormat::Jpeg: r = encode_jpeg(surface, std::clamp(jpeg_quality, 1, 100), bytes); break;
     case ImageFormat::Gif: r = encode_gif(surface, bytes); break;
-    case ImageFormat::Png: r = encode_png(surface, bytes, png_effort); break;
-    case ImageFormat::Tiff: r = encode_tiff(surface, bytes); break;
+    case ImageFormat::Png: r = encode_png(surface, bytes, png_effort, dpi); break;
+    case ImageFormat::Tiff: r = encode_tiff(surface, bytes, dpi); break;
     }
     if (!r) return r;
     out = std::move(bytes);
@@ -373,9 +373,9 @@ IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quali
 }
 
 IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format, int jpeg_quality,
-                    PngEffort png_effort) {
+                    PngEffort png_effort, int dpi) {
     std::vector<std::uint8_t> bytes;
-    if (IoResult r = encode_image(surface, format, jpeg_quality, bytes, png_effort); !r) return r;
+    if (IoResult r = encode_image(surface, format, jpeg_quality, bytes, png_effort, dpi); !r) return r;
     return write_file_replacing(path, bytes);
 }
 

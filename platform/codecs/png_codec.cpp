@@ -9,6 +9,7 @@
 #include <zlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -49,7 +50,7 @@ void set_rgb32_layout(png_structp png) {
 // ---- writing ----
 
 // Writes the whole image to fp. Returns null on success, else why not.
-const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort) {
+const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort, int dpi) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     if (!png) return "out of memory";
@@ -76,7 +77,8 @@ const char* write_png_stream(std::FILE* fp, const Surface& s, PngEffort effort) 
         }
         png_set_PLTE(png, info, pal, 256);
     }
-    png_set_pHYs(png, info, codec::kPixelsPerMetre, codec::kPixelsPerMetre, PNG_RESOLUTION_METER);
+    const png_uint_32 ppm = codec::pixels_per_metre(dpi);
+    png_set_pHYs(png, info, ppm, ppm, PNG_RESOLUTION_METER);
     if (effort == PngEffort::Fast && !indexed) {
         png_set_compression_strategy(png, Z_RLE);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
@@ -237,13 +239,13 @@ IoResult load_png(const std::string& path, Surface& out) {
     return r;
 }
 
-IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort) {
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort, int dpi) {
     if (surface.is_null()) return IoResult::failure("empty image");
     char* buffer = nullptr;
     std::size_t length = 0;
     std::FILE* fp = ::open_memstream(&buffer, &length);
     if (!fp) return IoResult::failure("out of memory");
-    const char* error = write_png_stream(fp, surface, effort);
+    const char* error = write_png_stream(fp, surface, effort, std::clamp(dpi, 1, 100000));
     if (std::fclose(fp) != 0 && !error) error = "out of memory";
     if (!error) out.assign(buffer, buffer + length);
     std::free(buffer);

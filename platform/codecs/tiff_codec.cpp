@@ -4,7 +4,7 @@
 // Reading takes the first directory. A palette picture of 1 to 8 bits stored
 // in strips gives Indexed8 with its colour map; anything else goes through
 // libtiff's RGBA reader and gives Rgb32 (alpha dropped). Writing: 8-bit RGB
-// from Rgb32, 8-bit palette from Indexed8; LZW compressed, 72 dpi.
+// from Rgb32, 8-bit palette from Indexed8; LZW compressed, 72 dpi unless asked otherwise.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -261,7 +261,7 @@ IoResult tiff_size(const ByteSource& src, Size& out) {
     return IoResult::success();
 }
 
-IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out) {
+IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out, int dpi) {
     const bool indexed = s.format() == PixelFormat::Indexed8;
     WriteStream stream;
     {
@@ -277,8 +277,9 @@ IoResult encode_tiff(const Surface& s, std::vector<std::uint8_t>& out) {
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 72.0);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0);
+        const double resolution = std::clamp(dpi, 1, 100000);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, resolution);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, resolution);
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
         std::vector<std::uint16_t> map(3 * 256);

@@ -4,6 +4,8 @@
 // columns, diagonally one subpixel to the right per output row.
 #pragma once
 
+#include <cstdint>
+
 // What the user interface edits and the pass reads; the names are the ones
 // the pass prints.
 struct LenticularParams {
@@ -16,7 +18,8 @@ struct LenticularParams {
     int lenticular = 0;  // nonzero: normal mode (mirrored, compressed pitch); 0: reverse
 };
 
-enum class ViewLayout { SideBySide, Grid3x3 };
+// Grid: like Grid3x3 with grid_columns views to a row of the grid.
+enum class ViewLayout { SideBySide, Grid3x3, Grid };
 enum class SummaryKind { ParameterBlock, MovieStatus };
 
 // Where one pass reads and writes.
@@ -28,6 +31,7 @@ struct InterleaveTarget {
     int width = 800;       // output width in pixels: columns up to 3 * width - 1
     int height = 480;      // band height in rows: height / 3 row groups
     ViewLayout layout = ViewLayout::SideBySide;
+    int grid_columns = 3;  // Grid only: view v at ((v % grid_columns) * 3 * width, (v / grid_columns) * height)
     SummaryKind summary = SummaryKind::ParameterBlock;
     int frame_counter = 0;  // movie status only
     int recording = 0;      // movie status only
@@ -36,7 +40,7 @@ struct InterleaveTarget {
 // Results of InterleaveViews.
 enum InterleaveResult {
     kInterleaveOk = 0,
-    kInterleaveBadViewNum = 1,   // view_num outside 1..10 (1..9 for Grid3x3)
+    kInterleaveBadViewNum = 1,   // view_num outside 1..10 (1..9 for the grids)
     kInterleaveBadPicNum = 2,    // pic_num below 1 with SideBySide
     kInterleaveTooManyRows = 3,  // more than 480 row groups
     kInterleaveBadPitch = 4,     // pitch not a number above 0 and at most 100000
@@ -54,6 +58,15 @@ int InterleaveViews(const LenticularParams& params, const InterleaveTarget& targ
 // The pixels of one pass and nothing else: no refresh, no summary. Same
 // refusals as InterleaveViews.
 int InterleavePass(const LenticularParams& params, const InterleaveTarget& target);
+
+// The pixels of one pass between plain buffers of 0x00RRGGBB words, rows
+// packed and top row first, instead of library images (target.source and
+// target.output are not used, nor is any library state). The same refusals
+// as InterleavePass except the row-group limit, which only the library's
+// images have. The buffers must not overlap.
+int InterleaveBuffers(const LenticularParams& params, const InterleaveTarget& target, const std::uint32_t* source,
+                      int source_width, int source_height, std::uint32_t* output, int output_width,
+                      int output_height);
 
 // Writes one colour onto the three subpixels of the diagonal that starts at
 // subpixel column a in row group g of the current image: one channel byte

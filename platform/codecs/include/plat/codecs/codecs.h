@@ -26,6 +26,10 @@ struct IoResult {
 // on smooth ones. Palette images are written the same way by both.
 enum class PngEffort { Small, Fast };
 
+// The resolution written into PNG and TIFF files unless a caller asks for
+// another (dots per inch).
+inline constexpr int kDefaultDpi = 72;
+
 // Writes an Rgb32 surface as a 24-bit PNG, or an Indexed8 surface as an
 // 8-bit palette PNG. `path` is a native (UTF-8 POSIX) path.
 IoResult save_png(const Surface& surface, const std::string& path, PngEffort effort = PngEffort::Small);
@@ -34,7 +38,8 @@ IoResult save_png(const Surface& surface, const std::string& path, PngEffort eff
 IoResult load_png(const std::string& path, Surface& out);
 
 // The same in memory: a whole PNG file's bytes.
-IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort = PngEffort::Small);
+IoResult encode_png(const Surface& surface, std::vector<std::uint8_t>& out, PngEffort effort = PngEffort::Small,
+                    int dpi = kDefaultDpi);
 IoResult decode_png(const std::uint8_t* data, std::size_t size, Surface& out);
 
 // ---- every supported format ----
@@ -82,13 +87,15 @@ IoResult check_jpeg(const std::uint8_t* data, std::size_t size);
 // The size load_image would give, from the headers alone.
 IoResult read_image_size(const std::string& path, Size& out);
 
-// jpeg_quality 1..100 (clamped), used by JPEG only; png_effort by PNG only. GIF from Rgb32 keeps the
+// jpeg_quality 1..100 (clamped), used by JPEG only; png_effort by PNG only;
+// dpi (1..100000, clamped) by PNG and TIFF only. GIF from Rgb32 keeps the
 // exact colours when there are at most 256 of them and otherwise reduces to
 // 256 with libimagequant, each pixel taking the nearest of those colours (no
 // dithering).
 IoResult save_image(const Surface& surface, const std::string& path, ImageFormat format,
-                    int jpeg_quality = kDefaultJpegQuality, PngEffort png_effort = PngEffort::Small);
+                    int jpeg_quality = kDefaultJpegQuality, PngEffort png_effort = PngEffort::Small,
+                    int dpi = kDefaultDpi);
 IoResult encode_image(const Surface& surface, ImageFormat format, int jpeg_quality,
-                      std::vector<std::uint8_t>& out, PngEffort png_effort = PngEffort::Small);
+                      std::vector<std::uint8_t>& out, PngEffort png_effort = PngEffort::Small, int dpi = kDefaultDpi);
 
 }  // namespace plat

@@ -1,0 +1,34 @@
+// lenti: lenticular pictures from the command line. It uses the interleaving
+// pass and the codecs directly: no library frame, no windows, no display.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "failure.h"
+#include "render_command.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: lenti COMMAND [OPTIONS]   (lenti COMMAND --help for its options)\n"
+    "Commands:\n"
+    "  render   interleave a pair, view files or a grid of views into one picture\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return lenti::kExitUsage;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return lenti::kExitDone;
+    }
+    if (command == "render") return lenti::run_render(args);
+    std::fprintf(stderr, "lenti: unknown command '%s' (see lenti --help)\n", command.c_str());
+    return lenti::kExitUsage;
+}

@@ -1,0 +1,165 @@
+// lenti render against the programs that interleave through windows: the
+// frame reelmix records for a movie frame, the strips of pitchtest's chart,
+// and bad inputs that must leave nothing behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "plat/capture/movie.h"
+#include "plat/codecs/codecs.h"
+#include "support/process.h"
+#include "support/temp_folder.h"
+
+using testsupport::read_file;
+using testsupport::RunResult;
+using testsupport::run_program;
+namespace fs = std::filesystem;
+
+namespace {
+
+class LentiE2E : public ::testing::Test {
+protected:
+    void SetUp() override { dir_.folder("runtime"); }
+
+    RunResult lenti(const std::vector<std::string>& args) { return run_program(LENTI_APP, args, {}, 60); }
+
+    std::vector<std::string> files_in(const fs::path& folder) {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    testsupport::TempFolder dir_{"lenti_"};
+};
+
+// Frame `index` of the movie as reelmix decodes it, written as a PNG.
+void save_movie_frame(const std::string& movie, int index, const std::string& png) {
+    plat::MovieReader reader;
+    ASSERT_TRUE(reader.open(movie)) << reader.error_text();
+    plat::BgrFrame frame;
+    for (int i = 0; i <= index; ++i) ASSERT_TRUE(reader.next_frame(frame));
+    plat::Surface s(frame.width, frame.height);
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t* p = frame.data + std::size_t(y) * frame.stride;
+        for (int x = 0; x < frame.width; ++x, p += 3) s.row32(y)[x] = plat::rgb(p[2], p[1], p[0]);
+    }
+    ASSERT_TRUE(plat::save_png(s, png).ok);
+}
+
+}  // namespace
+
+TEST_F(LentiE2E, GridFramesAreTheFramesReelmixRecords) {
+    const std::string movie = dir_.file("views.avi");
+    RunResult gen = run_program(GRID_MOVIE_APP, {movie, "192", "108", "3"});
+    ASSERT_EQ(gen.exit_code, 0) << gen.err;
+    fs::create_directories(dir_.file("rec"));
+    RunResult rec = run_program(REELMIX_APP, {"--movie", movie, "--export", "--out", dir_.file("rec")},
+                                {"PLAT_RUNTIME_DIR=" + dir_.file("runtime")}, 60);
+    ASSERT_EQ(rec.exit_code, 0) << rec.err;
+    for (int n : {0, 2}) {
+        SCOPED_TRACE("frame " + std::to_string(n));
+        const std::string frame = dir_.file("frame" + std::to_string(n) + ".png");
+        const std::string out = dir_.file("lenti" + std::to_string(n) + ".png");
+        save_movie_frame(movie, n, frame);
+        RunResult r = lenti({"render", "--grid", "3x3", frame, "--size", "800x480", "--pitch", "17.381", "--views-used",
+                             "6", "--aa", "on", "--out", out});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        char name[32];
+        std::snprintf(name, sizeof name, "rec/file_%05d.png", n);
+        const std::string recorded = read_file(dir_.file(name));
+        ASSERT_FALSE(recorded.empty());
+        EXPECT_TRUE(read_file(out) == recorded) << "lenti's file differs from reelmix's " << name;
+    }
+}
+
+// pitchtest starts its strips at subpixel column 168; from the column where
+// its one-column catch-up strips end, its pattern is the pass's from column 0.
+TEST_F(LentiE2E, PairStripsAreTheStripsOfPitchtestsChart) {
+    const std::string pair = dir_.file("pair.png");
+    ASSERT_EQ(run_program(STEREO_PAIR_APP, {pair, "96", "40"}).exit_code, 0);
+    const std::string script = "cd '" + dir_.str() + "' && exec '" + PITCHTEST_APP + "' --headless --pair '" + pair +
+                               "' --do 'start; idle; button cap; idle; exit'";
+    RunResult chart_run = run_program("/bin/sh", {"-c", script}, {"PLAT_RUNTIME_DIR=" + dir_.file("runtime")});
+    ASSERT_EQ(chart_run.exit_code, 0) << chart_run.err;
+    plat::Surface chart;
+    ASSERT_TRUE(plat::load_png(dir_.file("lenti_chart.png"), chart).ok);
+    constexpr int kW = 640, kH = 42, kFirstCompared = 100;
+    for (int strip : {0, 1, 4, 19}) {
+        const std::string pitch = std::to_string(8 + strip);
+        SCOPED_TRACE("pitch " + pitch);
+        const std::string out = dir_.file("strip" + pitch + ".tif");
+        RunResult r = lenti({"render", "--pair", pair, "--size", "640x42", "--pitch", pitch, "--out", out, "--dpi", "300"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        plat::Surface mine;
+        ASSERT_TRUE(plat::load_image(out, mine).ok);
+        ASSERT_EQ(mine.width(), kW);
+        ASSERT_EQ(mine.height(), kH);
+        int differing = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = kFirstCompared; x < kW; ++x) differing += mine.pixel(x, y) != chart.pixel(x, kH * strip + y);
+        EXPECT_EQ(differing, 0);
+    }
+    // The resolution asked for is in the file: 300 dpi is 11811 pixels a metre.
+    const std::string png = dir_.file("dpi.png");
+    ASSERT_EQ(lenti({"render", "--pair", pair, "--pitch", "8", "--dpi", "300", "--out", png}).exit_code, 0);
+    EXPECT_NE(read_file(png).find(std::string("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13)), std::string::npos);
+}
+
+TEST_F(LentiE2E, BadInputsSayWhyInOneLineAndLeaveTheOutputAlone) {
+    const std::string a = dir_.file("a.png"), b = dir_.file("b.png"), odd = dir_.file("odd.png");
+    ASSERT_TRUE(plat::save_png(plat::Surface(60, 30), a).ok);
+    ASSERT_TRUE(plat::save_png(plat::Surface(60, 31), b).ok);
+    ASSERT_TRUE(plat::save_png(plat::Surface(100, 100), odd).ok);
+    const std::string out = dir_.file("out.png");
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int exit_code;
+        const char* says;
+    };
+    const std::vector<std::string> ten(10, a);
+    std::vector<std::string> ten_views = {"render", "--pitch", "8", "--out", out, "--views"};
+    ten_views.insert(ten_views.end(), ten.begin(), ten.end());
+    const Case cases[] = {
+        {"views of different sizes", {"render", "--views", a, b, "--pitch", "8", "--out", out}, 1, "differ in size"},
+        {"a grid that does not divide", {"render", "--grid", "3x3", odd, "--pitch", "8", "--out", out}, 1,
+         "does not divide"},
+        {"no views", {"render", "--views", "--pitch", "8", "--out", out}, 2, "2 to 9 files, not 0"},
+        {"ten views", ten_views, 2, "2 to 9 files, not 10"},
+        {"a grid of ten", {"render", "--grid", "5x2", a, "--pitch", "8", "--out", out}, 2, "2 to 9 views, not 10"},
+        {"pitch 0", {"render", "--pair", a, "--pitch", "0", "--out", out}, 2, "--pitch must be"},
+        {"a missing file", {"render", "--pair", dir_.file("nowhere.png"), "--pitch", "8", "--out", out}, 1,
+         "cannot read"},
+        {"more views used than given", {"render", "--pair", a, "--pitch", "8", "--views-used", "3", "--out", out}, 2,
+         "only 2 views"},
+        {"an output type it cannot write", {"render", "--pair", a, "--pitch", "8", "--out", dir_.file("o.jpg")}, 2,
+         ".png, .tif or .tiff"},
+        {"a folder that is not there", {"render", "--pair", a, "--pitch", "8", "--out", dir_.file("no/o.png")}, 1,
+         "cannot write"},
+        {"an unknown command", {"draw"}, 2, "unknown command"},
+    };
+    std::ofstream(out) << "earlier";
+    const std::vector<std::string> before = files_in(dir_.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunResult r = lenti(c.args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(read_file(out), "earlier");
+        EXPECT_EQ(files_in(dir_.path()), before);
+    }
+}
+
+TEST_F(LentiE2E, EveryCommandExplainsItself) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"render", "--help"}}) {
+        RunResult r = lenti(args);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_NE(r.out.find("usage: lenti"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(lenti({}).exit_code, 2);
+}
