@@ -77,8 +77,9 @@ void interleave_pass(const LenticularParams& p, const InterleaveTarget& t) {
             int v = 0, k = 0;
             while (v < V) {
                 double delta = p.pitch / L[v];
-                int x0 = t.layout == ViewLayout::SideBySide ? v * picture_width : (v % 3) * 3 * t.width;
-                int y0 = t.layout == ViewLayout::SideBySide ? 0 : (v / 3) * t.height;
+                const int across = t.layout == ViewLayout::Grid ? t.grid_columns : 3;
+                int x0 = t.layout == ViewLayout::SideBySide ? v * picture_width : (v % across) * 3 * t.width;
+                int y0 = t.layout == ViewLayout::SideBySide ? 0 : (v / across) * t.height;
                 for (int r = 0; r < groups; ++r) {
                     int px = 0;
                     bool defined = !(p.lenticular && L[v] == 0);

@@ -1,0 +1,116 @@
+// The pass into plain buffers against the literal pass on library images:
+// the same pixels for every layout (grids of any width included), with what
+// the pass does not write left as it was, and bands taller than the
+// library's row-group limit.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "lenticular/interleave.h"
+#include "lenticular_fixture.h"
+#include "mavlib.h"
+#include "reference_interleave.h"
+
+using namespace lentest;
+
+namespace {
+
+constexpr int kSource = 1, kOutput = 2;
+
+std::uint32_t noise(int, int, std::mt19937& rng) { return rng() & 0xFFFFFFu; }
+
+struct Layout {
+    const char* name;
+    ViewLayout layout;
+    int grid_columns;
+    int width, height;
+};
+
+}  // namespace
+
+TEST(InterleaveBuffers, GiveThePixelsOfTheLiteralPassOnImages) {
+    ensure_library_classes();
+    std::mt19937 rng(29);
+    auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const Layout layouts[] = {
+        {"side by side", ViewLayout::SideBySide, 0, 120, 90},
+        {"3 x 3 grid", ViewLayout::Grid3x3, 3, 100, 60},
+        {"grid 3 wide", ViewLayout::Grid, 3, 100, 60},
+        {"grid 2 wide", ViewLayout::Grid, 2, 90, 45},
+        {"grid 1 wide", ViewLayout::Grid, 1, 70, 30},
+        {"grid 4 wide", ViewLayout::Grid, 4, 50, 33},
+        {"taller than 480 row groups", ViewLayout::Grid, 2, 24, 1503},
+    };
+    for (const Layout& l : layouts) {
+        for (int round = 0; round < 4; ++round) {
+            LenticularParams p;
+            p.pitch = std::uniform_real_distribution<double>(2.0, 30.0)(rng);
+            p.view_num = in(1, l.layout == ViewLayout::SideBySide ? 10 : std::min(9, l.grid_columns * 3));
+            p.pic_num = in(1, 4);
+            p.gap = in(0, 3);
+            p.pos = in(-20, 20);
+            p.AA = in(0, 1);
+            p.lenticular = in(0, 1);
+            InterleaveTarget t;
+            t.source = kSource;
+            t.output = kOutput;
+            t.layout = l.layout;
+            t.grid_columns = l.grid_columns;
+            t.width = l.width;
+            t.height = l.height;
+            const int rows = (p.view_num + l.grid_columns - 1) / std::max(l.grid_columns, 1);
+            const int src_w = l.layout == ViewLayout::SideBySide ? 3 * t.width * p.pic_num : 3 * t.width * l.grid_columns;
+            const int src_h = l.layout == ViewLayout::SideBySide ? t.height : t.height * rows;
+            make_image(kSource, src_w, src_h, noise, rng);
+            make_image(kOutput, t.width, t.height, noise, rng);
+            const std::vector<std::uint32_t> source = pixels_of(kSource);
+            std::vector<std::uint32_t> buffer = pixels_of(kOutput);
+            const std::vector<std::uint32_t> start = buffer;
+            SCOPED_TRACE(testing::Message() << l.name << " round " << round << " pitch " << p.pitch << " views "
+                                            << p.view_num << " mode " << p.lenticular);
+            ASSERT_EQ(InterleaveBuffers(p, t, source.data(), src_w, src_h, buffer.data(), t.width, t.height),
+                      kInterleaveOk);
+            reference::interleave_pass(p, t);
+            const std::vector<std::uint32_t> expected = pixels_of(kOutput);
+            EXPECT_FALSE(expected == start) << "the pass wrote nothing";
+            ASSERT_TRUE(buffer == expected);
+        }
+    }
+    for (int i : {kSource, kOutput}) MAV_DestroyImage(i);
+}
+
+TEST(InterleaveBuffers, RefuseWhatThePassCannotRunWith) {
+    std::vector<std::uint32_t> source(300 * 10, 1), out(100 * 10, 7);
+    LenticularParams p;
+    InterleaveTarget t;
+    t.width = 100;
+    t.height = 10;
+    struct Case {
+        const char* what;
+        void (*spoil)(LenticularParams&, InterleaveTarget&);
+        int result;
+    };
+    const Case cases[] = {
+        {"pitch 0", [](LenticularParams& p, InterleaveTarget&) { p.pitch = 0; }, kInterleaveBadPitch},
+        {"ten views in a grid",
+         [](LenticularParams& p, InterleaveTarget& t) {
+             t.layout = ViewLayout::Grid;
+             p.view_num = 10;
+         },
+         kInterleaveBadViewNum},
+        {"a grid no view wide",
+         [](LenticularParams&, InterleaveTarget& t) {
+             t.layout = ViewLayout::Grid;
+             t.grid_columns = 0;
+         },
+         kInterleaveBadGeometry},
+    };
+    for (const Case& c : cases) {
+        LenticularParams pc = p;
+        InterleaveTarget tc = t;
+        c.spoil(pc, tc);
+        EXPECT_EQ(InterleaveBuffers(pc, tc, source.data(), 300, 10, out.data(), 100, 10), c.result) << c.what;
+        EXPECT_EQ(out, std::vector<std::uint32_t>(100 * 10, 7)) << c.what;
+    }
+    EXPECT_EQ(InterleaveBuffers(p, t, nullptr, 300, 10, out.data(), 100, 10), kInterleaveBadGeometry);
+}
