@@ -2,6 +2,7 @@
 // one line that says why.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace lenti {
@@ -17,5 +18,11 @@ struct Failure {
 
 inline Failure usage_error(std::string message) { return {kExitUsage, std::move(message)}; }
 inline Failure input_error(std::string message) { return {kExitFailed, std::move(message)}; }
+
+// Says why on stderr, one line, and gives the exit code.
+inline int report(const char* command, const Failure& f) {
+    std::fprintf(stderr, "lenti %s: %s\n", command, f.message.c_str());
+    return f.exit_code;
+}
 
 }  // namespace lenti

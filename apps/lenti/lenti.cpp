@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "chart_command.h"
 #include "failure.h"
 #include "render_command.h"
 
@@ -13,7 +14,8 @@ namespace {
 const char kUsage[] =
     "usage: lenti COMMAND [OPTIONS]   (lenti COMMAND --help for its options)\n"
     "Commands:\n"
-    "  render   interleave a pair, view files or a grid of views into one picture\n";
+    "  render   interleave a pair, view files or a grid of views into one picture\n"
+    "  chart    the pitch chart: a pair interleaved in strips at pitches one step apart\n";
 
 }  // namespace
 
@@ -29,6 +31,7 @@ int main(int argc, char** argv) {
         return lenti::kExitDone;
     }
     if (command == "render") return lenti::run_render(args);
+    if (command == "chart") return lenti::run_chart(args);
     std::fprintf(stderr, "lenti: unknown command '%s' (see lenti --help)\n", command.c_str());
     return lenti::kExitUsage;
 }

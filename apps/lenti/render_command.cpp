@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "cli_args.h"
 #include "lenticular/interleave.h"
-#include "plat/codecs/codecs.h"
+#include "picture_output.h"
 #include "render_options.h"
 #include "view_pictures.h"
 
@@ -11,21 +12,12 @@ namespace lenti {
 
 namespace {
 
-int fail(const Failure& f) {
-    std::fprintf(stderr, "lenti render: %s\n", f.message.c_str());
-    return f.exit_code;
-}
-
-bool wants_help(const std::vector<std::string>& args) {
-    for (const std::string& a : args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
-}
+int fail(const Failure& f) { return report("render", f); }
 
 }  // namespace
 
 int run_render(const std::vector<std::string>& args) {
-    if (wants_help(args)) {
+    if (asks_for_help(args)) {
         std::fputs(render_usage(), stdout);
         return kExitDone;
     }
@@ -61,12 +53,7 @@ int run_render(const std::vector<std::string>& args) {
     if (int bad = InterleaveBuffers(p, t, views.pixels.data(), views.width, views.height, picture.row32(0), W, H))
         return fail(input_error("the pass refused these parameters (code " + std::to_string(bad) + ")"));
 
-    // The codecs write beside the file and rename it over its name when the
-    // file is whole, so a failure leaves nothing half-written under it.
-    const plat::ImageFormat format = o.format == OutputFormat::Png ? plat::ImageFormat::Png : plat::ImageFormat::Tiff;
-    if (plat::IoResult r = plat::save_image(picture, o.out, format, plat::kDefaultJpegQuality, plat::PngEffort::Fast, o.dpi);
-        !r)
-        return fail(input_error("cannot write " + o.out + ": " + r.message));
+    if (auto f = write_picture(picture, o.out, o.format, o.dpi)) return fail(*f);
     return kExitDone;
 }
 

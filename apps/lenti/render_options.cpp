@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli_numbers.h"
+#include "cli_args.h"
 
 namespace lenti {
 
@@ -14,7 +14,9 @@ constexpr double kMaxPitch = 100000.0;
 
 bool is_option(const std::string& a) { return a.size() > 2 && a[0] == '-' && a[1] == '-'; }
 
-std::optional<OutputFormat> format_of(const std::string& path) {
+}  // namespace
+
+std::optional<OutputFormat> output_format_of(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
     const std::size_t slash = path.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
@@ -24,8 +26,6 @@ std::optional<OutputFormat> format_of(const std::string& path) {
     if (ext == "tif" || ext == "tiff") return OutputFormat::Tiff;
     return std::nullopt;
 }
-
-}  // namespace
 
 int RenderOptions::view_count() const {
     switch (input) {
@@ -116,7 +116,7 @@ std::optional<Failure> parse_render_options(const std::vector<std::string>& args
             if (!parse_int_pair(v, 1, kMaxSide, o.width, o.height))
                 return usage_error("--size takes WxH, each from 1 to 16384, not '" + v + "'");
         } else if (a == "--out") {
-            const std::optional<OutputFormat> format = format_of(v);
+            const std::optional<OutputFormat> format = output_format_of(v);
             if (!format) return usage_error("--out must end in .png, .tif or .tiff: '" + v + "'");
             o.out = v;
             o.format = *format;

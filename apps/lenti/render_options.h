@@ -35,6 +35,9 @@ struct RenderOptions {
     int view_count() const;
 };
 
+// The file type an output name asks for by its extension (.png, .tif, .tiff).
+std::optional<OutputFormat> output_format_of(const std::string& path);
+
 // Reads the arguments after "render"; a Failure (exit code 2) says what is wrong.
 std::optional<Failure> parse_render_options(const std::vector<std::string>& args, RenderOptions& out);
 

@@ -7,14 +7,14 @@
 #include "image/drawing_state.h"
 #include "image/image_table.h"
 #include "mav/drawing.h"
+#include "plat/gfx/bitmap_font.h"
 
 namespace mav {
 
 namespace {
 
-#include "image/bitmap_font_glyphs.inc"
-
-constexpr int kAdvance = 8;
+constexpr int kAdvance = plat::bitmap_font::kAdvance;
+constexpr int kGlyphRows = plat::bitmap_font::kRows;
 constexpr int kLineHeight = 16;
 constexpr int kFormatBuffer = 4096;
 
@@ -35,10 +35,10 @@ void MAV_PutChar(int c) {
         new_line();
         return;
     }
-    if (code < kFirstGlyph || code >= kFirstGlyph + kGlyphCount) return;
+    const std::uint8_t* glyph = plat::bitmap_font::glyph(code);
+    if (!glyph) return;
 
     // The cell lies above the baseline mav_ty; unset bits leave the picture.
-    const std::uint8_t* glyph = kGlyphs[code - kFirstGlyph];
     for (int i = 0; i < kGlyphRows; ++i)
         for (int j = 0; j < 8; ++j)
             if (glyph[i] & (0x80 >> j)) MAV_SetPixel(wrap_add(mav_tx, j), wrap_add(mav_ty, i - kGlyphRows), mav_tc);

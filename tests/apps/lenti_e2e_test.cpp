@@ -33,6 +33,18 @@ protected:
         return out;
     }
 
+    // Runs pitchtest on `pair` with the actions `script` and gives the chart it saved.
+    plat::Surface pitchtest_chart(const std::string& pair, const std::string& script) {
+        fs::remove(dir_.file("lenti_chart.png"));
+        const std::string line = "cd '" + dir_.str() + "' && exec '" + PITCHTEST_APP + "' --headless --pair '" + pair +
+                                 "' --do '" + script + "'";
+        RunResult r = run_program("/bin/sh", {"-c", line}, {"PLAT_RUNTIME_DIR=" + dir_.file("runtime")});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        plat::Surface chart;
+        EXPECT_TRUE(plat::load_png(dir_.file("lenti_chart.png"), chart).ok);
+        return chart;
+    }
+
     testsupport::TempFolder dir_{"lenti_"};
 };
 
@@ -81,12 +93,8 @@ TEST_F(LentiE2E, GridFramesAreTheFramesReelmixRecords) {
 TEST_F(LentiE2E, PairStripsAreTheStripsOfPitchtestsChart) {
     const std::string pair = dir_.file("pair.png");
     ASSERT_EQ(run_program(STEREO_PAIR_APP, {pair, "96", "40"}).exit_code, 0);
-    const std::string script = "cd '" + dir_.str() + "' && exec '" + PITCHTEST_APP + "' --headless --pair '" + pair +
-                               "' --do 'start; idle; button cap; idle; exit'";
-    RunResult chart_run = run_program("/bin/sh", {"-c", script}, {"PLAT_RUNTIME_DIR=" + dir_.file("runtime")});
-    ASSERT_EQ(chart_run.exit_code, 0) << chart_run.err;
-    plat::Surface chart;
-    ASSERT_TRUE(plat::load_png(dir_.file("lenti_chart.png"), chart).ok);
+    const plat::Surface chart = pitchtest_chart(pair, "start; idle; button cap; idle; exit");
+    ASSERT_FALSE(chart.is_null());
     constexpr int kW = 640, kH = 42, kFirstCompared = 100;
     for (int strip : {0, 1, 4, 19}) {
         const std::string pitch = std::to_string(8 + strip);
@@ -156,10 +164,45 @@ TEST_F(LentiE2E, BadInputsSayWhyInOneLineAndLeaveTheOutputAlone) {
 }
 
 TEST_F(LentiE2E, EveryCommandExplainsItself) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"render", "--help"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"render", "--help"}, {"chart", "--help"}}) {
         RunResult r = lenti(args);
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_NE(r.out.find("usage: lenti"), std::string::npos) << r.out;
     }
     EXPECT_EQ(lenti({}).exit_code, 2);
+}
+
+// The chart with pitchtest's defaults, and with values typed into its input
+// box ("go" then redraws the last strip's pattern at the next pitch before
+// "cap" saves, so that strip is left out).
+TEST_F(LentiE2E, ChartsAreTheChartsPitchtestSaves) {
+    const std::string pair = dir_.file("pair.png");
+    ASSERT_EQ(run_program(STEREO_PAIR_APP, {pair, "96", "40"}).exit_code, 0);
+    struct Case {
+        const char* script;
+        std::vector<std::string> values;
+        int strips_compared;
+    };
+    const Case cases[] = {
+        {"start; idle; button cap; idle; exit", {}, 22},
+        {"start; idle; field 0 12.5; field 1 0.3; field 2 5; button go; idle; button cap; idle; exit",
+         {"--from", "12.5", "--step", "0.3", "--count", "5"}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const plat::Surface chart = pitchtest_chart(pair, c.script);
+        ASSERT_FALSE(chart.is_null());
+        std::vector<std::string> args = {"chart", "--pair", pair, "--out", dir_.file("chart.png")};
+        args.insert(args.end(), c.values.begin(), c.values.end());
+        RunResult r = lenti(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        plat::Surface mine;
+        ASSERT_TRUE(plat::load_png(dir_.file("chart.png"), mine).ok);
+        ASSERT_EQ(mine.size(), chart.size());
+        int differing = 0;
+        for (int y = 0; y < 42 * c.strips_compared && y < chart.height(); ++y)
+            for (int x = 0; x < chart.width(); ++x) differing += mine.pixel(x, y) != chart.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+    }
 }

@@ -1,4 +1,4 @@
-#include "cli_numbers.h"
+#include "cli_args.h"
 
 #include <cerrno>
 #include <cmath>
@@ -30,6 +30,12 @@ bool parse_int_pair(const std::string& text, int low, int high, int& a, int& b) 
     const std::size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
     return parse_int(text.substr(0, x), low, high, a) && parse_int(text.substr(x + 1), low, high, b);
+}
+
+bool asks_for_help(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
 }
 
 }  // namespace lenti
