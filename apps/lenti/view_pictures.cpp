@@ -17,15 +17,6 @@ constexpr long long kMaxStretchedPixels = 1LL << 28;
 
 std::string size_text(const plat::Surface& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
 
-// Palette pictures become 0x00RRGGBB words like the others.
-plat::Surface as_rgb32(plat::Surface picture) {
-    if (picture.format() == plat::PixelFormat::Rgb32) return picture;
-    plat::Surface rgb(picture.width(), picture.height());
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) rgb.row32(y)[x] = picture.pixel(x, y) & 0xFFFFFFu;
-    return rgb;
-}
-
 // dst(x, y) = picture(trunc(x * xs), trunc(y * ys)) for x < cols, y < rows,
 // black where that falls outside the picture; dst rows are `stride` pixels apart.
 void stretch(const plat::Surface& picture, double xs, double ys, std::uint32_t* dst, int stride, int cols, int rows) {
@@ -51,6 +42,14 @@ void stretch(const plat::Surface& picture, double xs, double ys, std::uint32_t* 
 
 }  // namespace
 
+plat::Surface as_rgb32(plat::Surface picture) {
+    if (picture.format() == plat::PixelFormat::Rgb32) return picture;
+    plat::Surface rgb(picture.width(), picture.height());
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) rgb.row32(y)[x] = picture.pixel(x, y) & 0xFFFFFFu;
+    return rgb;
+}
+
 std::optional<Failure> load_pictures(const RenderOptions& o, std::vector<plat::Surface>& pictures) {
     pictures.clear();
     for (const std::string& file : o.files) {
@@ -59,21 +58,26 @@ std::optional<Failure> load_pictures(const RenderOptions& o, std::vector<plat::S
         pictures.push_back(as_rgb32(std::move(s)));
         if (pictures.back().is_null()) return input_error("cannot read " + file + ": not enough memory");
     }
+    return check_view_shapes(o, pictures, o.files[0]);
+}
+
+std::optional<Failure> check_view_shapes(const RenderOptions& o, const std::vector<plat::Surface>& pictures,
+                                         const std::string& name) {
     const plat::Surface& first = pictures.front();
     switch (o.input) {
     case ViewInput::Pair:
-        if (first.width() < 2) return input_error(o.files[0] + " is too narrow to hold a pair");
+        if (first.width() < 2) return input_error(name + " is too narrow to hold a pair");
         break;
     case ViewInput::Views:
         for (std::size_t i = 1; i < pictures.size(); ++i)
             if (pictures[i].size() != first.size())
-                return input_error("the views differ in size: " + o.files[0] + " is " + size_text(first) + ", " +
+                return input_error("the views differ in size: " + name + " is " + size_text(first) + ", " +
                                    o.files[i] + " is " + size_text(pictures[i]));
         break;
     case ViewInput::Grid:
         if (first.width() % o.grid_columns != 0 || first.height() % o.grid_rows != 0)
             return input_error("a " + std::to_string(o.grid_columns) + "x" + std::to_string(o.grid_rows) +
-                               " grid does not divide " + o.files[0] + " (" + size_text(first) + ")");
+                               " grid does not divide " + name + " (" + size_text(first) + ")");
         break;
     }
     return std::nullopt;

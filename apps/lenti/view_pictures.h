@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "failure.h"
@@ -14,10 +15,18 @@
 
 namespace lenti {
 
-// Reads every file of the options as 0x00RRGGBB pictures and checks that
-// they hold the views they should: files of one size, a grid that divides
-// its picture, a pair at least two pixels wide.
+// Reads every file of the options as 0x00RRGGBB pictures and checks them
+// with check_view_shapes.
 std::optional<Failure> load_pictures(const RenderOptions& o, std::vector<plat::Surface>& pictures);
+
+// Whether the pictures hold the views they should: files of one size, a
+// grid that divides its picture, a pair at least two pixels wide. `name`
+// is what messages call the first picture (its file, or a movie frame).
+std::optional<Failure> check_view_shapes(const RenderOptions& o, const std::vector<plat::Surface>& pictures,
+                                         const std::string& name);
+
+// Palette pictures as 0x00RRGGBB words like the others.
+plat::Surface as_rgb32(plat::Surface picture);
 
 // The stretched views and where the pass finds view v in them.
 struct StretchedViews {
