@@ -153,6 +153,20 @@ int InterleaveBuffers(const LenticularParams& p, const InterleaveTarget& t, cons
     return kInterleaveOk;
 }
 
+int InterleaveResampled(const LenticularParams& p, const InterleaveTarget& t, const ResampledSource& s,
+                        std::uint32_t* output, int ow, int oh) {
+    if (int bad = check_params(p, t, kMaxColumns)) return bad;
+    if (!s.pixels || !s.row_offset || !s.column_offset || s.canvas_width <= 0 || s.canvas_height <= 0 || !output ||
+        ow <= 0 || oh <= 0)
+        return kInterleaveBadGeometry;
+    const std::vector<lenticular::ColumnPlan>& plan = cached_plan(p, t, s.canvas_width);
+    const int groups = t.height / 3;
+    if (plan.empty() || groups <= 0) return kInterleaveOk;
+    lenticular::run_resampled_buffers(plan, cached_tables(plan, groups, s.canvas_width, s.canvas_height, ow),
+                                      t.row_base, groups, s, output, ow, oh);
+    return kInterleaveOk;
+}
+
 int InterleaveViews(const LenticularParams& p, const InterleaveTarget& t) {
     if (int bad = InterleavePass(p, t)) return bad;
     MAV_Refresh(t.output);

@@ -22,6 +22,7 @@
 // selection stack, pen) is put in place at the end, on the calling thread.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -46,28 +47,46 @@ int floor_div3(int a) { return a >= 0 ? a / 3 : -((-a + 2) / 3); }
 int ceil_div3(int a) { return -floor_div3(-a); }
 int mod3(int a) { return a - 3 * floor_div3(a); }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// The blends with four channels in one 256-bit register where the processor
-// has them. A packed weight makes every product and sum exact, so the wider
-// lanes give the very bytes the two-lane form gives.
-__attribute__((target("avx2"))) void apply_specials_avx2(const PassTables& tb, std::uint32_t* colour) {
-    const __m128i low_bytes = _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    for (const PassTables::Special& sp : tb.specials) {
-        std::uint32_t& c = colour[sp.slot];
-        if (sp.black) {
-            c = 0;
-        } else if (!sp.blend.packed()) {
-            c = sp.blend(c, colour[sp.previous]);
-        } else {
-            // Lanes: blue, green, red and the top byte, which is dropped.
-            const __m256d a = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(c))));
-            const __m256d b = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(colour[sp.previous]))));
-            const __m256d sum = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(sp.blend.keep()), a),
-                                              _mm256_mul_pd(_mm256_set1_pd(sp.blend.take()), b));
-            const __m128i bytes = _mm_shuffle_epi8(_mm256_cvttpd_epi32(sum), low_bytes);
-            c = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFFu;
-        }
+// a + floor(x * (b - a)) per channel for x = (high * 2^23 + low) / 2^45:
+// floor((high * d * 2^23 + low * d) / 2^45) is floor((high * d + floor(low *
+// d / 2^23)) / 2^22), and each product fits in 32 bits.
+std::uint32_t packed_blend(std::int32_t high, std::int32_t low, std::uint32_t mask, std::uint32_t a,
+                           std::uint32_t b) {
+    std::uint32_t out = 0;
+    for (int at : {0, 8, 16}) {
+        const int ac = int((a >> at) & 0xFF), d = int((b >> at) & 0xFF) - ac;
+        out |= std::uint32_t(ac + ((high * d + ((low * d) >> 23)) >> 22)) << at;
     }
+    return out & mask;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline __m256i load8(const void* words) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(words));
+}
+
+// Eight packed blends at a time, one lane per column.
+__attribute__((target("avx2"))) int packed_specials_avx2(const PassTables::PackedSpecials& ps,
+                                                         const std::uint32_t* colour, std::uint32_t* result) {
+    const int n = int(ps.slot.size());
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const int* base = reinterpret_cast<const int*>(colour);
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m256i a = _mm256_i32gather_epi32(base, load8(&ps.slot[std::size_t(k)]), 4);
+        const __m256i b = _mm256_i32gather_epi32(base, load8(&ps.previous[std::size_t(k)]), 4);
+        const __m256i high = load8(&ps.weight_high[std::size_t(k)]), low = load8(&ps.weight_low[std::size_t(k)]);
+        __m256i out = _mm256_setzero_si256();
+        for (int at = 0; at <= 16; at += 8) {
+            const __m256i ac = _mm256_and_si256(_mm256_srli_epi32(a, at), byte);
+            const __m256i d = _mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(b, at), byte), ac);
+            const __m256i part = _mm256_srai_epi32(_mm256_mullo_epi32(low, d), 23);
+            const __m256i sum = _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(high, d), part), 22);
+            out = _mm256_or_si256(out, _mm256_slli_epi32(_mm256_add_epi32(ac, sum), at));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(result + k), _mm256_and_si256(out, load8(&ps.mask[std::size_t(k)])));
+    }
+    return k;
 }
 
 bool has_avx2() {
@@ -79,43 +98,72 @@ bool has_avx2() {
 }
 #endif
 
-// Blended and blackened columns, last first, so that each blend still sees
-// its neighbour's unblended pixel.
+// Blended and blackened columns: every result from the colours as the reads
+// left them, then the stores.
 void apply_specials(const PassTables& tb, std::uint32_t* colour) {
+    const PassTables::PackedSpecials& ps = tb.packed;
+    const std::size_t packed = ps.slot.size();
+    thread_local std::vector<std::uint32_t> result;
+    result.resize(packed + tb.unpacked.size());
+    std::size_t k = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (has_avx2()) return apply_specials_avx2(tb, colour);
+    if (has_avx2()) k = std::size_t(packed_specials_avx2(ps, colour, result.data()));
 #endif
-    for (const PassTables::Special& sp : tb.specials)
-        colour[sp.slot] = sp.black ? 0u : sp.blend(colour[sp.slot], colour[sp.previous]);
+    for (; k < packed; ++k)
+        result[k] = packed_blend(ps.weight_high[k], ps.weight_low[k], ps.mask[k], colour[ps.slot[k]],
+                                 colour[ps.previous[k]]);
+    for (const PassTables::Special& sp : tb.unpacked) result[k++] = sp.blend(colour[sp.slot], colour[sp.previous]);
+    k = 0;
+    for (; k < packed; ++k) colour[ps.slot[k]] = result[k];
+    for (const PassTables::Special& sp : tb.unpacked) colour[sp.slot] = result[k++];
 }
+
+// Where the columns read their colours: a packed source read at the
+// column's offset moved one diagonal step per row group.
+struct PackedReader {
+    const std::uint32_t* src;
+    std::ptrdiff_t group_step;
+    const std::ptrdiff_t* offset;
+    std::uint32_t at(int i, int r) const { return src[offset[i] + group_step * r]; }
+    // Pixel 0 when the column reads outside.
+    std::uint32_t at_if(bool inside, int i, int r) const { return src[inside ? offset[i] + group_step * r : 0]; }
+};
+
+// Or the canvas a stretched copy would be, through its resampling maps.
+struct ResampledReader {
+    const ResampledSource* s;
+    const std::int32_t* x;
+    const std::int32_t* y;
+    std::uint32_t at(int i, int r) const {
+        return s->pixels[s->row_offset[y[i] + 3 * r] + s->column_offset[x[i] + 3 * r]];
+    }
+    // The canvas's first pixel when the column reads outside.
+    std::uint32_t at_if(bool inside, int i, int r) const {
+        const int cx = inside ? x[i] + 3 * r : 0, cy = inside ? y[i] + 3 * r : 0;
+        return s->pixels[s->row_offset[cy] + s->column_offset[cx]];
+    }
+};
 
 // The colour every column writes in row group r, into its slot; the slots
 // without a column stay 0.
-void column_colours(const PassTables& tb, const std::uint32_t* src, std::ptrdiff_t group_step, int r,
-                    std::uint32_t* colour) {
-    const std::ptrdiff_t shift = group_step * r;
-    const std::ptrdiff_t* offset = tb.read_offset.data();
-    const std::int32_t* slot = tb.slot.data();
-    if (!src || tb.source_width <= 0 || tb.source_height <= 0) {
-        std::fill(colour, colour + tb.slots(), 0u);
-    } else {
-        const int* first = tb.read_first.data();
-        const int* last = tb.read_last.data();
-        // Reads go in column order, which walks the source rows forwards.
-        for (const PassTables::ReadRun& run : tb.read_runs) {
-            const int begin = run.begin, end = run.end;  // kept out of memory the stores may touch
-            if (run.always_inside) {
-                for (int i = begin; i < end; ++i) colour[slot[i]] = src[offset[i] + shift];
-                continue;
-            }
-            // Without branches: a column outside the source loads pixel 0 and
-            // keeps 0. Which columns run out changes along the row groups, so
-            // a branch here would be mispredicted often.
-            for (int i = begin; i < end; ++i) {
-                const bool inside = (r >= first[i]) & (r <= last[i]);
-                const std::uint32_t v = src[inside ? offset[i] + shift : 0];
-                colour[slot[i]] = inside ? v : 0u;
-            }
+template <class Reader>
+void column_colours(const PassTables& tb, const Reader& read, int r, std::uint32_t* colour) {
+    const int* first = tb.read_first.data();
+    const int* last = tb.read_last.data();
+    // Slot by slot: each plane walks the source rows forwards.
+    for (const PassTables::ReadRun& run : tb.read_runs) {
+        const int begin = run.begin, end = run.end;  // kept out of memory the stores may touch
+        if (run.always_inside) {
+            for (int i = begin; i < end; ++i) colour[i] = read.at(i, r);
+            continue;
+        }
+        // Without branches: a column outside the source reads the source's
+        // first pixel and keeps 0. Which columns run out changes along the
+        // row groups, so a branch here would be mispredicted often.
+        for (int i = begin; i < end; ++i) {
+            const bool inside = (r >= first[i]) & (r <= last[i]);
+            const std::uint32_t v = read.at_if(inside, i, r);
+            colour[i] = inside ? v : 0u;
         }
     }
     apply_specials(tb, colour);
@@ -248,28 +296,31 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
     tb.columns = n;
     tb.plane = n / 3 + 1;  // room for the zero slot after the last column
     const int zero = tb.slot_of(n);
-    tb.read_offset.assign(plan.size(), 0);
-    tb.read_first.assign(plan.size(), groups);
-    tb.read_last.assign(plan.size(), -1);
-    tb.slot.resize(plan.size());
+    const std::size_t slots = std::size_t(tb.slots());
+    tb.read_offset.assign(slots, 0);
+    tb.read_x.assign(slots, 0);
+    tb.read_y.assign(slots, 0);
+    tb.read_first.assign(slots, groups);
+    tb.read_last.assign(slots, -1);
     int min_target = INT_MAX;
     int kmin = INT_MAX, kmax = INT_MIN;
     for (int i = 0; i < n; ++i) {
         const ColumnPlan& c = plan[std::size_t(i)];
-        const std::size_t s = std::size_t(i);
-        tb.slot[s] = tb.slot_of(i);
+        const std::size_t s = std::size_t(tb.slot_of(i));
         if (c.reads && sw > 0 && sh > 0) {
             // 0 <= src + 3r < size for both coordinates.
             tb.read_first[s] = std::max({0, ceil_div3(-c.src_x), ceil_div3(-c.src_y)});
             tb.read_last[s] = std::min({groups - 1, floor_div3(sw - 1 - c.src_x), floor_div3(sh - 1 - c.src_y)});
         }
         tb.read_offset[s] = std::ptrdiff_t(c.src_y) * sw + c.src_x;
+        tb.read_x[s] = c.src_x;
+        tb.read_y[s] = c.src_y;
         min_target = std::min(min_target, c.target);
         int k = 3 * floor_div3(c.target) + kSubpixelOrder[mod3(c.target)];
         kmin = std::min(kmin, k);
         kmax = std::max(kmax, k);
     }
-    for (int s = 0; s < n; ++s) {
+    for (int s = 0; s < tb.slots(); ++s) {
         const bool always = tb.read_first[std::size_t(s)] == 0 && tb.read_last[std::size_t(s)] == groups - 1;
         if (tb.read_runs.empty() || tb.read_runs.back().always_inside != always)
             tb.read_runs.push_back({s, s + 1, always});
@@ -279,8 +330,19 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
     for (int i = n - 1; i >= 0; --i) {
         const ColumnPlan& c = plan[std::size_t(i)];
         if (!c.blend && !c.black) continue;
-        tb.specials.push_back(
-            {tb.slot_of(i), i > 0 ? tb.slot_of(i - 1) : zero, c.black, ChannelBlend(c.blend ? c.frac : 0.0)});
+        const int previous = i > 0 ? tb.slot_of(i - 1) : zero;
+        const ChannelBlend blend(c.blend ? c.frac : 0.0);
+        if (c.black || blend.packed()) {
+            // Blackened wins over blended.
+            const std::int64_t weight = c.black ? 0 : std::int64_t(std::ldexp(blend.take(), 45));
+            tb.packed.slot.push_back(tb.slot_of(i));
+            tb.packed.previous.push_back(previous);
+            tb.packed.weight_high.push_back(std::int32_t(weight >> 23));
+            tb.packed.weight_low.push_back(std::int32_t(weight & ((1 << 23) - 1)));
+            tb.packed.mask.push_back(c.black ? 0u : 0xFFFFFFu);
+        } else {
+            tb.unpacked.push_back({tb.slot_of(i), previous, blend});
+        }
     }
     tb.safe_group = std::max(0, ceil_div3(-min_target));
 
@@ -327,10 +389,11 @@ PassTables make_tables(const std::vector<ColumnPlan>& plan, int groups, int sw, 
     return tb;
 }
 
-void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb, int row_base, int groups,
-                      const std::uint32_t* src, int sw, std::uint32_t* out, int ow, int oh) {
-    const std::ptrdiff_t group_step = 3 * (std::ptrdiff_t(sw) + 1);
+namespace {
 
+template <class Reader>
+void run_groups(const std::vector<ColumnPlan>& plan, const PassTables& tb, int row_base, int groups,
+                const Reader& read, bool have_source, std::uint32_t* out, int ow, int oh) {
     // Row groups write only their own three rows and keep their colours to
     // themselves, so any share of them among threads gives the same pixels.
     auto groups_from = [&](int first, int end) {
@@ -345,7 +408,12 @@ void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb,
                 any_row = any_row || rows[j];
             }
             if (!any_row) continue;  // colours are per row group: nothing carries over
-            column_colours(tb, src, group_step, r, colour.data());
+            if (have_source) {
+                column_colours(tb, read, r, colour.data());
+            } else {
+                std::fill(colour.begin(), colour.end(), 0u);
+                apply_specials(tb, colour.data());
+            }
             if (r >= tb.safe_group) {
                 for (int j = 0; j < 3; ++j)
                     if (rows[j]) compose_row(tb.row[j], colour.data(), r, rows[j], ow);
@@ -361,6 +429,20 @@ void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb,
     constexpr long long kMinPixelsPerShare = 96 * 1024;
     const long long per_group = std::max<long long>(1, (long long)plan.size() + 3LL * ow);
     parallel_for(groups, int(std::clamp<long long>(kMinPixelsPerShare / per_group, 1, groups)), groups_from);
+}
+
+}  // namespace
+
+void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb, int row_base, int groups,
+                      const std::uint32_t* src, int sw, std::uint32_t* out, int ow, int oh) {
+    const PackedReader read{src, 3 * (std::ptrdiff_t(sw) + 1), tb.read_offset.data()};
+    run_groups(plan, tb, row_base, groups, read, src && tb.source_width > 0 && tb.source_height > 0, out, ow, oh);
+}
+
+void run_resampled_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tb, int row_base, int groups,
+                           const ResampledSource& src, std::uint32_t* out, int ow, int oh) {
+    const ResampledReader read{&src, tb.read_x.data(), tb.read_y.data()};
+    run_groups(plan, tb, row_base, groups, read, true, out, ow, oh);
 }
 
 void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, const PassTables& tb) {

@@ -49,26 +49,42 @@ struct PassTables {
     int plane = 0;  // slots per plane
     int slot_of(int column) const { return (column % 3) * plane + column / 3; }
     int slots() const { return 3 * plane; }
-    // Per column: its slot, where it reads for row group 0 and for which row
-    // groups that read falls inside the source (otherwise the pixel is 0).
-    std::vector<std::int32_t> slot;
+    // Per slot (so that the colours are written in order, plane by plane):
+    // where its column reads for row group 0 and for which row groups that
+    // read falls inside the source (otherwise the pixel is 0; slots without
+    // a column never read).
     std::vector<std::ptrdiff_t> read_offset;
+    std::vector<std::int32_t> read_x, read_y;  // the same place as canvas coordinates
     std::vector<int> read_first, read_last;
-    // Stretches of columns that read inside the source for every row group,
+    // Stretches of slots that read inside the source for every row group,
     // and stretches that do not.
     struct ReadRun {
         int begin, end;
         bool always_inside;
     };
     std::vector<ReadRun> read_runs;
-    // Blended or blackened columns, last first, with the slots of the column
-    // and of the one before it (the zero slot for the first column).
+    // Blended or blackened columns. Each reads its own colour and that of
+    // the column before it, both as the reads left them (the per-pixel pass
+    // goes last first, so a blend never sees a blended neighbour), and
+    // writes its own slot: they are independent of one another.
+    //
+    // A weight x that is a multiple of 2^-45 makes the blend exact in double
+    // precision, so it equals a + floor(x * (b - a)) per channel, which is
+    // whole-number arithmetic: x * 2^45 split into its bits from 23 up
+    // (weight_high) and below (weight_low) keeps every product inside 32
+    // bits. Such columns, and blackened ones (mask 0), are kept as arrays
+    // for wide lanes; the other weights, with the expression that fixes
+    // their bytes, apart.
+    struct PackedSpecials {
+        std::vector<std::int32_t> slot, previous;
+        std::vector<std::int32_t> weight_high, weight_low;
+        std::vector<std::uint32_t> mask;
+    } packed;
     struct Special {
         int slot, previous;
-        bool black;  // blackened wins over blended
         ChannelBlend blend;
     };
-    std::vector<Special> specials;
+    std::vector<Special> unpacked;
     int safe_group = 0;  // first row group where no diagonal starts left of 0
     RowTable row[3];
 };
@@ -86,6 +102,10 @@ void run_fast(const InterleaveTarget& t, const std::vector<ColumnPlan>& plan, co
 // The buffers must not overlap.
 void run_fast_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tables, int row_base, int groups,
                       const std::uint32_t* src, int sw, std::uint32_t* out, int ow, int oh);
+
+// The same pixels with the source read through resampling maps.
+void run_resampled_buffers(const std::vector<ColumnPlan>& plan, const PassTables& tables, int row_base, int groups,
+                           const ResampledSource& src, std::uint32_t* out, int ow, int oh);
 
 // Any images: selects, reads and writes through the library for every pixel.
 void run_literal(const LenticularParams& p, const InterleaveTarget& t, const std::vector<ColumnPlan>& plan);

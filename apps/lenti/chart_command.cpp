@@ -117,8 +117,8 @@ int run_chart(const std::vector<std::string>& args) {
     pair.files = {o.pair};
     std::vector<plat::Surface> pictures;
     if (auto f = load_pictures(pair, pictures)) return fail(*f);
-    StretchedViews views;
-    if (auto f = stretch_views(pair, pictures, o.width, o.strip_height, views)) return fail(*f);
+    ViewCanvas views;
+    if (auto f = map_views(pair, pictures, o.width, o.strip_height, views)) return fail(*f);
 
     plat::Surface chart(o.width, (o.count + 2) * o.strip_height);
     if (chart.is_null()) return fail(input_error("not enough memory for the chart"));
@@ -141,8 +141,7 @@ int run_chart(const std::vector<std::string>& args) {
         draw_label(chart, o.strip_height * i + kLabelBaseline, label);
         p.pitch = pitch;
         t.row_base = o.strip_height * i / 3;
-        if (int bad = InterleaveBuffers(p, t, views.pixels.data(), views.width, views.height, chart.row32(0),
-                                        chart.width(), chart.height()))
+        if (int bad = InterleaveResampled(p, t, views.source(), chart.row32(0), chart.width(), chart.height()))
             return fail(input_error("the pass refused strip " + std::to_string(i + 1) + " (code " + std::to_string(bad) + ")"));
     }
     if (auto f = write_picture(chart, o.out, o.format, o.dpi)) return fail(*f);

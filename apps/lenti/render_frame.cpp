@@ -9,8 +9,8 @@ namespace lenti {
 
 std::optional<Failure> render_frame(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W, int H,
                                     plat::Surface& out) {
-    StretchedViews views;
-    if (auto f = stretch_views(o, pictures, W, H, views)) return f;
+    ViewCanvas views;
+    if (auto f = map_views(o, pictures, W, H, views)) return f;
 
     LenticularParams p;
     p.pitch = o.pitch;
@@ -28,11 +28,13 @@ std::optional<Failure> render_frame(const RenderOptions& o, const std::vector<pl
     t.layout = views.layout;
     t.grid_columns = views.grid_columns;
 
-    out = plat::Surface(W, H);
+    if (out.is_null() || out.width() != W || out.height() != H || out.format() != plat::PixelFormat::Rgb32) out = plat::Surface(W, H);
     if (out.is_null())
         return input_error("not enough memory for a " + std::to_string(W) + "x" + std::to_string(H) + " picture");
-    out.fill(0);
-    if (int bad = InterleaveBuffers(p, t, views.pixels.data(), views.width, views.height, out.row32(0), W, H))
+    // A new picture starts black. A kept one is not cleared: with the same
+    // options and size the pass writes the same subpixels every frame, so
+    // those it leaves are still black.
+    if (int bad = InterleaveResampled(p, t, views.source(), out.row32(0), W, H))
         return input_error("the pass refused these parameters (code " + std::to_string(bad) + ")");
     return std::nullopt;
 }

@@ -13,7 +13,8 @@ namespace lenti {
 
 
 // Interleaves the views the pictures hold (checked by check_view_shapes)
-// into `out`, made W x H here, with the options' pass parameters.
+// into `out` (made W x H here unless it is already: a movie keeps its frame),
+// with the options' pass parameters.
 std::optional<Failure> render_frame(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W, int H,
                                     plat::Surface& out);
 

@@ -4,40 +4,25 @@
 #include <cmath>
 #include <string>
 
-#include "lenticular/worker_pool.h"
 #include "plat/codecs/codecs.h"
 
 namespace lenti {
 
 namespace {
 
-// The stretched views of a 4K grid take about 900 MB; beyond this a render
-// is refused rather than left to the memory allocator.
-constexpr long long kMaxStretchedPixels = 1LL << 28;
-
+// The canvas is at most 3 x 16384 x 9 columns by 16384 x 9 rows, far inside
+// int; its maps take a few hundred kilobytes.
 std::string size_text(const plat::Surface& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
 
-// dst(x, y) = picture(trunc(x * xs), trunc(y * ys)) for x < cols, y < rows,
-// black where that falls outside the picture; dst rows are `stride` pixels apart.
-void stretch(const plat::Surface& picture, double xs, double ys, std::uint32_t* dst, int stride, int cols, int rows) {
-    std::vector<int> column(static_cast<std::size_t>(cols));
-    for (int x = 0; x < cols; ++x) {
-        const double c = std::trunc(x * xs);
-        column[std::size_t(x)] = c >= 0 && c < picture.width() ? int(c) : -1;
+// trunc(i * scale) for i < count, offset by `base`; false if one falls outside [0, limit).
+bool truncating_map(int count, double scale, int limit, std::ptrdiff_t base, std::ptrdiff_t step,
+                    std::ptrdiff_t* out) {
+    for (int i = 0; i < count; ++i) {
+        const double t = std::trunc(i * scale);
+        if (!(t >= 0 && t < limit)) return false;
+        out[i] = base + std::ptrdiff_t(t) * step;
     }
-    auto part = [&](int first, int end) {
-        for (int y = first; y < end; ++y) {
-            std::uint32_t* d = dst + std::size_t(y) * std::size_t(stride);
-            const double t = std::trunc(y * ys);
-            if (t < 0 || t >= picture.height()) {
-                std::fill(d, d + cols, 0u);
-                continue;
-            }
-            const std::uint32_t* s = picture.row32(int(t));
-            for (int x = 0; x < cols; ++x) d[x] = column[std::size_t(x)] >= 0 ? s[column[std::size_t(x)]] & 0xFFFFFFu : 0u;
-        }
-    };
-    lenticular::parallel_for(rows, std::max(1, 65536 / std::max(cols, 1)), part);
+    return true;
 }
 
 }  // namespace
@@ -83,40 +68,55 @@ std::optional<Failure> check_view_shapes(const RenderOptions& o, const std::vect
     return std::nullopt;
 }
 
-std::optional<Failure> stretch_views(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W,
-                                     int H, StretchedViews& out) {
+std::optional<Failure> map_views(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W, int H,
+                                 ViewCanvas& out) {
     const int across = o.input == ViewInput::Grid ? o.grid_columns : o.view_count();
     const int down = o.input == ViewInput::Grid ? o.grid_rows : 1;
-    const long long width = 3LL * W * across, height = (long long)H * down;
-    if (width * height > kMaxStretchedPixels)
-        return input_error("a " + std::to_string(W) + "x" + std::to_string(H) + " output of these views needs more memory than lenti takes");
-    out.width = int(width);
-    out.height = int(height);
-    out.pixels.assign(std::size_t(width * height), 0u);
-    const plat::Surface& first = pictures.front();
+    out.width = 3 * W * across;
+    out.height = H * down;
+    out.column_offset.assign(std::size_t(out.width), 0);
+    out.row_offset.assign(std::size_t(out.height), 0);
+    const plat::Surface* picture = &pictures.front();
+    double xs = 0.0, ys = 0.0;
+    bool inside = true;
     switch (o.input) {
     case ViewInput::Pair:
         out.layout = ViewLayout::SideBySide;
         out.pic_num = 2;
-        stretch(first, double(first.width() / 2) / (3.0 * W), double(first.height()) / H, out.pixels.data(),
-                out.width, out.width, out.height);
+        xs = double(picture->width() / 2) / (3.0 * W);
+        ys = double(picture->height()) / H;
+        inside = truncating_map(out.width, xs, picture->width(), 0, 1, out.column_offset.data());
         break;
-    case ViewInput::Views:
+    case ViewInput::Views: {
         out.layout = ViewLayout::SideBySide;
         out.pic_num = across;
+        const int vw = picture->width(), vh = picture->height();
+        out.packed = plat::Surface(vw * across, vh);
+        if (out.packed.is_null()) return input_error("not enough memory for the views side by side");
         for (int v = 0; v < across; ++v) {
             const plat::Surface& p = pictures[std::size_t(v)];
-            stretch(p, double(p.width()) / (3.0 * W), double(p.height()) / H, out.pixels.data() + std::size_t(v) * 3 * W,
-                    out.width, 3 * W, H);
+            for (int y = 0; y < vh; ++y) std::copy(p.row32(y), p.row32(y) + vw, out.packed.row32(y) + v * vw);
+            inside = inside && truncating_map(3 * W, double(vw) / (3.0 * W), vw, std::ptrdiff_t(v) * vw, 1,
+                                              out.column_offset.data() + std::size_t(v) * 3 * W);
         }
+        picture = &out.packed;
+        ys = double(vh) / H;
         break;
+    }
     case ViewInput::Grid:
         out.layout = ViewLayout::Grid;
         out.grid_columns = across;
-        stretch(first, double(first.width() / across) / (3.0 * W), double(first.height() / down) / H,
-                out.pixels.data(), out.width, out.width, out.height);
+        xs = double(picture->width() / across) / (3.0 * W);
+        ys = double(picture->height() / down) / H;
+        inside = truncating_map(out.width, xs, picture->width(), 0, 1, out.column_offset.data());
         break;
     }
+    const std::ptrdiff_t stride = picture->height() > 1 ? picture->row32(1) - picture->row32(0) : picture->width();
+    inside = inside && truncating_map(out.height, ys, picture->height(), 0, stride, out.row_offset.data());
+    // The scales are below one view's size over the canvas's, so this
+    // cannot happen; it is checked rather than read outside the picture.
+    if (!inside) return input_error("the views cannot be resampled to " + std::to_string(W) + "x" + std::to_string(H));
+    out.pixels = picture->row32(0);
     return std::nullopt;
 }
 

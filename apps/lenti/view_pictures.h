@@ -28,20 +28,30 @@ std::optional<Failure> check_view_shapes(const RenderOptions& o, const std::vect
 // Palette pictures as 0x00RRGGBB words like the others.
 plat::Surface as_rgb32(plat::Surface picture);
 
-// The stretched views and where the pass finds view v in them.
-struct StretchedViews {
-    std::vector<std::uint32_t> pixels;  // width x height, rows packed
+// The views as the pass reads them: the pictures where they are, and maps
+// from the canvas a stretched copy of them would be (three columns per
+// output pixel and the output's rows for every view) to their pixels. The
+// copy itself is never made.
+struct ViewCanvas {
+    plat::Surface packed;  // separate view files side by side; unused otherwise
+    const std::uint32_t* pixels = nullptr;
+    std::vector<std::ptrdiff_t> row_offset, column_offset;
     int width = 0, height = 0;
     ViewLayout layout = ViewLayout::SideBySide;
     int pic_num = 1;       // SideBySide
     int grid_columns = 1;  // Grid
+
+    ResampledSource source() const {
+        return {pixels, row_offset.data(), column_offset.data(), width, height};
+    }
 };
 
 // Nearest neighbour, truncating, as the programs stretch theirs: a pair or
-// a grid as one picture, pixel (x, y) of the result from the picture's
-// (trunc(x * xs), trunc(y * ys)) with xs and ys one view's width and
-// height over 3W and H; separate views each on their own.
-std::optional<Failure> stretch_views(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W,
-                                     int H, StretchedViews& out);
+// a grid as one picture, canvas pixel (x, y) from the picture's
+// (trunc(x * xs), trunc(y * ys)) with xs and ys one view's width and height
+// over 3W and H; separate views each on their own. The pictures must outlive
+// the canvas; separate views are copied side by side into one picture.
+std::optional<Failure> map_views(const RenderOptions& o, const std::vector<plat::Surface>& pictures, int W, int H,
+                                 ViewCanvas& out);
 
 }  // namespace lenti

@@ -4,6 +4,7 @@
 // columns, diagonally one subpixel to the right per output row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // What the user interface edits and the pass reads; the names are the ones
@@ -67,6 +68,23 @@ int InterleavePass(const LenticularParams& params, const InterleaveTarget& targe
 int InterleaveBuffers(const LenticularParams& params, const InterleaveTarget& target, const std::uint32_t* source,
                       int source_width, int source_height, std::uint32_t* output, int output_width,
                       int output_height);
+
+// Views read where they are, at their own resolution, in place of a
+// stretched copy: the pass reads the picture the copy would be (canvas_width
+// x canvas_height, laid out as InterleaveBuffers' source) and finds its pixel
+// (X, Y) at pixels[row_offset[Y] + column_offset[X]], which must lie inside
+// the caller's pixels.
+struct ResampledSource {
+    const std::uint32_t* pixels = nullptr;
+    const std::ptrdiff_t* row_offset = nullptr;     // canvas_height entries
+    const std::ptrdiff_t* column_offset = nullptr;  // canvas_width entries
+    int canvas_width = 0, canvas_height = 0;
+};
+
+// InterleaveBuffers from a ResampledSource: the same pixels as from the
+// canvas written out, with the same refusals.
+int InterleaveResampled(const LenticularParams& params, const InterleaveTarget& target, const ResampledSource& source,
+                        std::uint32_t* output, int output_width, int output_height);
 
 // Writes one colour onto the three subpixels of the diagonal that starts at
 // subpixel column a in row group g of the current image: one channel byte
