@@ -12,17 +12,6 @@ EyeWindow::EyeWindow(double pitch, int eye, int eyes, double aperture)
 
 long long EyeWindow::lens_at(double d) const { return (long long)std::floor(d / pitch_); }
 
-double EyeWindow::seen_before(double d) const {
-    const double from = d - start(0);
-    const double lenses = std::floor(from / pitch_);
-    return lenses * width_ + std::clamp(from - lenses * pitch_, 0.0, width_);
-}
-
-double EyeWindow::share(long long d) const {
-    if (d < 0) return 0.0;
-    return std::clamp(seen_before(double(d) + 1.0) - seen_before(double(d)), 0.0, 1.0);
-}
-
 namespace {
 
 // The colour one lens window shows around row y: per channel, the
@@ -32,17 +21,12 @@ std::uint32_t window_colour(const plat::Surface& picture, const EyeWindow& w, lo
     const long long subpixels = 3LL * picture.width();
     double sum[3] = {0, 0, 0}, weight[3] = {0, 0, 0};
     for (int row = std::max(0, y - 1); row <= std::min(H - 1, y + 1); ++row) {
-        const double lo = w.start(lens) + row, hi = w.end(lens) + row;  // as subpixel columns
-        const long long first = std::max<long long>({(long long)std::floor(lo), row, 0});
-        const long long last = std::min<long long>((long long)std::ceil(hi) - 1, subpixels - 1);
         const std::uint32_t* pixels = picture.row32(row);
-        for (long long s = first; s <= last; ++s) {
-            const double part = std::min(double(s) + 1.0, hi) - std::max(double(s), lo);
-            if (part <= 0.0) continue;
+        w.for_each_seen(lens, row, subpixels, [&](long long s, double part) {
             const int c = int(s % 3);
             sum[c] += part * channel(pixels[s / 3], c);
             weight[c] += part;
-        }
+        });
     }
     std::uint32_t colour = 0;
     for (int c = 0; c < 3; ++c)

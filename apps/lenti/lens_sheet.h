@@ -21,10 +21,13 @@
 // centred at (n + (K - 1/2) / N) * pitch under every lens n, and sees the
 // subpixel [d, d + 1) by the part of it inside that window. Windows repeat
 // every lens; one that reaches past a lens's edge goes on over the next.
+// Lenses are at least a subpixel wide, so a subpixel meets at most two windows.
 // Phases count from the lens's left edge, the side where the pass puts its
 // first view.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "plat/gfx/gfx.h"
@@ -33,7 +36,7 @@ namespace lenti {
 
 class EyeWindow {
 public:
-    // eye 1..eyes; 0 < aperture <= 1; pitch > 0.
+    // eye 1..eyes; 0 < aperture <= 1; pitch >= 1.
     EyeWindow(double pitch, int eye, int eyes, double aperture);
 
     // The lens whose width holds position d.
@@ -41,12 +44,28 @@ public:
     // Where lens n's window starts and ends, as positions d.
     double start(long long lens) const { return (double(lens) + centre_) * pitch_ - width_ / 2; }
     double end(long long lens) const { return start(lens) + width_; }
-    // How much (0..1) of the subpixel at d..d+1 lies in the windows; 0 off the sheet.
-    double share(long long d) const;
+
+    // Calls fn(s, part) for each subpixel column s (0 <= s < subpixels) of
+    // picture row `row` that lens n's window covers on the sheet, with the
+    // part (0..1] of the subpixel inside the window.
+    template <typename Fn>
+    void for_each_seen(long long lens, int row, long long subpixels, Fn&& fn) const {
+        const double lo = start(lens) + row, hi = end(lens) + row;  // as subpixel columns
+        const long long first = std::max<long long>({(long long)std::floor(lo), row, 0});
+        const long long last = std::min<long long>((long long)std::ceil(hi) - 1, subpixels - 1);
+        for (long long s = first; s <= last; ++s) {
+            const double part = std::min(double(s) + 1.0, hi) - std::max(double(s), lo);
+            if (part > 0.0) fn(s, part);
+        }
+    }
+
+    // The first and last lens whose windows can reach the sheet in row
+    // `row` (lens -1 ends where the sheet starts, but a wide window of it
+    // may reach past that edge).
+    static long long first_lens() { return -1; }
+    long long last_lens(int row, long long subpixels) const { return lens_at(double(subpixels - row)) + 1; }
 
 private:
-    double seen_before(double d) const;  // length of window from start(0) up to d
-
     double pitch_, centre_, width_;
 };
 

@@ -18,15 +18,18 @@ const char* simulate_usage() {
            "What an eye sees through an ideal lens sheet laid on an interleaved picture (as lenti render\n"
            "writes them). The lenses run along the interleaving diagonal, one subpixel to the right per\n"
            "row, the first one starting at the picture's top left subpixel. Eye K (1..N) looks through\n"
-           "the window of every lens centred at (K - 1/2) / N of its width, from the lens's left edge.\n"
+           "the window of every lens centred at (K - 1/2) / N of its width from the lens's left edge,\n"
+           "where the pass puts view 1 (a lens shows an eye the far side of its axis: in space eye 1\n"
+           "is the rightmost position, eye N the leftmost).\n"
            "  --picture FILE     the interleaved picture\n"
-           "  --pitch P          lens width in subpixel columns (above 0)\n"
+           "  --pitch P          lens width in subpixel columns, 1 to 100000\n"
            "  --eyes N           eye positions across one lens, 1 to 64\n"
            "  --views F1 .. Fn   the 2 to 9 views the picture was made from, in render's order; prints\n"
            "                     'eye K: view V, crosstalk P%' per eye: V the view that eye sees most,\n"
            "                     P the share of its light from other views. The light of a subpixel is\n"
            "                     the part of its width inside the eye's window, whatever its colour; it\n"
-           "                     goes to the view whose value there is closest (ties share it)\n"
+           "                     goes to the view whose value there is closest (views equally close\n"
+           "                     share it, so views should differ in every channel)\n"
            "  --aperture A       window width as a fraction of the lens, above 0 and at most 1\n"
            "                     (default 1/(2N): half of each eye's share, so neighbouring eyes'\n"
            "                     windows stay apart, as the narrow line an ideal lens shows an eye)\n"
@@ -53,8 +56,9 @@ std::optional<Failure> parse_simulate_options(const std::vector<std::string>& ar
         if (a == "--picture") {
             o.picture = v;
         } else if (a == "--pitch") {
-            if (!parse_double(v, o.pitch) || o.pitch <= 0.0 || o.pitch > kMaxPitch)
-                return usage_error("--pitch must be a number above 0 and at most 100000, not '" + v + "'");
+            // A lens narrower than a subpixel cannot hold views apart.
+            if (!parse_double(v, o.pitch) || o.pitch < 1.0 || o.pitch > kMaxPitch)
+                return usage_error("--pitch must be a number from 1 to 100000, not '" + v + "'");
             have_pitch = true;
         } else if (a == "--eyes") {
             if (!parse_int(v, 1, kMaxEyes, o.eyes))

@@ -36,16 +36,16 @@ EyeLight light_by_view(const plat::Surface& picture, const ResampledViews& views
         for (int y = first; y < end; ++y) {
             double* row_tally = tally.data() + std::size_t(y) * std::size_t(n);
             const std::uint32_t* pixels = picture.row32(y);
-            for (int s = 0; s < 3 * W; ++s) {
-                const double share = window.share(s - y);
-                if (share <= 0.0) continue;
-                const int seen = channel(pixels[s / 3], s % 3);
-                for (int v = 0; v < n; ++v) distance[std::size_t(v)] = std::abs(views.value(v, s, y) - seen);
-                const int closest = *std::min_element(distance.begin(), distance.end());
-                const int ties = int(std::count(distance.begin(), distance.end(), closest));
-                for (int v = 0; v < n; ++v)
-                    if (distance[std::size_t(v)] == closest) row_tally[v] += share / ties;
-            }
+            for (long long lens = EyeWindow::first_lens(); lens <= window.last_lens(y, 3LL * W); ++lens)
+                window.for_each_seen(lens, y, 3LL * W, [&](long long s, double share) {
+                    const int seen = channel(pixels[s / 3], int(s % 3));
+                    for (int v = 0; v < n; ++v)
+                        distance[std::size_t(v)] = std::abs(views.value(v, int(s), y) - seen);
+                    const int closest = *std::min_element(distance.begin(), distance.end());
+                    const int ties = int(std::count(distance.begin(), distance.end(), closest));
+                    for (int v = 0; v < n; ++v)
+                        if (distance[std::size_t(v)] == closest) row_tally[v] += share / ties;
+                });
         }
     };
     lenticular::parallel_for(H, 8, rows);

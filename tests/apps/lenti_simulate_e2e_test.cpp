@@ -145,7 +145,7 @@ TEST_F(LentiSimulate, BadInputsSayWhyInOneLine) {
         {{"--picture", picture, "--pitch", "8", "--eyes", "2", "--out", out, "--views", views[0], small}, 1,
          "differ in size"},
         {{"--picture", picture, "--pitch", "0", "--eyes", "2", "--out", out}, 2, "--pitch"},
-        {{"--picture", picture, "--pitch", "-3", "--eyes", "2", "--out", out}, 2, "--pitch"},
+        {{"--picture", picture, "--pitch", "0.5", "--eyes", "2", "--out", out}, 2, "--pitch"},
         {{"--picture", picture, "--pitch", "8", "--eyes", "0", "--out", out}, 2, "--eyes"},
         {{"--picture", picture, "--pitch", "8", "--eyes", "65", "--out", out}, 2, "--eyes"},
         {{"--picture", picture, "--pitch", "8", "--eyes", "2", "--aperture", "0", "--out", out}, 2, "--aperture"},
