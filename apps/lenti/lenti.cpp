@@ -8,6 +8,7 @@
 #include "chart_command.h"
 #include "failure.h"
 #include "render_command.h"
+#include "simulate_command.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ const char kUsage[] =
     "usage: lenti COMMAND [OPTIONS]   (lenti COMMAND --help for its options)\n"
     "Commands:\n"
     "  render   interleave a pair, view files or a grid of views into one picture\n"
-    "  chart    the pitch chart: a pair interleaved in strips at pitches one step apart\n";
+    "  chart    the pitch chart: a pair interleaved in strips at pitches one step apart\n"
+    "  simulate what each eye sees through a lens sheet laid on an interleaved picture\n";
 
 }  // namespace
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
     }
     if (command == "render") return lenti::run_render(args);
     if (command == "chart") return lenti::run_chart(args);
+    if (command == "simulate") return lenti::run_simulate(args);
     std::fprintf(stderr, "lenti: unknown command '%s' (see lenti --help)\n", command.c_str());
     return lenti::kExitUsage;
 }
