@@ -72,6 +72,9 @@ void render_frames(const RenderOptions& o, FrameDecoder& decoder, FrameWriter& w
 }  // namespace
 
 int run_movie_render(const RenderOptions& o) {
+    // From the start: a signal during the set-up must not leave the AVI's
+    // file beside its name.
+    const StopSignals stop;
     plat::MovieReader movie;
     if (!movie.open(o.movie)) return fail(input_error("cannot read " + o.movie + ": " + movie.error_text()));
     const int W = o.width ? o.width : movie.frame_width();
@@ -81,7 +84,6 @@ int run_movie_render(const RenderOptions& o) {
     std::unique_ptr<FrameSink> sink;
     if (auto f = open_sink(o, W, H, fps, sink)) return fail(*f);
 
-    const StopSignals stop;
     RenderProgress progress(stderr, declared, ::isatty(STDERR_FILENO) == 1);
     Pass pass;
     int written = 0;
