@@ -176,14 +176,18 @@ struct NewMovie {
 };
 
 // OpenCV's own Motion JPEG writer encodes the stripes of a frame on all
-// cores; FFmpeg's is the fallback.
+// cores, but it keeps only whole frame rates: a rate such as 29.97 goes to
+// FFmpeg's writer, which is also the fallback.
 void* open_new_movie(const char* path, double fps, int width, int height) {
     quiet_opencv_logs();
     if (!path || width <= 0 || height <= 0 || !(fps > 0)) return nullptr;
     auto* m = new NewMovie;
     m->size = cv::Size(width, height);
     const int mjpg = cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
-    for (int backend : {int(cv::CAP_OPENCV_MJPEG), int(cv::CAP_FFMPEG)}) {
+    const bool whole_rate = fps == std::round(fps);
+    const int first = whole_rate ? cv::CAP_OPENCV_MJPEG : cv::CAP_FFMPEG;
+    const int second = whole_rate ? cv::CAP_FFMPEG : cv::CAP_OPENCV_MJPEG;
+    for (int backend : {first, second}) {
         try {
             if (m->writer.open(path, backend, mjpg, fps, m->size, true) && m->writer.isOpened()) return m;
         } catch (const cv::Exception&) {
