@@ -102,7 +102,8 @@ int run_movie_render(const RenderOptions& o) {
         pass.undecodable += declared - pass.read;
         pass.read = declared;
     }
-    if (!pass.stopped && !pass.failure && written == 0) pass.failure = input_error("the movie has no frame that can be decoded");
+    if (!pass.stopped && !pass.failure && written == 0)
+        pass.failure = input_error("the movie has no frame that can be decoded");
     if (!pass.stopped && !pass.failure && (pass.failure = sink->finish())) written = 0;
 
     const int total = pass.stopped ? declared : pass.read;
@@ -123,8 +124,8 @@ int run_movie_render(const RenderOptions& o) {
         return written == 0 ? kExitFailed : kExitPartly;
     }
     if (pass.undecodable > 0) {
-        say(std::to_string(written) + of_total + " frames written; " + frames_text(pass.undecodable) + " could not be decoded and " +
-            (pass.undecodable == 1 ? "was" : "were") + " passed over");
+        say(std::to_string(written) + of_total + " frames written; " + frames_text(pass.undecodable) +
+            " could not be decoded and " + (pass.undecodable == 1 ? "was" : "were") + " passed over");
         return kExitPartly;
     }
     std::fprintf(stderr, "lenti render: %s to %s in %.1f s\n", frames_text(written).c_str(), sink->where().c_str(),

@@ -78,7 +78,8 @@ bool MovieWriter::open(const std::string& path, double fps, int width, int heigh
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return m.fail("not a regular file");
     const MovieModule& module = movie_module();
-    if (!module.writer) return m.fail(module.error.empty() ? "no movie encoder (the movie module does not fit)" : module.error);
+    if (!module.writer)
+        return m.fail(module.error.empty() ? "no movie encoder (the movie module does not fit)" : module.error);
     m.temp = create_temp_beside(path);
     if (m.temp.empty()) return m.fail(std::string("cannot create a file there: ") + std::strerror(errno));
     m.movie = module.writer->open(m.temp.c_str(), fps, width, height);

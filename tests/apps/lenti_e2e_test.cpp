@@ -328,7 +328,8 @@ TEST_F(LentiE2E, MovieRendersThatEndEarlySayHowFarTheyGot) {
             if (!interrupt) return;
             stopper = std::thread([pid, first] {
                 // Part-way: once the handler is in and the first frame is written or the movie begun.
-                for (int t = 0; t < 5000 && !catches_sigint(pid); ++t) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                for (int t = 0; t < 5000 && !catches_sigint(pid); ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 for (int t = 0; t < 5000 && !fs::exists(first); ++t)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
