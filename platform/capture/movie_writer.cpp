@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -48,10 +49,22 @@ int settle(const std::string& path) {
     return error;
 }
 
+// The number of frames the finished file declares, as a reader sees it; -1
+// when it cannot be read at all.
+int frames_in(const std::string& path) {
+    const PlatMovieApi* reader = movie_module().reader;
+    void* movie = reader ? reader->open(path.c_str()) : nullptr;
+    if (!movie) return -1;
+    const double n = reader->property(movie, kPlatMovieFrameCount);
+    reader->close(movie);
+    return int(n);
+}
+
 }  // namespace
 
 struct MovieWriter::Impl {
     void* movie = nullptr;
+    int frames = 0;  // written into the movie
     std::string path, temp;
     std::string error_text;
 
@@ -85,6 +98,7 @@ bool MovieWriter::open(const std::string& path, double fps, int width, int heigh
     m.movie = module.writer->open(m.temp.c_str(), fps, width, height);
     if (!m.movie) return m.fail("no Motion JPEG encoder takes " + std::to_string(width) + "x" + std::to_string(height));
     m.path = path;
+    m.frames = 0;
     return true;
 }
 
@@ -96,6 +110,7 @@ bool MovieWriter::write(const std::uint32_t* pixels, std::size_t stride) {
     if (!m.movie) return false;
     if (!movie_module().writer->write(m.movie, reinterpret_cast<const unsigned char*>(pixels), stride))
         return m.fail("the encoder refused a frame");
+    ++m.frames;
     return true;
 }
 
@@ -105,6 +120,11 @@ bool MovieWriter::finish() {
     movie_module().writer->close(m.movie);
     m.movie = nullptr;
     if (const int error = settle(m.temp)) return m.fail(std::string("cannot write file: ") + std::strerror(error));
+    // The encoder gives no word of a write that failed (a full disk): the
+    // file must hold every frame it was given.
+    if (const int n = frames_in(m.temp); n != m.frames)
+        return m.fail("cannot write file: it came out with " + std::to_string(std::max(n, 0)) + " of " +
+                      std::to_string(m.frames) + " frames");
     if (std::rename(m.temp.c_str(), m.path.c_str()) != 0)
         return m.fail(std::string("cannot write file: ") + std::strerror(errno));
     m.temp.clear();

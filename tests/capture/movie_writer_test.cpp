@@ -2,6 +2,10 @@
 // frame, under its name only once finished; a movie dropped or never
 // finished leaves the folder as it was.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -104,4 +108,33 @@ TEST(MovieWriter, AMovieNotFinishedLeavesTheFolderAsItWas) {
         EXPECT_NE(writer.error_text().find(r.says), std::string::npos) << writer.error_text();
         EXPECT_FALSE(writer.is_open());
     }
+}
+
+// A file the system stops growing (a full disk, a size limit): the encoder
+// says nothing, so finish() must find the frames missing and keep nothing.
+TEST(MovieWriter, AMovieTheDiskCutShortIsNotKept) {
+    testsupport::TempFolder dir{"movie_writer_"};
+    const std::string path = dir.file("out.avi");
+    std::vector<std::uint32_t> noise(std::size_t(kW) * kH);
+    std::uint32_t x = 12345;
+    for (std::uint32_t& p : noise) p = (x = x * 1664525u + 1013904223u) >> 8;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Here the file may grow to 16 KB; the frames of noise need more.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        plat::MovieWriter writer;
+        if (!writer.open(path, 24, kW, kH)) _exit(10);
+        for (int i = 0; i < 8; ++i)
+            if (!writer.write(noise.data(), kW * 4)) _exit(11);
+        const bool finished = writer.finish();
+        std::fprintf(stderr, "%s\n", writer.error_text().c_str());
+        _exit(finished ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_TRUE(names_in(dir.path()).empty());
 }
