@@ -15,7 +15,7 @@ namespace {
 const char kUsage[] =
     "usage: lenti COMMAND [OPTIONS]   (lenti COMMAND --help for its options)\n"
     "Commands:\n"
-    "  render   interleave a pair, view files or a grid of views into one picture\n"
+    "  render   interleave a pair, view files or a grid of views into one picture, or a movie of grids\n"
     "  chart    the pitch chart: a pair interleaved in strips at pitches one step apart\n"
     "  simulate what each eye sees through a lens sheet laid on an interleaved picture\n";
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli_args.h"
+#include "movie_render.h"
 #include "picture_output.h"
 #include "render_frame.h"
 #include "render_options.h"
@@ -23,6 +24,7 @@ int run_render(const std::vector<std::string>& args) {
     }
     RenderOptions o;
     if (auto f = parse_render_options(args, o)) return fail({f->exit_code, f->message + " (see lenti render --help)"});
+    if (!o.movie.empty()) return run_movie_render(o);
     std::vector<plat::Surface> pictures;
     if (auto f = load_pictures(o, pictures)) return fail(*f);
     const int W = o.width ? o.width : pictures.front().width();

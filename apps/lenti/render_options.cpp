@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "cli_args.h"
 
@@ -17,6 +18,8 @@ bool is_option(const std::string& a) { return a.size() > 2 && a[0] == '-' && a[1
 }  // namespace
 
 std::optional<OutputFormat> output_format_of(const std::string& path) {
+    std::error_code ec;
+    if (!path.empty() && (path.back() == '/' || std::filesystem::is_directory(path, ec))) return OutputFormat::Folder;
     const std::size_t dot = path.find_last_of('.');
     const std::size_t slash = path.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
@@ -24,6 +27,7 @@ std::optional<OutputFormat> output_format_of(const std::string& path) {
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     if (ext == "png") return OutputFormat::Png;
     if (ext == "tif" || ext == "tiff") return OutputFormat::Tiff;
+    if (ext == "avi") return OutputFormat::Avi;
     return std::nullopt;
 }
 
@@ -38,20 +42,24 @@ int RenderOptions::view_count() const {
 
 const char* render_usage() {
     return "usage: lenti render (--pair FILE | --views F1 .. Fn | --grid CxR FILE) --pitch P --out FILE\n"
+           "       lenti render --movie FILE --grid CxR --pitch P --out (DIR/ | FILE.avi)\n"
            "                    [--views-used N] [--gap G] [--pos S] [--aa on|off] [--mode reverse|normal]\n"
            "                    [--size WxH] [--dpi D]\n"
-           "Interleaves views into one picture for a lens sheet.\n"
+           "Interleaves views into one picture for a lens sheet, or every frame of a movie.\n"
            "  --pair FILE        two views side by side in one picture\n"
            "  --views F1 .. Fn   2 to 9 pictures of one size, one view each\n"
            "  --grid CxR FILE    C x R views in one picture, view v in cell (v mod C, v div C)\n"
+           "  --movie FILE       a movie whose frames each hold C x R views as --grid CxR reads them\n"
            "  --pitch P          lens period in subpixel columns (above 0)\n"
            "  --views-used N     views per lens, the first N views (default: all)\n"
            "  --gap G            leading columns of every strip written black (default 0)\n"
            "  --pos S            shift of the strips of views 2.. in subpixel columns (default 0)\n"
            "  --aa on|off        blend the first column of each strip with the one before (default on)\n"
            "  --mode reverse|normal  how each strip samples its view (default reverse)\n"
-           "  --size WxH         output size in pixels (default: the size of the first picture)\n"
+           "  --size WxH         output size in pixels (default: the size of the first picture or frame)\n"
            "  --out FILE         .png, .tif or .tiff; written whole or not at all\n"
+           "                     a movie: DIR/ for numbered PNGs (file_00000.png, ...), or a Motion JPEG .avi\n"
+           "                     (written whole or not at all)\n"
            "  --dpi D            resolution written into the file (default 72)\n";
 }
 
@@ -90,9 +98,11 @@ std::optional<Failure> parse_render_options(const std::vector<std::string>& args
             const int n = o.grid_columns * o.grid_rows;
             if (n < kMinViews || n > kMaxViews)
                 return usage_error("--grid must hold 2 to 9 views, not " + std::to_string(n));
-            std::string file;
-            if (!value(i, file)) return usage_error("--grid needs a file after " + v);
-            o.files = {file};
+            // A movie gives the grid's pictures: then no file follows.
+            if (i + 1 < args.size() && !is_option(args[i + 1])) o.files = {args[++i]};
+        } else if (a == "--movie") {
+            if (!o.movie.empty()) return usage_error("give --movie once");
+            o.movie = v;
         } else if (a == "--pitch") {
             if (!parse_double(v, o.pitch) || o.pitch <= 0.0 || o.pitch > kMaxPitch)
                 return usage_error("--pitch must be a number above 0 and at most 100000, not '" + v + "'");
@@ -117,7 +127,9 @@ std::optional<Failure> parse_render_options(const std::vector<std::string>& args
                 return usage_error("--size takes WxH, each from 1 to 16384, not '" + v + "'");
         } else if (a == "--out") {
             const std::optional<OutputFormat> format = output_format_of(v);
-            if (!format) return usage_error("--out must end in .png, .tif or .tiff: '" + v + "'");
+            if (!format)
+                return usage_error("--out must end in .png, .tif or .tiff (or, for a movie, be DIR/ or end in .avi): '" +
+                                   v + "'");
             o.out = v;
             o.format = *format;
         } else if (a == "--dpi") {
@@ -127,9 +139,20 @@ std::optional<Failure> parse_render_options(const std::vector<std::string>& args
             return usage_error("unknown option " + a);
         }
     }
+    if (!o.movie.empty()) {
+        if (!have_input) return usage_error("--movie needs --grid CxR: how the views lie in each frame");
+        if (o.input != ViewInput::Grid) return usage_error("--movie takes its views from --grid CxR, not --pair or --views");
+        if (!o.files.empty()) return usage_error("give the views once: --movie or a picture after --grid");
+    }
     if (!have_input) return usage_error("no views: give --pair, --views or --grid");
+    if (o.input == ViewInput::Grid && o.movie.empty() && o.files.empty())
+        return usage_error("--grid needs a file after " + std::to_string(o.grid_columns) + "x" + std::to_string(o.grid_rows));
     if (!have_pitch) return usage_error("no --pitch");
     if (o.out.empty()) return usage_error("no --out");
+    const bool movie_output = o.format == OutputFormat::Folder || o.format == OutputFormat::Avi;
+    if (!o.movie.empty() && !movie_output)
+        return usage_error("a movie's frames go to a folder (--out DIR/) or a movie (--out FILE.avi), not " + o.out);
+    if (o.movie.empty() && movie_output) return usage_error("--out " + o.out + " is for a movie (--movie FILE)");
     if (o.views_used > o.view_count())
         return usage_error("--views-used " + std::to_string(o.views_used) + " but only " +
                            std::to_string(o.view_count()) + " views are given");

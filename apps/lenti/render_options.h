@@ -10,7 +10,7 @@
 namespace lenti {
 
 enum class ViewInput { Pair, Views, Grid };
-enum class OutputFormat { Png, Tiff };
+enum class OutputFormat { Png, Tiff, Folder, Avi };  // Folder and Avi: for a movie
 
 inline constexpr int kMinViews = 2;
 inline constexpr int kMaxViews = 9;
@@ -18,7 +18,8 @@ inline constexpr int kMaxSide = 16384;  // of the output, in pixels
 
 struct RenderOptions {
     ViewInput input = ViewInput::Pair;
-    std::vector<std::string> files;   // one picture, or one per view
+    std::vector<std::string> files;   // one picture, or one per view; none for a movie
+    std::string movie;                // a movie of grids (input Grid), every frame rendered
     int grid_columns = 0, grid_rows = 0;
     double pitch = 0.0;
     int views_used = 0;  // 0: every view given
@@ -35,7 +36,8 @@ struct RenderOptions {
     int view_count() const;
 };
 
-// The file type an output name asks for by its extension (.png, .tif, .tiff).
+// The file type an output name asks for by its extension (.png, .tif, .tiff,
+// .avi), or a folder: a name ending in '/' or an existing folder.
 std::optional<OutputFormat> output_format_of(const std::string& path);
 
 // Reads the arguments after "render"; a Failure (exit code 2) says what is wrong.

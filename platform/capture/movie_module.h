@@ -22,7 +22,7 @@ struct PlatMovieFrame {
 // together with the decoder's picture of it (when it gave one).
 enum PlatMovieRead { kPlatMovieNothing = 0, kPlatMovieUnusable = 1, kPlatMovieBgr = 2, kPlatMovieJpeg = 3 };
 // What property() tells.
-enum PlatMovieProperty { kPlatMovieWidth = 0, kPlatMovieHeight = 1, kPlatMovieFrameCount = 2 };
+enum PlatMovieProperty { kPlatMovieWidth = 0, kPlatMovieHeight = 1, kPlatMovieFrameCount = 2, kPlatMovieFrameRate = 3 };
 
 struct PlatMovieApi {
     // A movie file opened (a native path), or null.
@@ -39,5 +39,20 @@ struct PlatMovieApi {
 
 #define PLAT_MOVIE_API_SYMBOL "plat_movie_api_v2"
 typedef const PlatMovieApi* (*PlatMovieApiGetter)(void);
+
+// Writing Motion JPEG movies.
+struct PlatMovieWriterApi {
+    // A new Motion JPEG AVI at `path` (a native path ending in .avi) of
+    // frames width x height at `fps` frames a second, or null.
+    void* (*open)(const char* path, double fps, int width, int height);
+    // Appends a frame of rows of 0x00RRGGBB words, `stride` bytes apart, of
+    // the size the movie was opened with; 0 when it could not be written.
+    int (*write)(void* movie, const unsigned char* pixels, std::size_t stride);
+    // Completes the file and frees the writer.
+    void (*close)(void* movie);
+};
+
+#define PLAT_MOVIE_WRITER_API_SYMBOL "plat_movie_writer_api_v1"
+typedef const PlatMovieWriterApi* (*PlatMovieWriterApiGetter)(void);
 
 }

@@ -1,6 +1,5 @@
 #include "plat/capture/movie.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "movie_module.h"
+#include "movie_module_loader.h"
 #include "plat/codecs/codecs.h"
 #include "plat/gfx/gfx.h"
 
@@ -21,39 +20,6 @@ namespace {
 // end of the data: a movie cut short still declares all its frames, and each
 // of them would otherwise be tried and refused in turn.
 constexpr int kFailuresInARowAtMost = 250;
-
-// FFmpeg writes a line to stderr for every frame it cannot decode; the
-// caller names such frames itself. OpenCV takes FFmpeg's log level from the
-// environment when it first opens a movie; set here, before main, while the
-// process has one thread (a user's own setting is kept).
-const bool kFfmpegQuiet = [] { return ::setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0) == 0; }();
-
-struct Module {
-    const PlatMovieApi* api = nullptr;
-    std::string error;  // why it could not be loaded
-};
-
-// The movie module, loaded once, on first use: where the build put it, or
-// by name from the library path.
-const Module& movie_module() {
-    static const Module module = [] {
-        Module m;
-        (void)kFfmpegQuiet;
-        void* handle = nullptr;
-        for (const char* name : {PLAT_MOVIE_MODULE, "libplat_movie_opencv.so"})
-            if ((handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
-        if (!handle) {
-            const char* why = ::dlerror();
-            m.error = std::string("no movie decoder (") + (why ? why : "the movie module is missing") + ")";
-            return m;
-        }
-        auto get = reinterpret_cast<PlatMovieApiGetter>(::dlsym(handle, PLAT_MOVIE_API_SYMBOL));
-        m.api = get ? get() : nullptr;
-        if (!m.api) m.error = "no movie decoder (the movie module does not fit)";
-        return m;
-    }();
-    return module;
-}
 
 // Whether a stored JPEG picture is whole: the codecs refuse a picture that
 // is cut or damaged.
@@ -90,10 +56,10 @@ struct MovieReader::Impl {
         return false;
     }
     void close() {
-        if (movie) movie_module().api->close(movie);
+        if (movie) movie_module().reader->close(movie);
         movie = nullptr;
     }
-    double property(int which) const { return movie ? movie_module().api->property(movie, which) : 0.0; }
+    double property(int which) const { return movie ? movie_module().reader->property(movie, which) : 0.0; }
 };
 
 MovieReader::MovieReader() : impl_(std::make_unique<Impl>()) {}
@@ -118,9 +84,9 @@ bool MovieReader::open(const std::string& path) {
     if (S_ISDIR(st.st_mode)) return m.fail(MovieError::NotAFile, "a folder, not a movie file");
     if (!S_ISREG(st.st_mode)) return m.fail(MovieError::NotAFile, "not a regular file (a device, pipe or socket)");
     if (::access(path.c_str(), R_OK) != 0) return m.fail(MovieError::CannotRead, std::strerror(errno));
-    const Module& module = movie_module();
-    if (!module.api) return m.fail(MovieError::NotAMovie, module.error);
-    m.movie = module.api->open(path.c_str());
+    const MovieModule& module = movie_module();
+    if (!module.reader) return m.fail(MovieError::NotAMovie, module.error);
+    m.movie = module.reader->open(path.c_str());
     if (!m.movie) return m.fail(MovieError::NotAMovie, "not a movie file, or no decoder for it");
     if (frame_width() <= 0 || frame_height() <= 0) {
         m.close();
@@ -137,6 +103,11 @@ const std::string& MovieReader::error_text() const { return impl_->error_text; }
 int MovieReader::frame_width() const { return int(impl_->property(kPlatMovieWidth)); }
 int MovieReader::frame_height() const { return int(impl_->property(kPlatMovieHeight)); }
 
+double MovieReader::frame_rate() const {
+    const double fps = impl_->property(kPlatMovieFrameRate);
+    return fps > 0 && fps < 1e6 ? fps : 0.0;
+}
+
 int MovieReader::frame_count() const {
     const double n = impl_->property(kPlatMovieFrameCount);
     return n > 0 && n < 2e9 ? int(n) : 0;
@@ -148,7 +119,7 @@ FrameRead MovieReader::read_frame(BgrFrame& out, int& index) {
     // Each read takes one frame of the file, decoded or not, so the count of
     // reads numbers the frames.
     PlatMovieFrame f{};
-    const int got = movie_module().api->read(m.movie, &f);
+    const int got = movie_module().reader->read(m.movie, &f);
     bool decoded = false;
     if (got == kPlatMovieJpeg) {
         // Whole or not is the stored picture's to say; the pixels are the
@@ -195,7 +166,7 @@ void MovieReader::rewind() {
     Impl& m = *impl_;
     if (!is_open()) return;
     // A container that cannot seek starts again from the file.
-    if (!movie_module().api->rewind(m.movie)) {
+    if (!movie_module().reader->rewind(m.movie)) {
         std::string path = m.path;
         open(path);
     }

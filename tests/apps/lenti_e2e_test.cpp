@@ -1,15 +1,19 @@
 // lenti render against the programs that interleave through windows: the
-// frame reelmix records for a movie frame, the strips of pitchtest's chart,
-// and bad inputs that must leave nothing behind.
+// frames reelmix records for a movie, the strips of pitchtest's chart, bad
+// inputs that must leave nothing behind, and movie renders that end early.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "plat/capture/movie.h"
 #include "plat/codecs/codecs.h"
+#include "support/avi_frames.h"
 #include "support/process.h"
 #include "support/temp_folder.h"
 
@@ -45,8 +49,31 @@ protected:
         return chart;
     }
 
+    // A movie of 3 x 3 views from the sample generator.
+    std::string grid_movie(const std::string& name, int w, int h, int frames) {
+        const std::string movie = dir_.file(name);
+        RunResult gen = run_program(GRID_MOVIE_APP, {movie, std::to_string(w), std::to_string(h), std::to_string(frames)});
+        EXPECT_EQ(gen.exit_code, 0) << gen.err;
+        return movie;
+    }
+
     testsupport::TempFolder dir_{"lenti_"};
 };
+
+std::string frame_file(int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "file_%05d.png", n);
+    return name;
+}
+
+// Whether the process has a handler for SIGINT yet: before that, the signal
+// would end it at once.
+bool catches_sigint(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+    return false;
+}
 
 // Frame `index` of the movie as reelmix decodes it, written as a PNG.
 void save_movie_frame(const std::string& movie, int index, const std::string& png) {
@@ -86,6 +113,63 @@ TEST_F(LentiE2E, GridFramesAreTheFramesReelmixRecords) {
         ASSERT_FALSE(recorded.empty());
         EXPECT_TRUE(read_file(out) == recorded) << "lenti's file differs from reelmix's " << name;
     }
+}
+
+TEST_F(LentiE2E, MovieFramesAreTheFramesReelmixRecordsAndTheMovieHoldsThemAll) {
+    constexpr int kFrames = 4;
+    const std::string movie = grid_movie("views.avi", 192, 108, kFrames);
+    fs::create_directories(dir_.file("rec"));
+    RunResult rec = run_program(REELMIX_APP, {"--movie", movie, "--export", "--out", dir_.file("rec")},
+                                {"PLAT_RUNTIME_DIR=" + dir_.file("runtime")}, 60);
+    ASSERT_EQ(rec.exit_code, 0) << rec.err;
+    const std::vector<std::string> settings = {"--grid", "3x3", "--size", "800x480", "--pitch", "17.381",
+                                               "--views-used", "6", "--aa", "on"};
+    auto render = [&](const std::string& out) {
+        std::vector<std::string> args = {"render", "--movie", movie, "--out", out};
+        args.insert(args.end(), settings.begin(), settings.end());
+        return lenti(args);
+    };
+    // A folder that is not there yet is made.
+    RunResult r = render(dir_.file("mine") + "/");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("4 frames to "), std::string::npos) << r.err;
+    ASSERT_EQ(files_in(dir_.file("mine")), files_in(dir_.file("rec")));
+    for (int n = 0; n < kFrames; ++n) {
+        const std::string recorded = read_file(dir_.file("rec/" + frame_file(n)));
+        ASSERT_FALSE(recorded.empty());
+        EXPECT_TRUE(read_file(dir_.file("mine/" + frame_file(n))) == recorded) << "frame " << n << " differs";
+    }
+
+    const std::string avi = dir_.file("mine.avi");
+    r = render(avi);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    plat::MovieReader reader;
+    ASSERT_TRUE(reader.open(avi)) << reader.error_text();
+    EXPECT_EQ(reader.frame_width(), 800);
+    EXPECT_EQ(reader.frame_height(), 480);
+    EXPECT_EQ(reader.frame_count(), kFrames);
+    EXPECT_DOUBLE_EQ(reader.frame_rate(), 24.0);  // the sample movie's
+    // Each frame is the recorded one but for the encoder's loss: colours in
+    // their places, frames in their order.
+    plat::BgrFrame f;
+    for (int n = 0; n < kFrames; ++n) {
+        ASSERT_TRUE(reader.next_frame(f)) << "frame " << n;
+        ASSERT_EQ(f.width, 800);
+        plat::Surface recorded;
+        ASSERT_TRUE(plat::load_png(dir_.file("rec/" + frame_file(n)), recorded).ok);
+        long long error = 0;
+        for (int y = 0; y < f.height; ++y)
+            for (int x = 0; x < f.width; ++x) {
+                const std::uint8_t* p = f.data + std::size_t(y) * f.stride + 3 * std::size_t(x);
+                const plat::Color c = recorded.pixel(x, y);
+                error += std::abs(int(p[0]) - int(c & 0xFF)) + std::abs(int(p[1]) - int(c >> 8 & 0xFF)) +
+                         std::abs(int(p[2]) - int(c >> 16 & 0xFF));
+            }
+        EXPECT_LT(double(error) / (3.0 * f.width * f.height), 6.0) << "frame " << n;
+    }
+    EXPECT_FALSE(reader.next_frame(f));
+    // Nothing is left beside it.
+    for (const std::string& name : files_in(dir_.path())) EXPECT_EQ(name.find(".movie-save"), std::string::npos) << name;
 }
 
 // pitchtest starts its strips at subpixel column 168; from the column where
@@ -132,7 +216,30 @@ TEST_F(LentiE2E, BadInputsSayWhyInOneLineAndLeaveTheOutputAlone) {
     const std::vector<std::string> ten(10, a);
     std::vector<std::string> ten_views = {"render", "--pitch", "8", "--out", out, "--views"};
     ten_views.insert(ten_views.end(), ten.begin(), ten.end());
+    const std::string movie = grid_movie("views.avi", 192, 108, 2), text = dir_.file("notes.txt");
+    std::ofstream(text) << "not a movie";
+    const std::string frames = dir_.file("frames") + "/", avi = dir_.file("out.avi");
     const Case cases[] = {
+        {"a movie without a grid", {"render", "--movie", movie, "--pitch", "8", "--out", frames}, 2, "needs --grid"},
+        {"a movie and a pair", {"render", "--movie", movie, "--pair", a, "--pitch", "8", "--out", frames}, 2,
+         "not --pair or --views"},
+        {"a movie and a grid picture", {"render", "--movie", movie, "--grid", "3x3", a, "--pitch", "8", "--out", avi},
+         2, "give the views once"},
+        {"a movie into one picture", {"render", "--movie", movie, "--grid", "3x3", "--pitch", "8", "--out", out}, 2,
+         "a folder (--out DIR/)"},
+        {"a folder for one picture", {"render", "--pair", a, "--pitch", "8", "--out", frames}, 2, "is for a movie"},
+        {"a missing movie", {"render", "--movie", dir_.file("no.avi"), "--grid", "3x3", "--pitch", "8", "--out", avi},
+         1, "no.avi: no such file"},
+        {"not a movie", {"render", "--movie", text, "--grid", "3x3", "--pitch", "8", "--out", frames}, 1,
+         "not a movie file"},
+        {"frames the grid does not divide (folder)",
+         {"render", "--movie", movie, "--grid", "5x1", "--pitch", "8", "--out", frames}, 1,
+         "a 5x1 grid does not divide frame 0 of"},
+        {"frames the grid does not divide (movie)",
+         {"render", "--movie", movie, "--grid", "1x5", "--pitch", "8", "--out", avi}, 1, "out.avi was not written"},
+        {"a movie into a folder that is not there",
+         {"render", "--movie", movie, "--grid", "3x3", "--pitch", "8", "--out", dir_.file("no/o.avi")}, 1,
+         "cannot write"},
         {"views of different sizes", {"render", "--views", a, b, "--pitch", "8", "--out", out}, 1, "differ in size"},
         {"a grid that does not divide", {"render", "--grid", "3x3", odd, "--pitch", "8", "--out", out}, 1,
          "does not divide"},
@@ -205,4 +312,68 @@ TEST_F(LentiE2E, ChartsAreTheChartsPitchtestSaves) {
             for (int x = 0; x < chart.width(); ++x) differing += mine.pixel(x, y) != chart.pixel(x, y);
         EXPECT_EQ(differing, 0);
     }
+}
+
+// Frames that cannot be decoded are passed over; a signal stops the render
+// after the frame in hand: numbered frames stay whole, a movie is not left
+// half-written and whatever had its name is untouched.
+TEST_F(LentiE2E, MovieRendersThatEndEarlySayHowFarTheyGot) {
+    const std::vector<std::string> settings = {"--grid", "3x3", "--size", "800x480", "--pitch", "17.381"};
+    auto render = [&](const std::string& movie, const std::string& out, bool interrupt) {
+        std::vector<std::string> args = {"render", "--movie", movie, "--out", out};
+        args.insert(args.end(), settings.begin(), settings.end());
+        std::thread stopper;
+        const std::string first = dir_.file("stopped/" + frame_file(0));
+        RunResult r = run_program(LENTI_APP, args, {}, 60, [&](pid_t pid) {
+            if (!interrupt) return;
+            stopper = std::thread([pid, first] {
+                // Part-way: once the handler is in and the first frame is written or the movie begun.
+                for (int t = 0; t < 5000 && !catches_sigint(pid); ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                for (int t = 0; t < 5000 && !fs::exists(first); ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                kill(pid, SIGINT);
+            });
+        });
+        if (stopper.joinable()) stopper.join();
+        return r;
+    };
+
+    const std::string movie = grid_movie("views.avi", 192, 108, 6);
+    std::string bytes = read_file(movie);
+    const std::vector<testsupport::Span> spans = testsupport::avi_frames(bytes);
+    ASSERT_EQ(spans.size(), 6u);
+    std::fill_n(bytes.begin() + long(spans[2].offset + spans[2].size / 2), spans[2].size / 2, '\0');
+    std::ofstream(dir_.file("spoilt.avi"), std::ios::binary) << bytes;
+    RunResult r = render(dir_.file("spoilt.avi"), dir_.file("gap/"), false);
+    EXPECT_EQ(r.exit_code, 3) << r.err;
+    EXPECT_NE(r.err.find("lenti render: 5 of 6 frames written; 1 frame could not be decoded"), std::string::npos) << r.err;
+    EXPECT_EQ(files_in(dir_.file("gap")), (std::vector<std::string>{frame_file(0), frame_file(1), frame_file(3),
+                                                                     frame_file(4), frame_file(5)}));
+
+    constexpr int kLong = 200;
+    const std::string long_movie = grid_movie("long.avi", 192, 108, kLong);
+    r = render(long_movie, dir_.file("stopped/"), true);
+    ASSERT_EQ(r.exit_code, 3) << r.err;
+    const std::vector<std::string> kept = files_in(dir_.file("stopped"));
+    ASSERT_GT(kept.size(), 0u);
+    ASSERT_LT(kept.size(), std::size_t(kLong));
+    EXPECT_NE(r.err.find(std::to_string(kept.size()) + " of 200 frames written; stopped before the end"),
+              std::string::npos) << r.err;
+    for (std::size_t n = 0; n < kept.size(); ++n) {
+        EXPECT_EQ(kept[n], frame_file(int(n)));
+        plat::Surface frame;
+        EXPECT_TRUE(plat::load_png(dir_.file("stopped/" + kept[n]), frame).ok) << kept[n];
+    }
+
+    const std::string avi = dir_.file("stopped.avi");
+    std::ofstream(avi) << "earlier";
+    fs::create_directories(dir_.file("stopped"));  // the stopper waits for its first frame
+    const std::vector<std::string> before = files_in(dir_.path());
+    r = render(long_movie, avi, true);
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("of 200; " + avi + " was not written"), std::string::npos) << r.err;
+    EXPECT_EQ(read_file(avi), "earlier");
+    EXPECT_EQ(files_in(dir_.path()), before);
 }

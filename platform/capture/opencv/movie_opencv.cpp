@@ -99,9 +99,10 @@ void close_movie(void* movie) { delete static_cast<Movie*>(movie); }
 
 double property(void* movie, int which) {
     auto* m = static_cast<Movie*>(movie);
-    const int id = which == kPlatMovieWidth    ? cv::CAP_PROP_FRAME_WIDTH
-                   : which == kPlatMovieHeight ? cv::CAP_PROP_FRAME_HEIGHT
-                                               : cv::CAP_PROP_FRAME_COUNT;
+    const int id = which == kPlatMovieWidth       ? cv::CAP_PROP_FRAME_WIDTH
+                   : which == kPlatMovieHeight    ? cv::CAP_PROP_FRAME_HEIGHT
+                   : which == kPlatMovieFrameRate ? cv::CAP_PROP_FPS
+                                                  : cv::CAP_PROP_FRAME_COUNT;
     try {
         return m->capture.get(id);
     } catch (const cv::Exception&) {
@@ -166,6 +167,64 @@ int rewind_movie(void* movie) {
 
 const PlatMovieApi kApi = {open_movie, close_movie, property, read_frame, rewind_movie};
 
+// ---- writing ----
+
+struct NewMovie {
+    cv::VideoWriter writer;
+    cv::Size size;
+    cv::Mat bgr;
+};
+
+// OpenCV's own Motion JPEG writer encodes the stripes of a frame on all
+// cores, but it keeps only whole frame rates: a rate such as 29.97 goes to
+// FFmpeg's writer, which is also the fallback.
+void* open_new_movie(const char* path, double fps, int width, int height) {
+    quiet_opencv_logs();
+    if (!path || width <= 0 || height <= 0 || !(fps > 0)) return nullptr;
+    auto* m = new NewMovie;
+    m->size = cv::Size(width, height);
+    const int mjpg = cv::VideoWriter::fourcc('M', 'J', 'P', 'G');
+    const bool whole_rate = fps == std::round(fps);
+    const int first = whole_rate ? cv::CAP_OPENCV_MJPEG : cv::CAP_FFMPEG;
+    const int second = whole_rate ? cv::CAP_FFMPEG : cv::CAP_OPENCV_MJPEG;
+    for (int backend : {first, second}) {
+        try {
+            if (m->writer.open(path, backend, mjpg, fps, m->size, true) && m->writer.isOpened()) return m;
+        } catch (const cv::Exception&) {
+        }
+        m->writer.release();
+    }
+    delete m;
+    return nullptr;
+}
+
+int write_new_frame(void* movie, const unsigned char* pixels, std::size_t stride) {
+    auto* m = static_cast<NewMovie*>(movie);
+    try {
+        // 0x00RRGGBB words are blue, green, red and a spare byte in memory.
+        const cv::Mat words(m->size, CV_8UC4, const_cast<unsigned char*>(pixels), stride);
+        cv::cvtColor(words, m->bgr, cv::COLOR_BGRA2BGR);
+        m->writer.write(m->bgr);
+        return 1;
+    } catch (const cv::Exception&) {
+        return 0;
+    }
+}
+
+void close_new_movie(void* movie) {
+    auto* m = static_cast<NewMovie*>(movie);
+    try {
+        m->writer.release();
+    } catch (const cv::Exception&) {
+    }
+    delete m;
+}
+
+const PlatMovieWriterApi kWriterApi = {open_new_movie, write_new_frame, close_new_movie};
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const PlatMovieApi* plat_movie_api_v2(void) { return &kApi; }
+extern "C" __attribute__((visibility("default"))) const PlatMovieWriterApi* plat_movie_writer_api_v1(void) {
+    return &kWriterApi;
+}

@@ -1,6 +1,6 @@
-// A movie file read frame by frame through OpenCV's videoio: what the
-// programs and the virtual cameras need of it and nothing more. No OpenCV
-// type crosses this header.
+// Movie files read frame by frame, and Motion JPEG movies written, through
+// OpenCV's videoio: what the programs and the virtual cameras need of it and
+// nothing more. No OpenCV type crosses this header.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +58,8 @@ public:
     int frame_height() const;
     // Number of frames as the container declares it; 0 when it does not say.
     int frame_count() const;
+    // Frames a second as the movie declares it; 0 when it does not say.
+    double frame_rate() const;
 
     // Reads the next frame; `index` is its number in the movie, from 0 at
     // the first frame. A frame that cannot be decoded is Undecodable only
@@ -71,6 +73,37 @@ public:
     bool next_frame(BgrFrame& out);
     // Back to the first frame.
     void rewind();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A Motion JPEG AVI written whole or not at all: frames go into a new file
+// beside the name given, which takes that name when finish() completes it.
+// A movie not finished (an error, a stop, the writer destroyed first) leaves
+// nothing behind and whatever had the name before untouched.
+class MovieWriter {
+public:
+    MovieWriter();
+    ~MovieWriter();  // discards a movie not finished
+    MovieWriter(const MovieWriter&) = delete;
+    MovieWriter& operator=(const MovieWriter&) = delete;
+
+    // Starts a movie of width x height frames at `fps` frames a second that
+    // is to become `path` (a native UTF-8 path ending in .avi); false with
+    // the reason in error_text() when it cannot be started.
+    bool open(const std::string& path, double fps, int width, int height);
+    bool is_open() const;
+    // Appends a frame: rows of 0x00RRGGBB words, `stride` bytes apart, of
+    // the size given to open().
+    bool write(const std::uint32_t* pixels, std::size_t stride);
+    // Completes the file and gives it its name; false (and nothing left
+    // behind) when that fails.
+    bool finish();
+    // Drops the movie begun: its file is removed.
+    void discard();
+    const std::string& error_text() const;
 
 private:
     struct Impl;

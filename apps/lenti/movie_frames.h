@@ -1,0 +1,45 @@
+// A movie's frames decoded ahead on a thread of their own, as 0x00RRGGBB
+// pictures, while the last one is interleaved and written.
+#pragma once
+
+#include <atomic>
+#include <thread>
+
+#include "bounded_queue.h"
+#include "plat/capture/movie.h"
+#include "plat/gfx/gfx.h"
+
+namespace lenti {
+
+struct MovieFrame {
+    enum class Kind { Picture, Undecodable, End, NoMemory };
+    Kind kind = Kind::End;
+    int index = 0;           // the frame's number in the movie, from 0
+    plat::Surface picture;   // Picture: the decoded frame
+};
+
+// The frame's blue, green, red rows as a 0x00RRGGBB picture, the rows shared
+// among the worker pool; a null picture when there is no memory for it.
+plat::Surface picture_of(const plat::BgrFrame& frame);
+
+class FrameDecoder {
+public:
+    // Reads `movie` (open, not touched by anyone else until this ends) from
+    // where it stands, at most `ahead` frames ahead of next().
+    explicit FrameDecoder(plat::MovieReader& movie, int ahead = 2);
+    ~FrameDecoder();  // stops reading
+    FrameDecoder(const FrameDecoder&) = delete;
+    FrameDecoder& operator=(const FrameDecoder&) = delete;
+
+    // The next frame in order; End after the last one (and from then on).
+    MovieFrame next();
+
+private:
+    void run();
+
+    plat::MovieReader& movie_;
+    BoundedQueue<MovieFrame> frames_;
+    std::thread thread_;
+};
+
+}  // namespace lenti
