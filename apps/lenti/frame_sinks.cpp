@@ -87,6 +87,7 @@ void FrameWriter::run() {
         } else {
             ++written_;
         }
+        spares_.give(std::move(job->picture));
     }
 }
 

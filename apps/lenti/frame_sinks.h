@@ -12,6 +12,7 @@
 #include "failure.h"
 #include "plat/gfx/gfx.h"
 #include "render_options.h"
+#include "spare_surfaces.h"
 
 namespace lenti {
 
@@ -44,6 +45,8 @@ public:
     bool submit(plat::Surface picture, int index);
     // Waits until every queued frame is written or given up.
     void finish();
+    // A picture already written, for the next frame of the same size; null if none.
+    plat::Surface spare() { return spares_.take(); }
     // Frames written so far; safe to read once finish() has returned.
     int written() const { return written_; }
     std::optional<Failure> failure() const;
@@ -57,6 +60,7 @@ private:
 
     FrameSink& sink_;
     BoundedQueue<Job> jobs_;
+    SpareSurfaces spares_{1};
     std::atomic<bool> failed_{false};
     std::optional<Failure> failure_;  // written by the thread before failed_ is set
     int written_ = 0;                 // the thread's; read after finish()

@@ -6,8 +6,10 @@
 
 namespace lenti {
 
-plat::Surface picture_of(const plat::BgrFrame& frame) {
-    plat::Surface picture(frame.width, frame.height);
+plat::Surface picture_of(const plat::BgrFrame& frame, plat::Surface reuse) {
+    const bool fits = reuse.width() == frame.width && reuse.height() == frame.height &&
+                      reuse.format() == plat::PixelFormat::Rgb32;
+    plat::Surface picture = fits ? std::move(reuse) : plat::Surface(frame.width, frame.height);
     if (picture.is_null()) return picture;
     const int w = frame.width;
     lenticular::parallel_for(frame.height, std::max(1, 65536 / std::max(w, 1)), [&](int first, int end) {
@@ -34,7 +36,7 @@ void FrameDecoder::run() {
         plat::BgrFrame bgr;
         switch (movie_.read_frame(bgr, f.index)) {
         case plat::FrameRead::Decoded:
-            f.picture = picture_of(bgr);
+            f.picture = picture_of(bgr, spares_.take());
             f.kind = f.picture.is_null() ? MovieFrame::Kind::NoMemory : MovieFrame::Kind::Picture;
             break;
         case plat::FrameRead::Undecodable: f.kind = MovieFrame::Kind::Undecodable; break;

@@ -8,6 +8,7 @@
 #include "bounded_queue.h"
 #include "plat/capture/movie.h"
 #include "plat/gfx/gfx.h"
+#include "spare_surfaces.h"
 
 namespace lenti {
 
@@ -19,8 +20,9 @@ struct MovieFrame {
 };
 
 // The frame's blue, green, red rows as a 0x00RRGGBB picture, the rows shared
-// among the worker pool; a null picture when there is no memory for it.
-plat::Surface picture_of(const plat::BgrFrame& frame);
+// among the worker pool, written over `reuse` when it has the frame's size;
+// a null picture when there is no memory for it.
+plat::Surface picture_of(const plat::BgrFrame& frame, plat::Surface reuse = {});
 
 class FrameDecoder {
 public:
@@ -33,12 +35,15 @@ public:
 
     // The next frame in order; End after the last one (and from then on).
     MovieFrame next();
+    // A picture next() gave, done with: the decoder may write a later frame into it.
+    void give_back(plat::Surface picture) { spares_.give(std::move(picture)); }
 
 private:
     void run();
 
     plat::MovieReader& movie_;
     BoundedQueue<MovieFrame> frames_;
+    SpareSurfaces spares_{1};
     std::thread thread_;
 };
 

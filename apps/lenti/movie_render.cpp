@@ -50,7 +50,9 @@ void render_frames(const RenderOptions& o, FrameDecoder& decoder, FrameWriter& w
             ++pass.undecodable;
         } else {
             pictures[0] = std::move(f.picture);
-            plat::Surface out;
+            // Written by the pass with these options and size before: what
+            // it does not write is black still.
+            plat::Surface out = writer.spare();
             if (auto bad = check_view_shapes(o, pictures, "frame " + std::to_string(f.index) + " of " + o.movie)) {
                 pass.failure = bad;
                 return;
@@ -59,6 +61,7 @@ void render_frames(const RenderOptions& o, FrameDecoder& decoder, FrameWriter& w
                 pass.failure = bad;
                 return;
             }
+            decoder.give_back(std::move(pictures[0]));
             if (!writer.submit(std::move(out), f.index)) return;  // the writer says why
         }
         progress.update(pass.read);
