@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return lenti::kExitDone;
     }
+    if (command == "--version") {
+        std::printf("lenti (mavlib) %s\n", MAV_VERSION);
+        return lenti::kExitDone;
+    }
     if (command == "render") return lenti::run_render(args);
     if (command == "chart") return lenti::run_chart(args);
     std::fprintf(stderr, "lenti: unknown command '%s' (see lenti --help)\n", command.c_str());

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "movie_module.h"
@@ -33,15 +34,46 @@ struct Module {
     std::string error;  // why it could not be loaded
 };
 
-// The movie module, loaded once, on first use: where the build put it, or
-// by name from the library path.
+// The folder of a file, or "" for a bare name.
+std::string folder_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Where the movie module may be, most specific first. Installed, it lies at
+// a fixed place relative to the program (when this code is linked into it)
+// or to the shared library (when this code is in one), so an installed tree
+// can be moved. In the build tree it is found by name on the run path; last,
+// the folder it was installed to, for programs linked with the static library.
+std::vector<std::string> movie_module_candidates() {
+    std::vector<std::string> found;
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) found.push_back(folder_of(std::string(exe, std::size_t(n))) + PLAT_MOVIE_FROM_PROGRAM "/" +
+                               PLAT_MOVIE_MODULE_NAME);
+    Dl_info self{};
+    if (::dladdr(reinterpret_cast<void*>(&folder_of), &self) && self.dli_fname) {
+        // For code in the program itself this is argv[0]; only a library's own path is of use.
+        const std::string object = self.dli_fname;
+        const std::string program = n > 0 ? std::string(exe, std::size_t(n)) : std::string();
+        char* real = ::realpath(object.c_str(), nullptr);
+        if (real && program != real && !folder_of(real).empty())
+            found.push_back(folder_of(real) + PLAT_MOVIE_FROM_LIBRARY "/" + PLAT_MOVIE_MODULE_NAME);
+        std::free(real);
+    }
+    found.push_back(PLAT_MOVIE_MODULE_NAME);
+    found.push_back(PLAT_MOVIE_INSTALLED_DIR "/" PLAT_MOVIE_MODULE_NAME);
+    return found;
+}
+
+// The movie module, loaded once, on first use.
 const Module& movie_module() {
     static const Module module = [] {
         Module m;
         (void)kFfmpegQuiet;
         void* handle = nullptr;
-        for (const char* name : {PLAT_MOVIE_MODULE, "libplat_movie_opencv.so"})
-            if ((handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
+        for (const std::string& name : movie_module_candidates())
+            if ((handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))) break;
         if (!handle) {
             const char* why = ::dlerror();
             m.error = std::string("no movie decoder (") + (why ? why : "the movie module is missing") + ")";
