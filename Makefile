@@ -83,7 +83,7 @@ deb:
 		-DMAV_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$(CURDIR)=." "-DCMAKE_C_FLAGS=-ffile-prefix-map=$(CURDIR)=."
 	cmake --build $(DEB_BUILD) -j$(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
-	lintian --no-tag-display-limit $(DEB_BUILD)/*.deb
+	lintian --tag-display-limit 0 $(DEB_BUILD)/*.deb
 
 # The man pages in docs/man, written again from the programs' --help.
 man-pages: build

@@ -57,7 +57,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME mavlib)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# The shared library is in the linker's folder: dpkg runs ldconfig once after
+# installing or removing it.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/triggers)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "unifont")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-ipafont-gothic, fonts-urw-base35")
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "lenticular imaging programs and the mavlib library

@@ -74,8 +74,8 @@ TEST_F(InstalledTree, HoldsWhatAProgramNeedsAndNothingOfTheBuild) {
           lib + "/libmavlib.so", lib + "/libmavlib.so.0", lib + "/libmavlib.so." MAV_VERSION, lib + "/libmavlib.a",
           lib + "/libmavlib_main.a", lib + "/pkgconfig/mavlib.pc", lib + "/cmake/mavlib/mavlibConfig.cmake",
           lib + "/cmake/mavlib/mavlibConfigVersion.cmake", lib + "/mavlib/libplat_movie_opencv.so",
-          "share/man/man1/pitchtest.1", "share/man/man1/reelmix.1", "share/man/man1/parallax.1",
-          "share/man/man1/lenti.1", "share/mavlib/examples/hello/hello.cpp",
+          "share/man/man1/pitchtest.1.gz", "share/man/man1/reelmix.1.gz", "share/man/man1/parallax.1.gz",
+          "share/man/man1/lenti.1.gz", "share/mavlib/examples/hello/hello.cpp",
           "share/mavlib/examples/hello/CMakeLists.txt", "share/mavlib/examples/hello/Makefile"})
         EXPECT_TRUE(fs::exists(prefix_ / file)) << file;
 
