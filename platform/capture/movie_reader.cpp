@@ -72,11 +72,18 @@ const Module& movie_module() {
         Module m;
         (void)kFfmpegQuiet;
         void* handle = nullptr;
-        for (const std::string& name : movie_module_candidates())
+        // Why the first module that is there did not load (an OpenCV library
+        // missing, say) says more than a later place where there is none.
+        std::string why, why_present;
+        for (const std::string& name : movie_module_candidates()) {
             if ((handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))) break;
+            const char* error = ::dlerror();
+            why = error ? error : "the movie module is missing";
+            if (why_present.empty() && name.find('/') != std::string::npos && ::access(name.c_str(), F_OK) == 0)
+                why_present = why;
+        }
         if (!handle) {
-            const char* why = ::dlerror();
-            m.error = std::string("no movie decoder (") + (why ? why : "the movie module is missing") + ")";
+            m.error = "no movie decoder (" + (why_present.empty() ? why : why_present) + ")";
             return m;
         }
         auto get = reinterpret_cast<PlatMovieApiGetter>(::dlsym(handle, PLAT_MOVIE_API_SYMBOL));

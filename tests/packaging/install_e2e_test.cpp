@@ -164,6 +164,19 @@ TEST_F(InstalledTree, ProgramsRunFromTheMovedPrefixAndReadAMovie) {
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
     for (const char* frame : {"file_00000.png", "file_00001.png", "file_00002.png"})
         EXPECT_TRUE(fs::exists(fs::path(frames) / frame)) << frame;
+
+    // A module that is there but cannot be loaded is named with the reason,
+    // rather than a later place where there is none.
+    const fs::path module = libdir() / "mavlib/libplat_movie_opencv.so";
+    const fs::path kept = work_.file("kept_module.so");
+    fs::rename(module, kept);
+    std::ofstream(module) << "not a library";
+    RunResult broken = run(prefix_ / "bin/reelmix", {"--movie", movie, "--export", "--out", frames});
+    fs::rename(kept, module);
+    EXPECT_EQ(broken.exit_code, 1);
+    EXPECT_NE(broken.err.find(prefix_.string()), std::string::npos) << broken.err;
+    EXPECT_NE(broken.err.find("libplat_movie_opencv.so: "), std::string::npos) << broken.err;
+    EXPECT_EQ(broken.err.find("No such file"), std::string::npos) << broken.err;
 }
 
 }  // namespace
