@@ -1,6 +1,7 @@
 #include "plat/capture/movie.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,11 +41,32 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The folders the dynamic loader searches for the dependencies of the object
+// this code is in, its run path first. dlopen() of a bare name searches them
+// as well, but under a sanitizer the sanitizer's runtime is the caller there.
+std::vector<std::string> loader_search_folders() {
+    std::vector<std::string> folders;
+    Dl_info info{};
+    link_map* self = nullptr;
+    if (!::dladdr1(reinterpret_cast<void*>(&folder_of), &info, reinterpret_cast<void**>(&self), RTLD_DL_LINKMAP) ||
+        !self)
+        return folders;
+    Dl_serinfo size{};
+    if (::dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0 || size.dls_size < sizeof(Dl_serinfo)) return folders;
+    auto* paths = static_cast<Dl_serinfo*>(std::malloc(size.dls_size));
+    if (!paths) return folders;
+    if (::dlinfo(self, RTLD_DI_SERINFOSIZE, paths) == 0 && ::dlinfo(self, RTLD_DI_SERINFO, paths) == 0)
+        for (unsigned i = 0; i < paths->dls_cnt; ++i)
+            if (paths->dls_serpath[i].dls_name) folders.push_back(paths->dls_serpath[i].dls_name);
+    std::free(paths);
+    return folders;
+}
+
 // Where the movie module may be, most specific first. Installed, it lies at
 // a fixed place relative to the program (when this code is linked into it)
 // or to the shared library (when this code is in one), so an installed tree
-// can be moved. In the build tree it is found by name on the run path; last,
-// the folder it was installed to, for programs linked with the static library.
+// can be moved. In the build tree it is on the run path; last, the folder it
+// was installed to, for programs linked with the static library.
 std::vector<std::string> movie_module_candidates() {
     std::vector<std::string> found;
     char exe[4096];
@@ -61,6 +83,7 @@ std::vector<std::string> movie_module_candidates() {
             found.push_back(folder_of(real) + PLAT_MOVIE_FROM_LIBRARY "/" + PLAT_MOVIE_MODULE_NAME);
         std::free(real);
     }
+    for (const std::string& folder : loader_search_folders()) found.push_back(folder + "/" + PLAT_MOVIE_MODULE_NAME);
     found.push_back(PLAT_MOVIE_MODULE_NAME);
     found.push_back(PLAT_MOVIE_INSTALLED_DIR "/" PLAT_MOVIE_MODULE_NAME);
     return found;
