@@ -3,12 +3,14 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+DEB_BUILD  ?= build-deb
+PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ_FLAGS ?=
 JOBS       ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build check test test-asan test-tsan fuzz demo bench clean
+.PHONY: all deps build check test test-asan test-tsan fuzz demo bench install deb man-pages clean
 
 all: build
 
@@ -67,5 +69,25 @@ demo: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
+# The programs, the library, its headers, mavlib.pc and the CMake package
+# under PREFIX (DESTDIR is honoured as usual).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Debian packages mavlib and mavlib-dev in $(DEB_BUILD): an optimised build
+# for /usr without the tests, whose files name no folder of this machine
+# (file-prefix-map), stripped; then lintian's verdict on them.
+deb:
+	@bash scripts/install-deps.sh --deb
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DMAV_BUILD_TESTS=OFF \
+		-DMAV_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$(CURDIR)=." "-DCMAKE_C_FLAGS=-ffile-prefix-map=$(CURDIR)=."
+	cmake --build $(DEB_BUILD) -j$(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	lintian --tag-display-limit 0 $(DEB_BUILD)/*.deb
+
+# The man pages in docs/man, written again from the programs' --help.
+man-pages: build
+	@bash scripts/make-man-pages.sh $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)

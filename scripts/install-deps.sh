@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Idempotent: does
+# Installs the Debian packages the build and the tests need; with --deb also
+# those that `make deb` needs to make and check the packages. Idempotent: does
 # nothing when every package is already there.
 set -euo pipefail
 
@@ -15,6 +16,9 @@ packages=(
   libv4l-dev
   xvfb xauth xdotool xclip openbox
 )
+if [ "${1:-}" = "--deb" ]; then
+  packages+=(dpkg-dev file lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

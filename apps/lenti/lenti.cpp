@@ -17,7 +17,8 @@ const char kUsage[] =
     "Commands:\n"
     "  render   interleave a pair, view files or a grid of views into one picture, or a movie of grids\n"
     "  chart    the pitch chart: a pair interleaved in strips at pitches one step apart\n"
-    "  simulate what each eye sees through a lens sheet laid on an interleaved picture\n";
+    "  simulate what each eye sees through a lens sheet laid on an interleaved picture\n"
+    "lenti --version prints the version.\n";
 
 }  // namespace
 
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return lenti::kExitDone;
+    }
+    if (command == "--version") {
+        std::printf("lenti (mavlib) %s\n", MAV_VERSION);
         return lenti::kExitDone;
     }
     if (command == "render") return lenti::run_render(args);

@@ -82,6 +82,10 @@ int run_entry(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), parsed.error.c_str());
         return 2;
     }
+    if (opts.version) {
+        std::printf("%s (mavlib) %s\n", name.c_str(), MAV_VERSION);
+        return 0;
+    }
     if (opts.help) {
         std::fputs(usage_text(name.c_str()).c_str(), stdout);
         return 0;

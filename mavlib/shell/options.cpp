@@ -105,6 +105,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, LibraryOptions
             out.headless = true;
         } else if (a == "--help" || a == "-h") {
             out.help = true;
+        } else if (a == "--version") {
+            out.version = true;
         } else if (a == "--screen") {
             std::string v;
             if (!take_value(v)) return fail("--screen needs a size such as 1920x1080");
@@ -166,7 +168,8 @@ std::string usage_text(const char* program) {
       << "  --virtual-cameras N use N virtual cameras (0 to 8) instead of the system's\n"
       << "  --camera-source FILE  the virtual cameras show the halves of this stereo pair\n"
       << "                      picture or side-by-side movie (camera 0 the left half)\n"
-      << "  --help              show this help\n\n"
+      << "  --help              show this help\n"
+      << "  --version           show the program's name and the library's version\n\n"
       << script_actions_help();
     if (!declared().empty()) {
         s << "\nProgram options:\n";

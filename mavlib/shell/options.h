@@ -13,6 +13,7 @@ struct LibraryOptions {
     bool headless = false;
     bool batch = false;  // a declared batch option was given
     bool help = false;
+    bool version = false;
     plat::Size screen{1920, 1080};
     bool screen_given = false;
     std::string script_text;  // --do, or the contents of --script

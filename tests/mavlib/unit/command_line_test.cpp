@@ -37,6 +37,15 @@ TEST(CommandLine, LibraryOptions) {
     EXPECT_EQ(eq.screen, (plat::Size{1024, 768}));
 }
 
+TEST(CommandLine, VersionIsALibraryOptionListedInTheHelp) {
+    LibraryOptions given, absent;
+    ASSERT_TRUE(parse({"--headless", "--version"}, given).ok);
+    EXPECT_TRUE(given.version);
+    ASSERT_TRUE(parse({"--headless"}, absent).ok);
+    EXPECT_FALSE(absent.version);
+    EXPECT_NE(usage_text("prog").find("  --version "), std::string::npos);
+}
+
 TEST(CommandLine, CameraOptionsChooseVirtualCamerasAndTheirSource) {
     LibraryOptions none, counted, sourced;
     ASSERT_TRUE(parse({"--headless"}, none).ok);

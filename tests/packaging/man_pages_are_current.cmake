@@ -1,0 +1,21 @@
+# Writes the man pages again from the built programs into a scratch folder
+# and compares them with docs/man; a difference names the page and the fix.
+set(scratch ${BUILD_DIR}/tests/packaging/man-pages)
+file(REMOVE_RECURSE ${scratch})
+execute_process(COMMAND bash ${SOURCE_DIR}/scripts/make-man-pages.sh ${BUILD_DIR} ${scratch}
+                RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE why)
+if(failed)
+  message(FATAL_ERROR "make-man-pages.sh failed: ${why}")
+endif()
+file(GLOB written RELATIVE ${scratch} ${scratch}/*.1)
+file(GLOB kept RELATIVE ${SOURCE_DIR}/docs/man ${SOURCE_DIR}/docs/man/*.1)
+if(NOT written STREQUAL kept)
+  message(FATAL_ERROR "docs/man holds ${kept}, the programs give ${written}: run scripts/make-man-pages.sh")
+endif()
+foreach(page ${written})
+  file(READ ${scratch}/${page} now)
+  file(READ ${SOURCE_DIR}/docs/man/${page} before)
+  if(NOT now STREQUAL before)
+    message(FATAL_ERROR "docs/man/${page} is not what the program's --help gives: run scripts/make-man-pages.sh")
+  endif()
+endforeach()
