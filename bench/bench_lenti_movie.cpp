@@ -6,7 +6,6 @@
 // when the benchmark starts and kept in the temporary folder.
 #include <benchmark/benchmark.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "plat/capture/movie.h"
+#include "bench_movies.h"
 #include "ratio_reporter.h"
 
 namespace fs = std::filesystem;
@@ -27,41 +27,9 @@ namespace {
 
 constexpr int kMovieW = 3840, kMovieH = 2160, kMovieFrames = 12;
 
-fs::path temp_dir() {
-    const char* t = std::getenv("TMPDIR");
-    return t && *t ? fs::path(t) : fs::path("/tmp");
-}
-
-// Runs a program to its end, its output discarded; its exit code.
-int run(const std::vector<std::string>& argv) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (std::FILE* null = std::freopen("/dev/null", "w", stderr)) (void)null;
-        if (std::FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 const std::string& movie() {
-    static const std::string path = [] {
-        fs::path p = temp_dir() / ("bench_lenti_" + std::to_string(kMovieW) + "x" + std::to_string(kMovieH) + "_" +
-                                   std::to_string(kMovieFrames) + ".avi");
-        if (!fs::exists(p)) {
-            const fs::path part = p.string() + ".part.avi";
-            if (run({GRID_MOVIE_APP, part.string(), std::to_string(kMovieW), std::to_string(kMovieH),
-                     std::to_string(kMovieFrames)}) != 0)
-                std::fprintf(stderr, "bench_lenti_movie: cannot render the movie\n");
-            fs::rename(part, p);
-        }
-        return p.string();
-    }();
+    static const std::string path =
+        benchsupport::grid_movie(GRID_MOVIE_APP, "bench_lenti", kMovieW, kMovieH, kMovieFrames);
     return path;
 }
 
@@ -92,20 +60,20 @@ void BM_MovieReaderDecodesTheMovie(benchmark::State& state) {
 
 void export_to(benchmark::State& state, const std::string& out) {
     for (auto _ : state) {
-        if (run({LENTI_APP, "render", "--movie", movie(), "--grid", "3x3", "--pitch", "17.381", "--views-used", "6",
-                 "--out", out}) != 0)
+        if (benchsupport::run({LENTI_APP, "render", "--movie", movie(), "--grid", "3x3", "--pitch", "17.381",
+                               "--views-used", "6", "--out", out}) != 0)
             return state.SkipWithError("the export failed");
     }
 }
 
 void BM_ExportToAvi(benchmark::State& state) {
-    const fs::path out = temp_dir() / ("bench_lenti_out_" + std::to_string(getpid()) + ".avi");
+    const fs::path out = benchsupport::temp_dir() / ("bench_lenti_out_" + std::to_string(getpid()) + ".avi");
     export_to(state, out.string());
     fs::remove(out);
 }
 
 void BM_ExportToPngFrames(benchmark::State& state) {
-    const fs::path out = temp_dir() / ("bench_lenti_frames_" + std::to_string(getpid()));
+    const fs::path out = benchsupport::temp_dir() / ("bench_lenti_frames_" + std::to_string(getpid()));
     export_to(state, out.string() + "/");
     fs::remove_all(out);
 }
@@ -113,9 +81,9 @@ void BM_ExportToPngFrames(benchmark::State& state) {
 // OpenCV's Motion JPEG writer (the one lenti uses) encoding the interleaved
 // frames, held in memory: the floor of any export to an AVI.
 void BM_OpenCvEncodesTheOutput(benchmark::State& state) {
-    const fs::path exported = temp_dir() / ("bench_lenti_encoded_" + std::to_string(getpid()) + ".avi");
-    if (run({LENTI_APP, "render", "--movie", movie(), "--grid", "3x3", "--pitch", "17.381", "--views-used", "6", "--out",
-             exported.string()}) != 0)
+    const fs::path exported = benchsupport::temp_dir() / ("bench_lenti_encoded_" + std::to_string(getpid()) + ".avi");
+    if (benchsupport::run({LENTI_APP, "render", "--movie", movie(), "--grid", "3x3", "--pitch", "17.381",
+                           "--views-used", "6", "--out", exported.string()}) != 0)
         return state.SkipWithError("the export failed");
     std::vector<cv::Mat> frames;
     {
@@ -124,7 +92,7 @@ void BM_OpenCvEncodesTheOutput(benchmark::State& state) {
     }
     fs::remove(exported);
     if (frames.empty()) return state.SkipWithError("cannot read the export back");
-    const fs::path out = temp_dir() / ("bench_lenti_reencoded_" + std::to_string(getpid()) + ".avi");
+    const fs::path out = benchsupport::temp_dir() / ("bench_lenti_reencoded_" + std::to_string(getpid()) + ".avi");
     for (auto _ : state) {
         cv::VideoWriter writer(out.string(), cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 24.0,
                                frames.front().size(), true);

@@ -5,7 +5,6 @@
 // rendered once by the sample generator and kept in the temporary folder.
 #include <benchmark/benchmark.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "bench_movies.h"
 #include "ratio_reporter.h"
 #include "lenticular/interleave.h"
 #include "mavlib.h"
@@ -29,41 +29,9 @@ namespace {
 constexpr int kMovieW = 1920, kMovieH = 1080, kMovieFrames = 48;
 constexpr int kW = 800, kH = 480;
 
-fs::path temp_dir() {
-    const char* t = std::getenv("TMPDIR");
-    return t && *t ? fs::path(t) : fs::path("/tmp");
-}
-
-// Runs a program to its end, its output discarded.
-int run(const std::vector<std::string>& argv) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (std::FILE* null = std::freopen("/dev/null", "w", stderr)) (void)null;
-        if (std::FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 const std::string& movie() {
-    static const std::string path = [] {
-        fs::path p = temp_dir() / ("bench_reelmix_" + std::to_string(kMovieW) + "x" + std::to_string(kMovieH) + "_" +
-                                   std::to_string(kMovieFrames) + ".avi");
-        if (!fs::exists(p)) {
-            const fs::path part = p.string() + ".part.avi";
-            if (run({GRID_MOVIE_APP, part.string(), std::to_string(kMovieW), std::to_string(kMovieH),
-                     std::to_string(kMovieFrames)}) != 0)
-                std::fprintf(stderr, "bench_reelmix: cannot render the movie\n");
-            fs::rename(part, p);
-        }
-        return p.string();
-    }();
+    static const std::string path =
+        benchsupport::grid_movie(GRID_MOVIE_APP, "bench_reelmix", kMovieW, kMovieH, kMovieFrames);
     return path;
 }
 
@@ -159,10 +127,10 @@ void BM_DecodeWholeMovie(benchmark::State& state) {
 
 // The whole program: start, one recorded pass, exit.
 void BM_ExportWholeMovie(benchmark::State& state) {
-    const fs::path out = temp_dir() / ("bench_reelmix_out_" + std::to_string(getpid()));
+    const fs::path out = benchsupport::temp_dir() / ("bench_reelmix_out_" + std::to_string(getpid()));
     fs::create_directories(out);
     for (auto _ : state) {
-        if (run({REELMIX_APP, "--movie", movie(), "--export", "--out", out.string()}) != 0)
+        if (benchsupport::run({REELMIX_APP, "--movie", movie(), "--export", "--out", out.string()}) != 0)
             state.SkipWithError("the export failed");
     }
     fs::remove_all(out);
