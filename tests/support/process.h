@@ -33,13 +33,20 @@ inline std::string read_file(const std::string& path) {
     return s.str();
 }
 
-// Whether a process has SIGTERM blocked in its first thread: a program built
-// on the library does from the first moment of its entry (after the dynamic
-// loader), and takes the signals through Exit from then on.
+// Whether a process has SIGINT and SIGTERM blocked in its first thread: a
+// program built on the library does from the first moment of its entry
+// (after the dynamic loader), and takes the signals through Exit from then on.
 inline bool takes_stop_signals(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigBlk:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) != 0) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        auto blocked = [mask](int signal) { return ((mask >> (signal - 1)) & 1) != 0; };
+        // Every signal blocked is a passing moment (a runtime or a backend
+        // starting a thread), not the program taking its stop signals: a
+        // signal sent then is delivered when the mask is put back.
+        return blocked(SIGINT) && blocked(SIGTERM) && !blocked(SIGHUP);
+    }
     return false;
 }
 
