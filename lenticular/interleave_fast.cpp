@@ -84,7 +84,8 @@ __attribute__((target("avx2"))) int packed_specials_avx2(const PassTables::Packe
             const __m256i sum = _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(high, d), part), 22);
             out = _mm256_or_si256(out, _mm256_slli_epi32(_mm256_add_epi32(ac, sum), at));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(result + k), _mm256_and_si256(out, load8(&ps.mask[std::size_t(k)])));
+        const __m256i mask = load8(&ps.mask[std::size_t(k)]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(result + k), _mm256_and_si256(out, mask));
     }
     return k;
 }

@@ -28,7 +28,8 @@ std::optional<Failure> render_frame(const RenderOptions& o, const std::vector<pl
     t.layout = views.layout;
     t.grid_columns = views.grid_columns;
 
-    if (out.is_null() || out.width() != W || out.height() != H || out.format() != plat::PixelFormat::Rgb32) out = plat::Surface(W, H);
+    const bool kept = out.width() == W && out.height() == H && out.format() == plat::PixelFormat::Rgb32;
+    if (!kept) out = plat::Surface(W, H);
     if (out.is_null())
         return input_error("not enough memory for a " + std::to_string(W) + "x" + std::to_string(H) + " picture");
     // A new picture starts black. A kept one is not cleared: with the same

@@ -27,12 +27,28 @@ struct Layout {
     int width, height;
 };
 
+// Parameters drawn at random for a layout, with at most max_views views, and
+// the target of that layout's size.
+void draw(std::mt19937& rng, const Layout& l, int max_views, LenticularParams& p, InterleaveTarget& t) {
+    auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    p.pitch = std::uniform_real_distribution<double>(2.0, 30.0)(rng);
+    p.view_num = in(1, max_views);
+    p.pic_num = in(1, 4);
+    p.gap = in(0, 3);
+    p.pos = in(-20, 20);
+    p.AA = in(0, 1);
+    p.lenticular = in(0, 1);
+    t.layout = l.layout;
+    t.grid_columns = l.grid_columns;
+    t.width = l.width;
+    t.height = l.height;
+}
+
 }  // namespace
 
 TEST(InterleaveBuffers, GiveThePixelsOfTheLiteralPassOnImages) {
     ensure_library_classes();
     std::mt19937 rng(29);
-    auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const Layout layouts[] = {
         {"side by side", ViewLayout::SideBySide, 0, 120, 90},
         {"3 x 3 grid", ViewLayout::Grid3x3, 3, 100, 60},
@@ -45,20 +61,10 @@ TEST(InterleaveBuffers, GiveThePixelsOfTheLiteralPassOnImages) {
     for (const Layout& l : layouts) {
         for (int round = 0; round < 4; ++round) {
             LenticularParams p;
-            p.pitch = std::uniform_real_distribution<double>(2.0, 30.0)(rng);
-            p.view_num = in(1, l.layout == ViewLayout::SideBySide ? 10 : std::min(9, l.grid_columns * 3));
-            p.pic_num = in(1, 4);
-            p.gap = in(0, 3);
-            p.pos = in(-20, 20);
-            p.AA = in(0, 1);
-            p.lenticular = in(0, 1);
             InterleaveTarget t;
+            draw(rng, l, l.layout == ViewLayout::SideBySide ? 10 : std::min(9, l.grid_columns * 3), p, t);
             t.source = kSource;
             t.output = kOutput;
-            t.layout = l.layout;
-            t.grid_columns = l.grid_columns;
-            t.width = l.width;
-            t.height = l.height;
             const int rows = (p.view_num + l.grid_columns - 1) / std::max(l.grid_columns, 1);
             const int src_w = l.layout == ViewLayout::SideBySide ? 3 * t.width * p.pic_num : 3 * t.width * l.grid_columns;
             const int src_h = l.layout == ViewLayout::SideBySide ? t.height : t.height * rows;
@@ -94,18 +100,8 @@ TEST(InterleaveBuffers, ViewsReadThroughMapsGiveThePixelsOfTheCanvasWrittenOut) 
     for (const Layout& l : layouts) {
         for (int round = 0; round < 4; ++round) {
             LenticularParams p;
-            p.pitch = std::uniform_real_distribution<double>(2.0, 30.0)(rng);
-            p.view_num = in(1, l.layout == ViewLayout::SideBySide ? 10 : 6);
-            p.pic_num = in(1, 4);
-            p.gap = in(0, 3);
-            p.pos = in(-20, 20);
-            p.AA = in(0, 1);
-            p.lenticular = in(0, 1);
             InterleaveTarget t;
-            t.layout = l.layout;
-            t.grid_columns = l.grid_columns;
-            t.width = l.width;
-            t.height = l.height;
+            draw(rng, l, l.layout == ViewLayout::SideBySide ? 10 : 6, p, t);
             const int cw = 3 * t.width * (l.layout == ViewLayout::SideBySide ? p.pic_num : l.grid_columns);
             const int ch = l.layout == ViewLayout::SideBySide ? t.height : t.height * 3;
             const int pw = in(1, 70), ph = in(1, 50);
